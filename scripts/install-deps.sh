@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs everything Kelvo needs to build, run and test on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
+  libvmime-dev libgtest-dev libgmock-dev
+  fonts-noto-cjk
+  dovecot-imapd python3-aiosmtpd
+  xvfb xdotool x11-utils dbus-daemon
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  $SUDO apt-get update -qq
+  # Keep services from starting on install: the tests run their own private servers.
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what Kelvo needs, builds it and starts it. Arguments go to Kelvo ("/S" starts
+# forwarding at once).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+BUILD_DIR="${KELVO_BUILD_DIR:-build}"
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD_DIR"
+exec "$BUILD_DIR/src/shell/kelvo" "$@"

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace kelvo {
+
+// Ends the program at once, whatever is on the call stack (a forwarding loop included).
+// Tests use a double that records the call instead of ending the test runner.
+class ProgramExit {
+public:
+    virtual ~ProgramExit() = default;
+    virtual void endProgram() = 0;
+};
+
+} // namespace kelvo

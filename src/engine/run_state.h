@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace kelvo {
+
+// The program-wide run-time values that the window, the cycle and the forwarding share.
+struct RunState {
+    int サイレント起動フラグ = 0; // set by the command line's "/S"
+    int 終了フラグ = 0;           // the phone's finish command, or power-off under way
+    int 停止要求フラグ = 0;       // the stop command asks the running cycle to end
+    int 一覧要求フラグ = 0;       // the phone asked for the subject list
+    int メール要求フラグ = 0;     // the phone asked for listed messages
+    QString 返信アドレス;         // where list mails go
+    QStringList 要求番号;         // the list numbers the phone asked for
+    QDateTime チェック開始時刻;   // when the current pass began
+    int 新着メール数 = 0;
+    int 転送メール数 = 0;
+    QString スケジュール状態;     // "稼動中" or "停止中"
+};
+
+} // namespace kelvo

@@ -1,0 +1,335 @@
+#include "shell/main_form.h"
+
+#include "common/error.h"
+#include "common/error_trap.h"
+#include "common/paths.h"
+#include "shell/command_line.h"
+#include "shell/log_file.h"
+#include "shell/monitor.h"
+#include "shell/monitor_view.h"
+#include "shell/toolbar_icons.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLockFile>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+namespace kelvo {
+namespace {
+
+const QString kWelcome = QStringLiteral(
+    "\r\n  Kelvoをインストールしていただきありがとうございます。\r\n"
+    "はじめに、ヘルプの 「３．はじめてお使いの方は」 を読んでください。");
+const QString kGoodbye = QStringLiteral("Kelvoを終了します");
+
+void call(const std::function<void()>& hook) {
+    if (hook)
+        hook();
+}
+
+} // namespace
+
+MainForm::MainForm(AppContext& context, QWidget* parent) : QMainWindow(parent), ctx(context) {
+    setWindowTitle(kAppTitle);
+    部品作成();
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::部品作成() {
+    imlToolbarIcons = toolbarImages();
+    メニュー作成();
+    ツールバー作成();
+    ステイタスバー作成();
+
+    モニターモデル = new MonitorModel(this);
+    モニター = new MonitorView(this);
+    モニター->setObjectName(QStringLiteral("モニター"));
+    QFont font;
+    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Noto Sans JP")});
+    font.setPointSize(10);
+    モニター->setFont(font);
+    モニター->setModel(モニターモデル);
+    setCentralWidget(モニター);
+    resize(640, 420);
+}
+
+void MainForm::メニュー作成() {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                       void (MainForm::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromUtf8(name));
+        connect(action, &QAction::triggered, this, [this, handler] {
+            // No error may escape a menu command.
+            エラー無視([&] { (this->*handler)(); });
+        });
+        return action;
+    };
+    mnu接続 = menuBar()->addMenu(QStringLiteral("接続(&C)"));
+    mnu接続->setObjectName(QStringLiteral("mnu接続"));
+    mnu開始 = item(mnu接続, "mnu開始", QStringLiteral("自動転送開始(&B)"), &MainForm::mnu開始_Click);
+    mnu停止 = item(mnu接続, "mnu停止", QStringLiteral("停止(&S)"), &MainForm::mnu停止_Click);
+    mnu終了 = item(mnu接続, "mnu終了", QStringLiteral("終了(&X)"), &MainForm::mnu終了_Click);
+
+    mnu設定 = menuBar()->addMenu(QStringLiteral("設定(&M)"));
+    mnu設定->setObjectName(QStringLiteral("mnu設定"));
+    mnu基本設定 = item(mnu設定, "mnu基本設定", QStringLiteral("携帯電話の設定(&N)"),
+                       &MainForm::mnu基本設定_Click);
+    mnuオプション = item(mnu設定, "mnuオプション", QStringLiteral("プロパティ(&F)"),
+                         &MainForm::mnuオプション_Click);
+    自動転送test = item(mnu設定, "自動転送test", QStringLiteral("自動転送のテスト"),
+                        &MainForm::自動転送test_Click);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuヘルプ = item(mnuHelp, "mnuヘルプ", QStringLiteral("ヘルプ"), &MainForm::mnuヘルプ_Click);
+    mnuバージョン = item(mnuHelp, "mnuバージョン", QStringLiteral("バージョン情報"),
+                         &MainForm::mnuバージョン_Click);
+}
+
+void MainForm::ツールバー作成() {
+    ツールバー = addToolBar(QStringLiteral("ツールバー"));
+    ツールバー->setObjectName(QStringLiteral("ツールバー"));
+    ツールバー->setMovable(false);
+    ツールバー->setIconSize(QSize(32, 32));
+    struct Button {
+        const QString& key;
+        QString tip;
+        int image;
+    };
+    const Button buttons[] = {
+        {kKey開始, QStringLiteral("自動転送を開始します。"), 1},
+        {kKey停止, QString(), 7},
+        {kKey携帯の設定, QStringLiteral("携帯端末の設定"), 3},
+        {kKeyプロパティ, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"), 4},
+        {kKeyヘルプ, QStringLiteral("ﾍﾙﾌﾟ"), 5},
+    };
+    for (const Button& b : buttons) {
+        QAction* action = ツールバー->addAction(imlToolbarIcons.at(b.image), b.key);
+        action->setData(b.key);
+        action->setObjectName(b.key);
+        action->setToolTip(b.tip);
+        ボタン.insert(b.key, action);
+    }
+    connect(ツールバー, &QToolBar::actionTriggered, this,
+            [this](QAction* a) { ツールバー_ButtonClick(a); });
+}
+
+void MainForm::ステイタスバー作成() {
+    ステイタスバー = statusBar();
+    ステイタスバー->setObjectName(QStringLiteral("ステイタスバー"));
+    ステイタスバー->setSizeGripEnabled(true);
+    struct Panel {
+        const QString& key;
+        int twips;
+        QString text;
+    };
+    const Panel panels[] = {
+        {kPanel次の接続まで, 3528, QString()},
+        {kPanel新着メール数, 2734, QStringLiteral("新着メール数 :0")},
+        {kPanel転送メール数, 2734, QStringLiteral("転送メール数 :0")},
+    };
+    const int dpi = logicalDpiX();
+    for (const Panel& p : panels) {
+        auto* label = new QLabel(p.text, ステイタスバー);
+        label->setObjectName(p.key);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setMinimumWidth(p.twips * dpi / 1440);
+        ステイタスバー->addWidget(label);
+        パネル.insert(p.key, label);
+    }
+}
+
+// Load handler.
+void MainForm::Form_Load() {
+    エラートラップ(*this, [&] {
+        if (多重起動()) {
+            int cancel = 0;
+            Form_Unload(cancel);
+            return;
+        }
+        停止モード();
+        ctx.設定.設定ファイルパス = ctx.settingsDirectory + QStringLiteral("/setting.ini");
+        リストファイルパス値 = ctx.settingsDirectory + QStringLiteral("/list.ini");
+        if (!QFileInfo::exists(ctx.設定.設定ファイルパス)) {
+            QString reason;
+            if (!初期設定ファイル作成(ctx.設定.設定ファイルパス, ctx.settingsDirectory, &reason))
+                throw KelvoError(errnum::PermissionDenied, reason);
+            messageBox(kWelcome);
+        }
+        setPanelText(kPanel次の接続まで, QStringLiteral("停止中"));
+        設定読込(ctx.設定, ctx.settingsDirectory);
+        call(hooks.オプション読込);
+        GetCommandLine();
+    });
+}
+
+bool MainForm::多重起動() {
+    QDir().mkpath(ctx.settingsDirectory);
+    ロック = std::make_unique<QLockFile>(ctx.settingsDirectory + QStringLiteral("/kelvo.lock"));
+    // A lock left by a crashed Kelvo is taken over; age alone never makes it stale.
+    ロック->setStaleLockTime(0);
+    if (ロック->tryLock(0))
+        return false;
+    // Only a lock held by a running Kelvo refuses this one; a directory that cannot hold a
+    // lock does not keep the user from running Kelvo.
+    return ロック->error() == QLockFile::LockFailedError;
+}
+
+// Unload handler.
+void MainForm::Form_Unload(int& Cancel) {
+    Q_UNUSED(Cancel);
+    if (ctx.状態.終了フラグ == 1) {
+        ctx.exit.endProgram();
+        return;
+    }
+    エラー無視([&] { call(hooks.ログオフ); });
+    if (isOn(ctx.設定.ログ出力フラグ) && !モニターモデル->lines().isEmpty())
+        ログファイル書込(ctx.設定.ログファイルパス);
+    messageBox(kGoodbye);
+    if (ロック)
+        ロック->unlock();
+    ctx.exit.endProgram();
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    // The program ends inside the unload handler; a test's exit double returns, and the
+    // window then closes as usual.
+    int cancel = 0;
+    エラー無視([&] { Form_Unload(cancel); });
+    event->accept();
+}
+
+void MainForm::実行モード() {
+    ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(6));
+    ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(2));
+    mnu開始->setEnabled(false);
+    mnu停止->setEnabled(true);
+    実行状態値 = 2;
+}
+
+void MainForm::停止モード() {
+    ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(1));
+    ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(7));
+    mnu開始->setEnabled(true);
+    mnu停止->setEnabled(false);
+    実行状態値 = 1;
+}
+
+void MainForm::ウィンドウの最小化() {
+    ctx.waiter.wait(1);
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+QStringList MainForm::GetCommandLine(int maximum) {
+    const CommandLine parsed = コマンドライン解析(ctx.commandLineText, maximum);
+    if (parsed.サイレント起動)
+        ctx.状態.サイレント起動フラグ = 1;
+    return parsed.引数;
+}
+
+void MainForm::開始コマンド() {
+    if (実行状態値 == 2) {
+        setPanelText(kPanel次の接続まで, QStringLiteral("すでに開始しています。 "));
+        return;
+    }
+    call(hooks.自動転送開始);
+}
+
+void MainForm::停止コマンド() {
+    if (実行状態値 == 1) {
+        setPanelText(kPanel次の接続まで, QStringLiteral("すでに停止しています。 "));
+        return;
+    }
+    停止ルーチン();
+}
+
+void MainForm::停止ルーチン() {
+    停止モード();
+    ctx.状態.停止要求フラグ = 1;
+    setPanelText(kPanel次の接続まで, QStringLiteral("接続を停止中"));
+}
+
+void MainForm::mnu開始_Click() { 開始コマンド(); }
+void MainForm::mnu停止_Click() { 停止コマンド(); }
+
+void MainForm::mnu終了_Click() {
+    int cancel = 0;
+    Form_Unload(cancel);
+}
+
+void MainForm::mnu基本設定_Click() { call(hooks.携帯電話の設定); }
+void MainForm::mnuオプション_Click() { call(hooks.オプション表示); }
+void MainForm::自動転送test_Click() { call(hooks.テスト表示); }
+void MainForm::mnuバージョン_Click() { call(hooks.バージョン表示); }
+
+void MainForm::mnuヘルプ_Click() {
+    const QString path = ヘルプファイルパス(ctx.programDirectory);
+    if (path.isEmpty()) {
+        messageBox(QStringLiteral("ヘルプファイル kelvo.html が見つかりません。"));
+        return;
+    }
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setFragment(QStringLiteral("contents"));
+    if (!ctx.ui.openUrl(url))
+        messageBox(QStringLiteral("ヘルプを開くことができませんでした。\r\n") +
+                   QDir::toNativeSeparators(path));
+}
+
+void MainForm::ツールバー_ButtonClick(QAction* button) {
+    エラー無視([&] {
+        const QString key = button ? button->data().toString() : QString();
+        if (key == kKey携帯の設定)
+            call(hooks.携帯電話の設定);
+        else if (key == kKeyプロパティ)
+            call(hooks.オプション表示);
+        else if (key == kKey停止)
+            停止コマンド();
+        else if (key == kKey開始)
+            開始コマンド();
+        else if (key == kKeyヘルプ)
+            mnuヘルプ_Click();
+    });
+}
+
+void MainForm::ログファイル書込(const QString& path) {
+    kelvo::ログファイル書込(path, モニターモデル->lines(), ctx.clock.now(), *this);
+}
+
+void MainForm::setPanelText(const QString& key, const QString& text) {
+    if (QLabel* label = パネル.value(key))
+        label->setText(text);
+}
+
+QString MainForm::panelText(const QString& key) const {
+    const QLabel* label = パネル.value(key);
+    return label ? label->text() : QString();
+}
+
+void MainForm::モニター行追加(const QString& message, bool widen) {
+    const QString line = モニター行(ctx.clock.now(), message);
+    if (widen)
+        モニター->setHorizontalExtent(横スクロール幅(line));
+    モニターモデル->append(line);
+    モニター->scrollToBottom();
+}
+
+void MainForm::エラー行追加(const QString& description, int number) {
+    モニター行追加(エラーメッセージ(description, number), true);
+}
+
+MsgResult MainForm::messageBox(const QString& text, MsgButtons buttons, const QString& title) {
+    return ctx.ui.messageBox(this, text, buttons, title);
+}
+
+void MainForm::beep() { ctx.ui.beep(); }
+
+} // namespace kelvo

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "common/window_port.h"
+#include "shell/app_context.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLockFile;
+class QMenu;
+class QToolBar;
+class QStatusBar;
+
+namespace kelvo {
+
+class MonitorModel;
+class MonitorView;
+
+// The toolbar buttons' keys.
+inline const QString kKey開始 = QStringLiteral("開始");
+inline const QString kKey停止 = QStringLiteral("停止");
+inline const QString kKey携帯の設定 = QStringLiteral("携帯の設定");
+inline const QString kKeyプロパティ = QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ");
+inline const QString kKeyヘルプ = QStringLiteral("ﾍﾙﾌﾟ");
+
+// What the main window calls in the other subsystems. Each is set by whoever builds the
+// window; an unset one does nothing.
+struct MainFormHooks {
+    std::function<void()> ログオフ;       // sign off the mail session this program opened
+    std::function<void()> オプション読込; // load the options dialog without showing it
+    std::function<void()> 自動転送開始;   // run the forwarding cycle until it is stopped
+    std::function<void()> 携帯電話の設定; // the phone settings dialog, modal
+    std::function<void()> オプション表示; // the options dialog, modal
+    std::function<void()> テスト表示;     // the self-test dialog, modal
+    std::function<void()> バージョン表示; // the About window, not modal
+};
+
+class MainForm : public QMainWindow, public WindowPort {
+    Q_OBJECT
+public:
+    explicit MainForm(AppContext& context, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    MainFormHooks hooks;
+
+    // The load and unload handlers.
+    void Form_Load();
+    void Form_Unload(int& Cancel);
+
+    // Mode routines.
+    void 実行モード();
+    void 停止モード();
+    int 実行状態() const { return 実行状態値; }
+
+    void ウィンドウの最小化();
+    QStringList GetCommandLine(int maximum = 10);
+
+    // Start and stop commands and the stop routine.
+    void 開始コマンド();
+    void 停止コマンド();
+    void 停止ルーチン();
+
+    // Menu and toolbar handlers.
+    void mnu開始_Click();
+    void mnu停止_Click();
+    void mnu終了_Click();
+    void mnu基本設定_Click();
+    void mnuオプション_Click();
+    void 自動転送test_Click();
+    void mnuヘルプ_Click();
+    void mnuバージョン_Click();
+    void ツールバー_ButtonClick(QAction* button);
+
+    void ログファイル書込(const QString& path);
+
+    // WindowPort
+    void setPanelText(const QString& key, const QString& text) override;
+    QString panelText(const QString& key) const override;
+    void モニター行追加(const QString& message, bool widen = true) override;
+    void エラー行追加(const QString& description, int number) override;
+    MsgResult messageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
+                         const QString& title = kAppTitle) override;
+    void beep() override;
+
+    const QString& 設定ファイルパス() const { return ctx.設定.設定ファイルパス; }
+    const QString& リストファイルパス() const { return リストファイルパス値; }
+    AppContext& context() { return ctx; }
+
+    // Controls, named as the window's own.
+    QMenu* mnu接続 = nullptr;
+    QMenu* mnu設定 = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnu開始 = nullptr;
+    QAction* mnu停止 = nullptr;
+    QAction* mnu終了 = nullptr;
+    QAction* mnu基本設定 = nullptr;
+    QAction* mnuオプション = nullptr;
+    QAction* 自動転送test = nullptr;
+    QAction* mnuヘルプ = nullptr;
+    QAction* mnuバージョン = nullptr;
+    QToolBar* ツールバー = nullptr;
+    QStatusBar* ステイタスバー = nullptr;
+    MonitorView* モニター = nullptr;
+    MonitorModel* モニターモデル = nullptr;
+    QList<QIcon> imlToolbarIcons;
+
+    QAction* toolbarButton(const QString& key) const { return ボタン.value(key); }
+    QLabel* panel(const QString& key) const { return パネル.value(key); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void 部品作成();
+    void メニュー作成();
+    void ツールバー作成();
+    void ステイタスバー作成();
+    bool 多重起動();
+
+    AppContext& ctx;
+    int 実行状態値 = 1;
+    QString リストファイルパス値;
+    QHash<QString, QAction*> ボタン;
+    QHash<QString, QLabel*> パネル;
+    std::unique_ptr<QLockFile> ロック;
+};
+
+using メインフォーム = MainForm;
+
+} // namespace kelvo

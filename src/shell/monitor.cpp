@@ -1,0 +1,40 @@
+#include "shell/monitor.h"
+
+#include "common/cp932.h"
+
+#include <algorithm>
+
+namespace kelvo {
+
+QString モニター行(const QDateTime& now, const QString& message) {
+    return QStringLiteral("   ") + now.toString(QStringLiteral("HH:mm")) + QStringLiteral("    ") +
+           message;
+}
+
+QString エラーメッセージ(const QString& description, int number) {
+    return QStringLiteral("エラー！「%1(%2)」").arg(description).arg(number);
+}
+
+int 横スクロール幅(const QString& line) {
+    constexpr qint64 kMaxExtent = 1'000'000;
+    return static_cast<int>(std::min<qint64>(6 * バイト長(line), kMaxExtent));
+}
+
+int MonitorModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(行.size());
+}
+
+QVariant MonitorModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= 行.size() || role != Qt::DisplayRole)
+        return {};
+    return 行.at(index.row());
+}
+
+void MonitorModel::append(const QString& line) {
+    const int row = static_cast<int>(行.size());
+    beginInsertRows(QModelIndex(), row, row);
+    行.append(line);
+    endInsertRows();
+}
+
+} // namespace kelvo

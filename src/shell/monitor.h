@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QStringList>
+
+namespace kelvo {
+
+// "   hh:mm" + four blanks + the message.
+QString モニター行(const QDateTime& now, const QString& message);
+// "エラー！「" description "(" number ")" "」".
+QString エラーメッセージ(const QString& description, int number);
+// The horizontal scroll extent for a line: 6 pixels per CP932 byte, kept within what a
+// scroll bar accepts.
+int 横スクロール幅(const QString& line);
+
+// The monitor's lines, oldest first. Lines are only ever appended.
+class MonitorModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void append(const QString& line);
+    const QStringList& lines() const { return 行; }
+
+private:
+    QStringList 行;
+};
+
+} // namespace kelvo
