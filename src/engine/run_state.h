@@ -19,6 +19,9 @@ struct RunState {
     int 新着メール数 = 0;
     int 転送メール数 = 0;
     QString スケジュール状態;     // "稼動中" or "停止中"
+
+    // Both counts back to 0, as every start of forwarding does.
+    void 計数リセット();
 };
 
 } // namespace kelvo

@@ -1,0 +1,10 @@
+#include "engine/run_state.h"
+
+namespace kelvo {
+
+void RunState::計数リセット() {
+    新着メール数 = 0;
+    転送メール数 = 0;
+}
+
+} // namespace kelvo
