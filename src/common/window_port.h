@@ -27,6 +27,10 @@ public:
     virtual void モニター行追加(const QString& message, bool widen = true) = 0;
     // Adds an error line: "エラー！「" description "(" number ")" "」", widened.
     virtual void エラー行追加(const QString& description, int number) = 0;
+    // How many lines the monitor holds.
+    virtual int モニター行数() const = 0;
+    // Appends the monitor as one block to the log file; a failure becomes one error line.
+    virtual void ログファイル書込(const QString& path) = 0;
 
     // A message box owned by the main window; returns the pressed button.
     virtual MsgResult messageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,

@@ -192,7 +192,7 @@ void MainForm::Form_Unload(int& Cancel) {
         return;
     }
     エラー無視([&] { call(hooks.ログオフ); });
-    if (isOn(ctx.設定.ログ出力フラグ) && !モニターモデル->lines().isEmpty())
+    if (isOn(ctx.設定.ログ出力フラグ) && モニター行数() > 0)
         ログファイル書込(ctx.設定.ログファイルパス);
     messageBox(kGoodbye);
     if (ロック)
@@ -303,6 +303,8 @@ void MainForm::ツールバー_ButtonClick(QAction* button) {
 void MainForm::ログファイル書込(const QString& path) {
     kelvo::ログファイル書込(path, モニターモデル->lines(), ctx.clock.now(), *this);
 }
+
+int MainForm::モニター行数() const { return static_cast<int>(モニターモデル->lines().size()); }
 
 void MainForm::setPanelText(const QString& key, const QString& text) {
     if (QLabel* label = パネル.value(key))

@@ -77,13 +77,13 @@ public:
     void mnuバージョン_Click();
     void ツールバー_ButtonClick(QAction* button);
 
-    void ログファイル書込(const QString& path);
-
     // WindowPort
     void setPanelText(const QString& key, const QString& text) override;
     QString panelText(const QString& key) const override;
     void モニター行追加(const QString& message, bool widen = true) override;
     void エラー行追加(const QString& description, int number) override;
+    int モニター行数() const override;
+    void ログファイル書込(const QString& path) override;
     MsgResult messageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                          const QString& title = kAppTitle) override;
     void beep() override;

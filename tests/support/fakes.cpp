@@ -1,5 +1,6 @@
 #include "fakes.h"
 
+#include "shell/log_file.h"
 #include "shell/monitor.h"
 
 namespace kelvo::test {
@@ -31,6 +32,10 @@ void FakeWindow::モニター行追加(const QString& message, bool widen) {
 
 void FakeWindow::エラー行追加(const QString& description, int number) {
     モニター行追加(エラーメッセージ(description, number), true);
+}
+
+void FakeWindow::ログファイル書込(const QString& path) {
+    kelvo::ログファイル書込(path, monitor, 時計.now(), *this);
 }
 
 MsgResult FakeWindow::messageBox(const QString& text, MsgButtons buttons, const QString& title) {

@@ -55,6 +55,8 @@ public:
     QString panelText(const QString& key) const override { return panels.value(key); }
     void モニター行追加(const QString& message, bool widen = true) override;
     void エラー行追加(const QString& description, int number) override;
+    int モニター行数() const override { return static_cast<int>(monitor.size()); }
+    void ログファイル書込(const QString& path) override;
     MsgResult messageBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                          const QString& title = kAppTitle) override;
     void beep() override { ++beeps; }

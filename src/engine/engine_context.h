@@ -1,0 +1,26 @@
+#pragma once
+
+#include "common/clock.h"
+#include "common/program_exit.h"
+#include "common/window_port.h"
+#include "common/yielding_wait.h"
+#include "engine/run_state.h"
+#include "settings/settings_record.h"
+
+#include <QString>
+
+namespace kelvo {
+
+// Everything the engine's operations work with, by reference. Whoever builds the main window
+// fills it; tests fill it with doubles. Fields are added as the subsystems they reach exist.
+struct EngineContext {
+    SettingsRecord& 設定;
+    RunState& 状態;
+    WindowPort& 画面;
+    Clock& 時計;
+    Waiter& 待機;
+    ProgramExit& 終了;
+    QString リストファイルパス;
+};
+
+} // namespace kelvo
