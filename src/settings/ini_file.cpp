@@ -56,8 +56,9 @@ bool isAsciiOnly(const QByteArray& bytes) {
 }
 
 bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)dec.decode(bytes);
+    QStringDecoder dec(QStringDecoder::Utf8);
+    const QString decoded = dec.decode(bytes); // the conversion runs only when taken as text
+    Q_UNUSED(decoded);
     return !dec.hasError();
 }
 
