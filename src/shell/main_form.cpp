@@ -187,6 +187,10 @@ bool MainForm::多重起動() {
 // Unload handler.
 void MainForm::Form_Unload(int& Cancel) {
     Q_UNUSED(Cancel);
+    // A second close request while the goodbye box is up must not start a second goodbye.
+    if (終了処理中)
+        return;
+    終了処理中 = true;
     if (ctx.状態.終了フラグ == 1) {
         ctx.exit.endProgram();
         return;
@@ -198,6 +202,7 @@ void MainForm::Form_Unload(int& Cancel) {
     if (ロック)
         ロック->unlock();
     ctx.exit.endProgram();
+    終了処理中 = false; // only a test's exit double returns here
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

@@ -125,6 +125,7 @@ private:
 
     AppContext& ctx;
     int 実行状態値 = 1;
+    bool 終了処理中 = false;
     QString リストファイルパス値;
     QHash<QString, QAction*> ボタン;
     QHash<QString, QLabel*> パネル;

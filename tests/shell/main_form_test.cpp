@@ -295,3 +295,15 @@ TEST_F(MainFormTest, MinimiseWaitsOneSecondFirst) {
     EXPECT_EQ(before.secsTo(clock.now()), 1);
     EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
 }
+
+TEST_F(MainFormTest, SecondCloseRequestDuringTheGoodbyeIsIgnored) {
+    w.Form_Load();
+    kelvo.ui.messages.clear();
+    kelvo.ui.whileShown = [&](const QString&) {
+        kelvo.ui.whileShown = nullptr;
+        w.close(); // the close box pressed again while the goodbye box is up
+    };
+    w.mnu終了->trigger();
+    EXPECT_EQ(kelvo.ui.messages.size(), 1u);
+    EXPECT_EQ(kelvo.exit.ends, 1);
+}
