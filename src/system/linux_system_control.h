@@ -1,0 +1,32 @@
+#pragma once
+
+#include "system/network_manager.h"
+#include "system/system_control.h"
+
+#include <QDBusConnection>
+
+namespace kelvo {
+
+// System control on a Linux desktop: programs start without a shell, shutdown goes to
+// systemd-logind and the dial-up line to NetworkManager, both on the system bus. The Windows
+// dial-up windows do not exist here, so starting one fails and no keystroke is ever sent.
+class LinuxSystemControl final : public SystemControl {
+public:
+    explicit LinuxSystemControl(QDBusConnection bus = QDBusConnection::systemBus());
+
+    QString environment(const QString& name) override;
+    StartResult startProgram(const QString& commandLine, WindowState state) override;
+    bool startDialUpWindow(const QString& commandLine, WindowState state) override;
+    bool sendKeys(const QString& keys, bool wait) override;
+    PrivilegeResult enableShutdownPrivilege() override;
+    bool requestShutdown(ShutdownRequest request) override;
+    bool hangUpDialUp() override;
+    RedialStart startRedial() override;
+    LineState redialState() override;
+
+private:
+    QDBusConnection bus;
+    NetworkManagerLine line;
+};
+
+} // namespace kelvo
