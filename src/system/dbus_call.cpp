@@ -12,8 +12,7 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 } // namespace
 
 QDBusMessage call(QDBusConnection& bus, const QString& service, const QString& path,
-                  const QString& interface, const QString& method,
-                  const QVariantList& arguments) {
+                  const QString& interface, const QString& method, const QVariantList& arguments) {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
     // Never let the service start a dialog to ask for a password: Kelvo runs unattended.

@@ -75,11 +75,8 @@ private:
 // Disconnects each dial-up entry through its context menu.
 bool ダイヤルアップフォルダ操作(Script& script, const QString& windir) {
     return script.driveFolder(windir + kダイヤルアップフォルダ, [](int) {
-        return KeyGroup{{{"{DOWN}", true},
-                         {"{RIGHT}", true},
-                         {"+{F10}", false},
-                         {"i", true},
-                         {"{ESC}", true}}};
+        return KeyGroup{
+            {{"{DOWN}", true}, {"{RIGHT}", true}, {"+{F10}", false}, {"i", true}, {"{ESC}", true}}};
     });
 }
 

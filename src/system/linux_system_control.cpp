@@ -33,9 +33,13 @@ StartResult LinuxSystemControl::startProgram(const QString& commandLine, WindowS
     return {true, {}};
 }
 
-bool LinuxSystemControl::startDialUpWindow(const QString&, WindowState) { return false; }
+bool LinuxSystemControl::startDialUpWindow(const QString&, WindowState) {
+    return false;
+}
 
-bool LinuxSystemControl::sendKeys(const QString&, bool) { return false; }
+bool LinuxSystemControl::sendKeys(const QString&, bool) {
+    return false;
+}
 
 PrivilegeResult LinuxSystemControl::enableShutdownPrivilege() {
     // Nothing to enable per process: logind decides on each request.
@@ -44,16 +48,21 @@ PrivilegeResult LinuxSystemControl::enableShutdownPrivilege() {
 
 bool LinuxSystemControl::requestShutdown(ShutdownRequest) {
     // Both requests switch the machine off; not interactive, so nobody is asked.
-    return dbus::succeeded(dbus::call(bus, QStringLiteral("org.freedesktop.login1"),
-                                      QStringLiteral("/org/freedesktop/login1"),
-                                      QStringLiteral("org.freedesktop.login1.Manager"),
-                                      QStringLiteral("PowerOff"), {false}));
+    return dbus::succeeded(dbus::call(
+        bus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"), {false}));
 }
 
-bool LinuxSystemControl::hangUpDialUp() { return line.hangUp(); }
+bool LinuxSystemControl::hangUpDialUp() {
+    return line.hangUp();
+}
 
-RedialStart LinuxSystemControl::startRedial() { return line.startRedial(); }
+RedialStart LinuxSystemControl::startRedial() {
+    return line.startRedial();
+}
 
-LineState LinuxSystemControl::redialState() { return line.redialState(); }
+LineState LinuxSystemControl::redialState() {
+    return line.redialState();
+}
 
 } // namespace kelvo

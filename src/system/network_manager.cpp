@@ -23,7 +23,9 @@ using ConnectionSettings = QMap<QString, QVariantMap>;
 constexpr uint kActivating = 1;
 constexpr uint kActivated = 2;
 
-QString pathOf(const QVariant& value) { return value.value<QDBusObjectPath>().path(); }
+QString pathOf(const QVariant& value) {
+    return value.value<QDBusObjectPath>().path();
+}
 
 QList<QDBusObjectPath> pathsOf(const QVariant& value) {
     if (value.canConvert<QDBusArgument>())
@@ -61,9 +63,8 @@ bool NetworkManagerLine::isDialUp(const ActiveConnection& active) {
     if (active.type != QLatin1String("bluetooth"))
         return false;
     // A Bluetooth profile is dial-up only as DUN; a personal-area network is not.
-    const QVariant value = dbus::firstValue(dbus::call(bus, kService, active.connection,
-                                                       kSettingsConnection,
-                                                       QStringLiteral("GetSettings")));
+    const QVariant value = dbus::firstValue(dbus::call(
+        bus, kService, active.connection, kSettingsConnection, QStringLiteral("GetSettings")));
     if (!value.canConvert<QDBusArgument>())
         return false;
     const auto settings = qdbus_cast<ConnectionSettings>(value.value<QDBusArgument>());
@@ -75,9 +76,9 @@ bool NetworkManagerLine::hangUp() {
     for (const ActiveConnection& active : activeConnections()) {
         if ((active.state != kActivating && active.state != kActivated) || !isDialUp(active))
             continue;
-        const QDBusMessage reply =
-            dbus::call(bus, kService, kManagerPath, kManager, QStringLiteral("DeactivateConnection"),
-                       {QVariant::fromValue(QDBusObjectPath(active.path))});
+        const QDBusMessage reply = dbus::call(bus, kService, kManagerPath, kManager,
+                                              QStringLiteral("DeactivateConnection"),
+                                              {QVariant::fromValue(QDBusObjectPath(active.path))});
         if (!dbus::succeeded(reply))
             return false;
         記憶接続 = active.connection;
@@ -112,10 +113,10 @@ RedialStart NetworkManagerLine::startRedial() {
         }
     }
     const QDBusObjectPath none(QStringLiteral("/"));
-    const QDBusMessage reply = dbus::call(
-        bus, kService, kManagerPath, kManager, QStringLiteral("ActivateConnection"),
-        {QVariant::fromValue(QDBusObjectPath(記憶接続)), QVariant::fromValue(none),
-         QVariant::fromValue(none)});
+    const QDBusMessage reply =
+        dbus::call(bus, kService, kManagerPath, kManager, QStringLiteral("ActivateConnection"),
+                   {QVariant::fromValue(QDBusObjectPath(記憶接続)), QVariant::fromValue(none),
+                    QVariant::fromValue(none)});
     if (!dbus::succeeded(reply))
         return {RedialStatus::Failed, name, reply.errorMessage()};
     接続中 = pathOf(dbus::firstValue(reply));
@@ -125,8 +126,7 @@ RedialStart NetworkManagerLine::startRedial() {
 LineState NetworkManagerLine::redialState() {
     if (接続中.isEmpty())
         return LineState::Down;
-    const QVariant state =
-        dbus::property(bus, kService, 接続中, kActive, QStringLiteral("State"));
+    const QVariant state = dbus::property(bus, kService, 接続中, kActive, QStringLiteral("State"));
     if (!state.isValid())
         return LineState::Down; // the attempt is over and its object gone
     switch (state.toUInt()) {

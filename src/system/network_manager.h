@@ -35,7 +35,7 @@ private:
     QDBusConnection bus;
     QString 記憶接続; // the profile the last hang-up took down
     QString 記憶名;
-    QString 接続中;   // the active connection a redial is waiting for
+    QString 接続中; // the active connection a redial is waiting for
 };
 
 } // namespace kelvo

@@ -13,6 +13,6 @@ inline constexpr int kRedialTimeoutSeconds = 60;
 // Does nothing when no line is remembered. Raises a KelvoError when connecting cannot begin,
 // fails, or takes longer than the bound; the connection stays remembered for the next try.
 void 回線再接続(SystemControl& system, Waiter& waiter, const Clock& clock,
-               int timeoutSeconds = kRedialTimeoutSeconds);
+                int timeoutSeconds = kRedialTimeoutSeconds);
 
 } // namespace kelvo
