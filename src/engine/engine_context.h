@@ -11,6 +11,9 @@
 
 namespace kelvo {
 
+class MapiSession;
+class MapiMessages;
+
 // Everything the engine's operations work with, by reference. Whoever builds the main window
 // fills it; tests fill it with doubles. Fields are added as the subsystems they reach exist.
 struct EngineContext {
@@ -21,6 +24,9 @@ struct EngineContext {
     Waiter& 待機;
     ProgramExit& 終了;
     QString リストファイルパス;
+    // The mail-system controls of the main window.
+    MapiSession* mapSess = nullptr;
+    MapiMessages* mapMess = nullptr;
 };
 
 } // namespace kelvo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "mail/mail_types.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace kelvo {
+
+// One signed-on session with a mailbox and a way to send. Every call may throw KelvoError
+// (mail_error.h). The controls call it from one thread at a time, not always the same one.
+class MailConnection {
+public:
+    virtual ~MailConnection() = default;
+
+    // The Inbox: every message, or only those without the mailbox's read mark, oldest first.
+    virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
+    // The message's text in Unicode with CR LF line breaks. Never sets the read mark.
+    virtual QString noteText(const QString& id) = 0;
+    // Stores (seen true) or clears the mailbox's read mark of the messages. Ids no longer in
+    // the mailbox are passed over.
+    virtual void setSeen(const QStringList& ids, bool seen) = 0;
+    // Delivers the message to its recipient's address.
+    virtual void send(const OutgoingMail& mail) = 0;
+    // The address book's entry for a full name or an address.
+    virtual MailRecipient resolveName(const QString& name) = 0;
+    // Ends the session. Failures here are of no consequence and are not raised.
+    virtual void close() = 0;
+};
+
+// Opens sessions. The profile name selects where the mailbox is and how mail is sent; an
+// empty name means the default profile.
+class MailBackend {
+public:
+    virtual ~MailBackend() = default;
+    // downloadMail: fetch new mail into the mailbox first, where the profile says how.
+    virtual std::unique_ptr<MailConnection> signOn(const QString& profileName,
+                                                   bool downloadMail) = 0;
+    // True when calls may wait on a network or a program, so the controls keep them off the
+    // user-interface thread.
+    virtual bool mayBlock() const { return true; }
+};
+
+} // namespace kelvo

@@ -1,0 +1,75 @@
+#include "mail/mail_call.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace kelvo {
+
+namespace {
+
+// Holds back the close requests of windows while a mail call runs.
+class CloseHold final : public QObject {
+public:
+    CloseHold() { QCoreApplication::instance()->installEventFilter(this); }
+    ~CloseHold() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    // Makes every held request again, now that the call has returned.
+    void release() {
+        for (const QPointer<QObject>& target : held)
+            if (target)
+                QCoreApplication::postEvent(target, new QCloseEvent);
+        held.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Window-level requests only: they carry the whole close, widgets' own come after.
+        if (event->type() != QEvent::Close || !watched->isWindowType())
+            return false;
+        event->ignore();
+        if (!held.contains(watched))
+            held.push_back(watched);
+        return true;
+    }
+
+private:
+    QList<QPointer<QObject>> held;
+};
+
+} // namespace
+
+void runMailCall(bool offThread, const std::function<void()>& work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!offThread || app == nullptr || QThread::currentThread() != app->thread()) {
+        work();
+        return;
+    }
+    QEventLoop loop;
+    std::exception_ptr failure;
+    CloseHold hold;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Delivered by the loop below once it runs, however early the work ends.
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    hold.release();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace kelvo

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+namespace kelvo {
+
+// RecipType values.
+inline constexpr int kRecipTo = 1;
+inline constexpr int kRecipCc = 2;
+inline constexpr int kRecipBcc = 3;
+
+struct MailRecipient {
+    int type = kRecipTo;
+    QString address;
+    QString displayName;
+
+    bool isEmpty() const { return address.isEmpty() && displayName.isEmpty(); }
+};
+
+// What a fetch learns of one Inbox message; the text is read separately, on demand.
+struct MailSummary {
+    QString id;      // finds the same message again in a later session, never another one
+    QString subject; // decoded to Unicode
+    QString origAddress;
+    QString origDisplayName; // the sender's name, or the address when the mail names nobody
+    QDateTime received;      // when the message reached the mailbox, local time
+    std::vector<MailRecipient> recipients; // To, then CC
+    int attachmentCount = 0;
+    bool seen = false; // the mailbox's own read mark
+};
+
+// The message that Compose or Forward starts and Send delivers.
+struct OutgoingMail {
+    QString subject;
+    QString noteText;
+    MailRecipient recipient; // the one recipient; its address is final when the back end sends
+    QString forwardOf;       // the original's id when Forward started it: its attachments go along
+};
+
+} // namespace kelvo

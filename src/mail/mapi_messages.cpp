@@ -1,0 +1,264 @@
+#include "mail/mapi_messages.h"
+
+#include "mail/mail_error.h"
+#include "mail/mapi_session.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace kelvo {
+
+namespace {
+
+bool isMailAddress(const QString& text) {
+    static const QRegularExpression address(QStringLiteral(R"(^[^\s@<>(),;:"]+@[^\s@<>(),;:"]+$)"));
+    return address.match(text).hasMatch();
+}
+
+} // namespace
+
+MapiMessages::MapiMessages(MapiSession& session) : session(session) {}
+
+void MapiMessages::Fetch() {
+    MailConnection& conn = session.connection(sessionId);
+    session.storeMarks();
+    const bool unreadOnly = fetchUnreadOnly;
+    std::vector<MailSummary> fetched = session.call([&] { return conn.fetch(unreadOnly); });
+
+    ReadMarks& marks = session.readMarks();
+    std::vector<Fetched> list;
+    list.reserve(fetched.size());
+    // Newest first; among equal times the later arrival first.
+    for (auto it = fetched.rbegin(); it != fetched.rend(); ++it) {
+        if (!it->seen)
+            marks.seenUnread(it->id);
+        if (unreadOnly && marks.isRead(it->id))
+            continue;
+        list.push_back(Fetched{std::move(*it), std::nullopt});
+    }
+    std::stable_sort(list.begin(), list.end(), [](const Fetched& a, const Fetched& b) {
+        return a.summary.received > b.summary.received;
+    });
+    messages = std::move(list);
+    outgoing.reset();
+    outgoingCurrent = false;
+    index = messages.empty() ? -1 : 0;
+    recipIndex = 0;
+}
+
+int MapiMessages::MsgIndex() const {
+    return outgoingCurrent ? -1 : index;
+}
+
+void MapiMessages::setMsgIndex(int value) {
+    if (value == -1 && outgoing) {
+        outgoingCurrent = true;
+    } else if (value >= 0 && value < MsgCount()) {
+        index = value;
+        outgoingCurrent = false;
+    } else {
+        throw mailError(mailerr::InvalidMessage, QStringLiteral("MsgIndex %1").arg(value));
+    }
+    recipIndex = 0;
+}
+
+MapiMessages::Fetched& MapiMessages::currentFetched() {
+    return const_cast<Fetched&>(std::as_const(*this).currentFetched());
+}
+
+const MapiMessages::Fetched& MapiMessages::currentFetched() const {
+    if (outgoingCurrent || index < 0 || index >= MsgCount())
+        throw mailError(mailerr::InvalidMessage);
+    return messages[static_cast<size_t>(index)];
+}
+
+MapiMessages::Outgoing& MapiMessages::currentOutgoing() {
+    if (!outgoingCurrent) {
+        // Confirms there is a current message at all before saying it cannot be changed.
+        currentFetched();
+        throw mailError(mailerr::ReadOnly);
+    }
+    return *outgoing;
+}
+
+QString MapiMessages::MsgSubject() const {
+    return outgoingCurrent ? outgoing->mail.subject : currentFetched().summary.subject;
+}
+
+void MapiMessages::setMsgSubject(const QString& value) {
+    currentOutgoing().mail.subject = value;
+}
+
+QString MapiMessages::MsgNoteText() {
+    if (outgoingCurrent)
+        return outgoing->mail.noteText;
+    Fetched& m = currentFetched();
+    if (!m.text) {
+        MailConnection& conn = session.connection(sessionId);
+        const QString id = m.summary.id;
+        m.text = session.call([&] { return conn.noteText(id); });
+    }
+    session.readMarks().markRead(m.summary.id);
+    return *m.text;
+}
+
+void MapiMessages::setMsgNoteText(const QString& value) {
+    currentOutgoing().mail.noteText = value;
+}
+
+QString MapiMessages::MsgOrigAddress() const {
+    return outgoingCurrent ? QString() : currentFetched().summary.origAddress;
+}
+
+QString MapiMessages::MsgOrigDisplayName() const {
+    return outgoingCurrent ? QString() : currentFetched().summary.origDisplayName;
+}
+
+QDateTime MapiMessages::MsgDateReceived() const {
+    return outgoingCurrent ? QDateTime() : currentFetched().summary.received;
+}
+
+QString MapiMessages::MsgID() const {
+    return outgoingCurrent ? QString() : currentFetched().summary.id;
+}
+
+int MapiMessages::AttachmentCount() const {
+    return outgoingCurrent ? outgoing->attachmentCount : currentFetched().summary.attachmentCount;
+}
+
+int MapiMessages::RecipCount() const {
+    if (outgoingCurrent)
+        return outgoing->mail.recipient.isEmpty() ? 0 : 1;
+    return static_cast<int>(currentFetched().summary.recipients.size());
+}
+
+void MapiMessages::setRecipIndex(int value) {
+    const int count = RecipCount();
+    if (value != 0 && (value < 0 || value >= count))
+        throw mailError(mailerr::InvalidRecipient, QStringLiteral("RecipIndex %1").arg(value));
+    recipIndex = value;
+}
+
+// The current recipient, or null when the current message has none at RecipIndex.
+const MailRecipient* MapiMessages::currentRecipient() const {
+    if (outgoingCurrent)
+        return &outgoing->mail.recipient;
+    const auto& list = currentFetched().summary.recipients;
+    return recipIndex < static_cast<int>(list.size()) ? &list[static_cast<size_t>(recipIndex)]
+                                                      : nullptr;
+}
+
+MailRecipient& MapiMessages::outgoingRecipient() {
+    return currentOutgoing().mail.recipient;
+}
+
+int MapiMessages::RecipType() const {
+    const MailRecipient* r = currentRecipient();
+    return r ? r->type : 0;
+}
+
+void MapiMessages::setRecipType(int value) {
+    if (value < kRecipTo || value > kRecipBcc)
+        throw mailError(mailerr::InvalidRecipient, QStringLiteral("RecipType %1").arg(value));
+    outgoingRecipient().type = value;
+}
+
+QString MapiMessages::RecipAddress() const {
+    const MailRecipient* r = currentRecipient();
+    return r ? r->address : QString();
+}
+
+void MapiMessages::setRecipAddress(const QString& value) {
+    outgoingRecipient().address = value;
+}
+
+QString MapiMessages::RecipDisplayName() const {
+    const MailRecipient* r = currentRecipient();
+    return r ? r->displayName : QString();
+}
+
+void MapiMessages::setRecipDisplayName(const QString& value) {
+    outgoingRecipient().displayName = value;
+}
+
+void MapiMessages::Compose() {
+    outgoing = Outgoing{OutgoingMail{}, 0, outgoingCurrent ? outgoing->returnIndex : index};
+    outgoingCurrent = true;
+    recipIndex = 0;
+}
+
+void MapiMessages::Forward() {
+    const MailSummary& original = currentFetched().summary;
+    Outgoing next{OutgoingMail{}, original.attachmentCount, index};
+    next.mail.subject = original.subject;
+    next.mail.forwardOf = original.id;
+    outgoing = std::move(next);
+    outgoingCurrent = true;
+    recipIndex = 0;
+}
+
+void MapiMessages::ResolveName() {
+    MailRecipient& recipient = outgoingRecipient();
+    MailConnection& conn = session.connection(sessionId);
+    const QString name = recipient.displayName;
+    const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+    recipient.address = entry.address;
+    if (!entry.displayName.isEmpty())
+        recipient.displayName = entry.displayName;
+}
+
+void MapiMessages::Send() {
+    Outgoing& out = currentOutgoing();
+    MailConnection& conn = session.connection(sessionId);
+    OutgoingMail mail = out.mail;
+    MailRecipient& to = mail.recipient;
+    if (to.address.isEmpty()) {
+        if (to.displayName.isEmpty())
+            throw mailError(mailerr::NoRecipient);
+        if (isMailAddress(to.displayName.trimmed())) {
+            to.address = to.displayName.trimmed();
+            to.displayName.clear();
+        } else {
+            const QString name = to.displayName;
+            const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+            to.address = entry.address;
+            if (!entry.displayName.isEmpty())
+                to.displayName = entry.displayName;
+        }
+    }
+    session.call([&] { conn.send(mail); });
+    const int back = out.returnIndex;
+    outgoing.reset();
+    outgoingCurrent = false;
+    index = back;
+    recipIndex = 0;
+}
+
+void MapiMessages::KeepUnread() {
+    const QString id = currentFetched().summary.id;
+    ReadMarks& marks = session.readMarks();
+    if (!marks.keepUnread(id))
+        return;
+    if (!session.isLive(sessionId)) {
+        marks.clearLater(id);
+        return;
+    }
+    MailConnection& conn = session.connection(sessionId);
+    try {
+        session.call([&] { conn.setSeen({id}, false); });
+        marks.cleared(id);
+    } catch (const std::exception&) {
+        // Tried again when the session signs off or fetches next.
+        marks.clearLater(id);
+    }
+}
+
+bool MapiMessages::ReadMarkStored() const {
+    return ReadMarkStored(currentFetched().summary.id);
+}
+
+bool MapiMessages::ReadMarkStored(const QString& msgId) const {
+    return session.readMarks().isStored(msgId);
+}
+
+} // namespace kelvo
