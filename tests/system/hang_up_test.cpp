@@ -1,4 +1,5 @@
 #include "fake_system_control.h"
+#include "qt_print.h"
 #include "system/hang_up.h"
 #include "virtual_clock.h"
 

@@ -1,5 +1,6 @@
 #include "fake_system_control.h"
 #include "fakes.h"
+#include "qt_print.h"
 #include "system/power_off.h"
 #include "system/program_launch.h"
 #include "temp_dir.h"

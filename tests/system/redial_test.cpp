@@ -1,5 +1,6 @@
 #include "fake_system_control.h"
 #include "fakes.h"
+#include "qt_print.h"
 #include "system/redial.h"
 #include "virtual_clock.h"
 
