@@ -32,9 +32,34 @@ QString configuration(const QString& socketPath) {
 
 } // namespace
 
-void startTiedToParent(QProcess& process, const QString& program, const QStringList& arguments) {
+bool startTiedToParent(QProcess& process, const QString& program, const QStringList& arguments,
+                       QString* firstLine, QString* error) {
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process.start(program, arguments);
+    if (!process.waitForStarted(5000)) {
+        *error = program + QStringLiteral(" did not start: ") + process.errorString();
+        return false;
+    }
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(5000)) {
+            *error = program + QStringLiteral(" printed nothing: ") +
+                     QString::fromLocal8Bit(process.readAllStandardError());
+            return false;
+        }
+    }
+    *firstLine = QString::fromUtf8(process.readLine()).trimmed();
+    return true;
+}
+
+void stopChild(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.closeWriteChannel();
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
 }
 
 PrivateSystemBus::~PrivateSystemBus() {
@@ -57,29 +82,20 @@ bool PrivateSystemBus::start(QString* error) {
         return fail(QStringLiteral("cannot write ") + configPath);
     config.close();
 
-    startTiedToParent(daemon, QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
-                       QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-    if (!daemon.waitForStarted(5000))
-        return fail(QStringLiteral("dbus-daemon did not start: ") + daemon.errorString());
-    while (!daemon.canReadLine())
-        if (!daemon.waitForReadyRead(5000))
-            return fail(QStringLiteral("dbus-daemon printed no address: ") +
-                        QString::fromLocal8Bit(daemon.readAllStandardError()));
-    接続先 = QString::fromUtf8(daemon.readLine()).trimmed();
+    QString why;
+    if (!startTiedToParent(daemon, QStringLiteral("dbus-daemon"),
+                           {QStringLiteral("--config-file=") + configPath,
+                            QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                            QStringLiteral("--print-address=1")},
+                           &接続先, &why))
+        return fail(why);
     if (!isPrivateAddress(接続先))
         return fail(QStringLiteral("unexpected bus address ") + 接続先);
     return true;
 }
 
 void PrivateSystemBus::stop() {
-    if (daemon.state() != QProcess::NotRunning) {
-        daemon.terminate();
-        if (!daemon.waitForFinished(3000)) {
-            daemon.kill();
-            daemon.waitForFinished(3000);
-        }
-    }
+    stopChild(daemon);
     接続先.clear();
 }
 

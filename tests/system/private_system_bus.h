@@ -32,7 +32,11 @@ private:
     QString 接続先;
 };
 
-// Starts a child process that is ended when this process ends, however it ends.
-void startTiedToParent(QProcess& process, const QString& program, const QStringList& arguments);
+// Starts a child process that is ended when this process ends, however it ends, and reads
+// the first line it prints. False with a reason when it does not start or print in time.
+bool startTiedToParent(QProcess& process, const QString& program, const QStringList& arguments,
+                       QString* firstLine, QString* error);
+// Ends a child: politely first, then for sure.
+void stopChild(QProcess& process);
 
 } // namespace kelvo::test

@@ -20,16 +20,12 @@ bool SystemBusGuard::prepare() {
         return fail(error);
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", バス->address().toUtf8());
 
-    startTiedToParent(standIns, QStringLiteral(KELVO_SYSTEM_TEST_HELPER),
-                      {QStringLiteral("standins"), バス->address()});
-    if (!standIns.waitForStarted(5000))
-        return fail(QStringLiteral("stand-ins did not start: ") + standIns.errorString());
-    while (!standIns.canReadLine())
-        if (!standIns.waitForReadyRead(5000))
-            return fail(QStringLiteral("stand-ins did not come up: ") +
-                        QString::fromLocal8Bit(standIns.readAllStandardError()));
-    if (standIns.readLine().trimmed() != "ready")
-        return fail(QStringLiteral("stand-ins did not come up"));
+    QString firstLine;
+    if (!startTiedToParent(standIns, QStringLiteral(KELVO_SYSTEM_TEST_HELPER),
+                           {QStringLiteral("standins"), バス->address()}, &firstLine, &error))
+        return fail(error);
+    if (firstLine != QLatin1String("ready"))
+        return fail(QStringLiteral("stand-ins did not come up: ") + firstLine);
 
     // The stand-ins connected to the private address only. The process's system bus is ours
     // when the stand-ins' name on it belongs to that very process; asking this touches no
@@ -45,13 +41,7 @@ bool SystemBusGuard::prepare() {
 
 void SystemBusGuard::TearDown() {
     準備完了 = false;
-    if (standIns.state() != QProcess::NotRunning) {
-        standIns.closeWriteChannel();
-        if (!standIns.waitForFinished(3000)) {
-            standIns.kill();
-            standIns.waitForFinished(3000);
-        }
-    }
+    stopChild(standIns);
     delete バス;
     バス = nullptr;
 }
