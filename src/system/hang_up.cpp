@@ -19,7 +19,7 @@ const QString kネットワーク接続フォルダ = QStringLiteral(
     "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::{21EC2020-3AEA-1069-A2DD-08002B30309D}\\::{"
     "7007acc7-3202-11d1-aad2-00805fc1270e}");
 
-// One entry per connection in the folder; nine covers every entry the original served.
+// The folders are walked entry by entry, nine entries each.
 constexpr int kグループ数 = 9;
 
 struct Key {

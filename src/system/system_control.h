@@ -4,7 +4,7 @@
 
 namespace kelvo {
 
-// How the first window of a started program opens; the numbers are the original show states.
+// How the first window of a started program opens; the numbers are the Windows show states.
 enum class WindowState { NormalActive = 1, MinimizedActive = 2, MaximizedActive = 3 };
 
 // The two shutdown requests: shut the system down, and shut it down and switch the power off.
