@@ -1,0 +1,193 @@
+#include "mail/message_reader.h"
+
+#include "mail/vmime_text.h"
+
+#include <QTextDocumentFragment>
+#include <vmime/contentDispositionField.hpp>
+#include <vmime/contentTypeField.hpp>
+
+namespace kelvo::vm {
+
+namespace {
+
+QString lower(const std::string& s) {
+    return QString::fromStdString(s).toLower();
+}
+
+// A leaf part as far as deciding whether it is an attachment.
+struct PartKind {
+    QString type;
+    QString subtype;
+    QString disposition;
+    bool named = false;
+    bool inRelated = false;
+
+    bool isText() const { return type == u"text" && (subtype == u"plain" || subtype == u"html"); }
+    // Attachments are what the sender attached, not the message's own text nor the pictures
+    // an HTML text shows inline.
+    bool isAttachment() const {
+        if (disposition == u"attachment")
+            return true;
+        if (isText() && !named)
+            return false;
+        if (inRelated || (disposition == u"inline" && !named))
+            return false;
+        return true;
+    }
+};
+
+PartKind kindOf(const vmime::header& h, bool inRelated) {
+    PartKind k;
+    k.type = QStringLiteral("text");
+    k.subtype = QStringLiteral("plain");
+    k.inRelated = inRelated;
+    if (auto ct = h.findField<vmime::contentTypeField>(vmime::fields::CONTENT_TYPE)) {
+        auto type = ct->getValue<vmime::mediaType>();
+        k.type = lower(type->getType());
+        k.subtype = lower(type->getSubType());
+        k.named = ct->hasParameter("name");
+    }
+    if (auto cd = h.findField<vmime::contentDispositionField>(vmime::fields::CONTENT_DISPOSITION)) {
+        k.disposition = lower(cd->getValue<vmime::contentDisposition>()->getName());
+        k.named = k.named || cd->hasParameter("filename");
+    }
+    return k;
+}
+
+void collectAttachments(const vmime::bodyPart& part, bool inRelated,
+                        std::vector<vmime::shared_ptr<const vmime::bodyPart>>& out) {
+    for (const auto& child : part.getBody()->getPartList()) {
+        const PartKind k = kindOf(*child->getHeader(), inRelated);
+        if (k.type == u"multipart")
+            collectAttachments(*child, k.subtype == u"related", out);
+        else if (k.isAttachment())
+            out.push_back(child);
+    }
+}
+
+int countAttachments(const vmime::net::messagePart& part, bool inRelated) {
+    const vmime::mediaType& type = part.getType();
+    if (lower(type.getType()) == u"multipart") {
+        int n = 0;
+        for (size_t i = 0; i < part.getPartCount(); ++i)
+            n += countAttachments(*part.getPartAt(i), lower(type.getSubType()) == u"related");
+        return n;
+    }
+    PartKind k;
+    if (auto h = part.getHeader())
+        k = kindOf(*h, inRelated);
+    k.type = lower(type.getType());
+    k.subtype = lower(type.getSubType());
+    return k.isAttachment() ? 1 : 0;
+}
+
+QString partText(const vmime::bodyPart& part) {
+    std::string bytes;
+    vmime::utility::outputStreamStringAdapter out(bytes);
+    part.getBody()->getContents()->extract(out);
+    vmime::charset declared("us-ascii");
+    if (auto ct = part.getHeader()->findField<vmime::contentTypeField>(vmime::fields::CONTENT_TYPE))
+        if (ct->hasParameter("charset"))
+            declared = ct->getCharset();
+    return decode(bytes, declared);
+}
+
+// The message's own text parts, depth first: plain ones, and the first HTML one.
+void collectText(const vmime::bodyPart& part, bool inRelated, QStringList& plain, QString& html,
+                 bool& haveHtml) {
+    const PartKind k = kindOf(*part.getHeader(), inRelated);
+    if (k.type == u"multipart") {
+        for (const auto& child : part.getBody()->getPartList())
+            collectText(*child, k.subtype == u"related", plain, html, haveHtml);
+        return;
+    }
+    if (!k.isText() || k.isAttachment())
+        return;
+    if (k.subtype == u"plain") {
+        plain << partText(part);
+    } else if (!haveHtml) {
+        html = partText(part);
+        haveHtml = true;
+    }
+}
+
+void addRecipients(const vmime::header& h, const char* field, int type, MailSummary& s) {
+    auto value = h.findFieldValue<vmime::addressList>(field);
+    if (!value)
+        return;
+    for (const auto& mb : value->toMailboxList()->getMailboxList()) {
+        MailRecipient r;
+        r.type = type;
+        r.address = QString::fromStdString(mb->getEmail().toString());
+        r.displayName = toQString(mb->getName()).trimmed();
+        if (r.displayName.isEmpty())
+            r.displayName = r.address;
+        s.recipients.push_back(r);
+    }
+}
+
+} // namespace
+
+void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
+    if (auto subject = h.findFieldValue<vmime::text>(vmime::fields::SUBJECT))
+        s.subject = toQString(*subject);
+    if (auto from = h.findFieldValue<vmime::mailbox>(vmime::fields::FROM)) {
+        s.origAddress = QString::fromStdString(from->getEmail().toString());
+        s.origDisplayName = toQString(from->getName()).trimmed();
+    }
+    if (s.origDisplayName.isEmpty())
+        s.origDisplayName = s.origAddress;
+    s.recipients.clear();
+    addRecipients(h, vmime::fields::TO, kRecipTo, s);
+    addRecipients(h, vmime::fields::CC, kRecipCc, s);
+
+    s.received = QDateTime();
+    // The top Received: header is the last hop, the one into this mailbox.
+    for (const auto& field : h.getFieldList()) {
+        if (QString::fromStdString(field->getName()).compare(u"Received", Qt::CaseInsensitive) ==
+            0) {
+            s.received = toLocal(field->getValue<vmime::relay>()->getDate());
+            break;
+        }
+    }
+    if (!s.received.isValid())
+        if (auto date = h.findFieldValue<vmime::datetime>(vmime::fields::DATE))
+            s.received = toLocal(*date);
+    if (!s.received.isValid())
+        s.received = fallback;
+}
+
+std::vector<vmime::shared_ptr<const vmime::bodyPart>>
+attachmentParts(const vmime::message& message) {
+    std::vector<vmime::shared_ptr<const vmime::bodyPart>> out;
+    const PartKind top = kindOf(*message.getHeader(), false);
+    if (top.type == u"multipart")
+        collectAttachments(message, top.subtype == u"related", out);
+    return out;
+}
+
+int attachmentCount(const vmime::net::messageStructure& structure) {
+    // One top part is the message's own body; several are the parts of a multipart body.
+    const size_t n = structure.getPartCount();
+    if (n == 1) {
+        const auto top = structure.getPartAt(0);
+        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, false) : 0;
+    }
+    int count = 0;
+    for (size_t i = 0; i < n; ++i)
+        count += countAttachments(*structure.getPartAt(i), false);
+    return count;
+}
+
+QString noteText(const vmime::message& message) {
+    QStringList plain;
+    QString html;
+    bool haveHtml = false;
+    collectText(message, false, plain, html, haveHtml);
+    QString text = plain.isEmpty() && haveHtml ? QTextDocumentFragment::fromHtml(html).toPlainText()
+                                               : plain.join(QStringLiteral("\n"));
+    text.replace(QChar::Nbsp, u' ');
+    return crlf(text);
+}
+
+} // namespace kelvo::vm

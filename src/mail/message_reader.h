@@ -1,0 +1,30 @@
+#pragma once
+
+// What the engine reads from a received message, taken from VMime's parse. Private to the
+// mail layer.
+
+#include "mail/mail_types.h"
+
+#include <vector>
+#include <vmime/net/message.hpp>
+#include <vmime/vmime.hpp>
+
+namespace kelvo::vm {
+
+// Subject, sender, recipients (To, then CC) and received time from a message header. The
+// received time is the date of the newest Received: header, else the Date: header, else
+// fallback.
+void readHeader(const vmime::header& header, const QDateTime& fallback, MailSummary& summary);
+
+// The parts of a parsed message that count as its attachments, in order.
+std::vector<vmime::shared_ptr<const vmime::bodyPart>>
+attachmentParts(const vmime::message& message);
+
+// The number of attachments, from a server's description of the message's structure.
+int attachmentCount(const vmime::net::messageStructure& structure);
+
+// The message's text in Unicode with CR LF line breaks: its text/plain parts, or its HTML
+// converted to plain text when it has no plain text.
+QString noteText(const vmime::message& message);
+
+} // namespace kelvo::vm

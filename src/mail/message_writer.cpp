@@ -1,0 +1,187 @@
+#include "mail/message_writer.h"
+
+#include "mail/vmime_text.h"
+
+#include <cstring>
+
+#include <QSysInfo>
+#include <QUuid>
+
+namespace kelvo::vm {
+
+namespace {
+
+constexpr int kMaxEncodedWord = 75;
+constexpr int kMaxLine = 998;
+
+bool isHalfWidthKana(QChar c) {
+    return c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F;
+}
+
+bool isPlainAscii(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    return !text.contains(QStringLiteral("=?"));
+}
+
+struct Charset {
+    const char* mime;
+    const char* converter;
+};
+constexpr Charset kJis{"ISO-2022-JP", "iso-2022-jp"};
+constexpr Charset kUtf8{"UTF-8", "utf-8"};
+
+Charset charsetFor(const QString& text) {
+    return encodeStrict(text, kJis.converter) ? kJis : kUtf8;
+}
+
+std::string base64(const std::string& bytes) {
+    const QByteArray b = QByteArray::fromStdString(bytes).toBase64();
+    return b.toStdString();
+}
+
+std::string word(const std::string& encodedBytes, const Charset& cs) {
+    return std::string("=?") + cs.mime + "?B?" + base64(encodedBytes) + "?=";
+}
+
+bool hasLongLine(const std::string& bytes) {
+    size_t start = 0;
+    while (start <= bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        if (end - start > static_cast<size_t>(kMaxLine))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+QString widenKana(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        if (!isHalfWidthKana(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        qsizetype j = i;
+        while (j < text.size() && isHalfWidthKana(text[j]))
+            ++j;
+        // Compatibility composition maps the half-width forms, voiced marks included, to
+        // their full-width ones.
+        out += text.mid(i, j - i).normalized(QString::NormalizationForm_KC);
+        i = j;
+    }
+    return out;
+}
+
+std::string encodedWords(const QString& raw, int used) {
+    const QString text = widenKana(raw);
+    if (isPlainAscii(text))
+        return text.toStdString();
+    const Charset cs = charsetFor(text);
+    const int overhead = static_cast<int>(std::strlen(cs.mime)) + 7; // =?cs?B? ... ?=
+    std::string out;
+    QString chunk;
+    std::string chunkBytes;
+    int limit = std::min(kMaxEncodedWord, 76 - used);
+    auto flush = [&] {
+        if (chunk.isEmpty())
+            return;
+        if (!out.empty())
+            out += "\r\n ";
+        out += word(chunkBytes, cs);
+        chunk.clear();
+        chunkBytes.clear();
+        limit = kMaxEncodedWord;
+    };
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString next = chunk + text.mid(i, n);
+        const std::string bytes = *encodeStrict(next, cs.converter);
+        const int length = overhead + static_cast<int>((bytes.size() + 2) / 3 * 4);
+        if (length > std::max(limit, overhead + 8) && !chunk.isEmpty()) {
+            flush();
+            continue; // the same character starts the next word
+        }
+        chunk = next;
+        chunkBytes = bytes;
+        i += n;
+    }
+    flush();
+    return out;
+}
+
+std::string mailboxValue(const QString& displayName, const QString& address, int used) {
+    const QString name = displayName.trimmed();
+    if (name.isEmpty() || name == address)
+        return address.toStdString();
+    std::string shown;
+    if (isPlainAscii(name)) {
+        QString quoted = name;
+        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+        shown = "\"" + quoted.toStdString() + "\"";
+    } else {
+        shown = encodedWords(name, used);
+    }
+    return shown + " <" + address.toStdString() + ">";
+}
+
+std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
+                         const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments) {
+    initialize();
+    // The text: ISO-2022-JP in 7 bits when it has a form there, else UTF-8; base64 where lines
+    // would be too long for 7 bits.
+    const QString text = crlf(widenKana(mail.noteText));
+    std::string bytes;
+    vmime::charset chset("utf-8");
+    vmime::encoding enc("base64");
+    if (auto jis = encodeStrict(text, kJis.converter)) {
+        bytes = *jis;
+        chset = vmime::charset("iso-2022-jp");
+        enc = vmime::encoding(hasLongLine(bytes) ? "base64" : "7bit");
+    } else {
+        bytes = utf8(text);
+    }
+
+    auto message = vmime::make_shared<vmime::message>();
+    auto header = message->getHeader();
+    header->Date()->setValue(vmime::datetime::now());
+    header->MimeVersion()->setValue(std::string("1.0"));
+    QString domain = from.address.section(u'@', 1);
+    if (domain.isEmpty())
+        domain = QSysInfo::machineHostName();
+    const QString left =
+        QStringLiteral("kelvo.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    header->MessageId()->setValue(vmime::messageId(left.toStdString(), domain.toStdString()));
+
+    auto content = vmime::make_shared<vmime::stringContentHandler>(bytes);
+    const vmime::mediaType plain(vmime::mediaTypes::TEXT, vmime::mediaTypes::TEXT_PLAIN);
+    if (attachments.empty()) {
+        message->getBody()->setContents(content, plain, chset, enc);
+    } else {
+        header->ContentType()->setValue(
+            vmime::mediaType(vmime::mediaTypes::MULTIPART, vmime::mediaTypes::MULTIPART_MIXED));
+        auto textPart = vmime::make_shared<vmime::bodyPart>();
+        textPart->getBody()->setContents(content, plain, chset, enc);
+        message->getBody()->appendPart(textPart);
+        for (const auto& part : attachments)
+            message->getBody()->appendPart(vmime::dynamicCast<vmime::bodyPart>(part->clone()));
+    }
+
+    // VMime writes non-ASCII header text as one unfolded word per character sequence, and raw
+    // UTF-8 when a server offers it: the texts go in as our own encoded words instead.
+    std::string head = "From: " + mailboxValue(from.displayName, from.address, 6) + "\r\n";
+    const char* field = mail.recipient.type == kRecipCc ? "Cc: " : "To: ";
+    if (mail.recipient.type != kRecipBcc)
+        head +=
+            field + mailboxValue(mail.recipient.displayName, mail.recipient.address, 4) + "\r\n";
+    head += "Subject: " + encodedWords(mail.subject, 9) + "\r\n";
+    return head + message->generate();
+}
+
+} // namespace kelvo::vm

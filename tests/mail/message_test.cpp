@@ -1,0 +1,269 @@
+#include "mail/message_reader.h"
+#include "mail/message_writer.h"
+#include "mail/vmime_text.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace kelvo::test {
+namespace {
+
+using vmime::shared_ptr;
+
+// Bytes of the text in the charset, for building test messages.
+std::string in(const QString& text, const char* charset) {
+    return *vm::encodeStrict(text, charset);
+}
+
+std::string b64(const std::string& bytes) {
+    return QByteArray::fromStdString(bytes).toBase64().toStdString();
+}
+
+shared_ptr<vmime::message> parse(const std::string& raw) {
+    vm::initialize();
+    auto m = vmime::make_shared<vmime::message>();
+    m->parse(raw);
+    return m;
+}
+
+MailSummary summaryOf(const std::string& raw) {
+    MailSummary s;
+    vm::readHeader(*parse(raw)->getHeader(), QDateTime(QDate(2000, 1, 1), QTime(0, 0)), s);
+    return s;
+}
+
+const QString kSubject = QStringLiteral("会議の件（再送）");
+const QString kBody = QStringLiteral("山田様\r\n\r\n明日の会議は１０時からです。\r\n");
+
+TEST(MessageReadTest, Iso2022JpSubjectAndBody) {
+    const std::string raw = "From: =?ISO-2022-JP?B?" + b64(in("山田太郎", "iso-2022-jp")) +
+                            "?= <taro@example.jp>\r\n"
+                            "Subject: =?ISO-2022-JP?B?" +
+                            b64(in(kSubject, "iso-2022-jp")) +
+                            "?=\r\n"
+                            "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n"
+                            "Content-Transfer-Encoding: 7bit\r\n\r\n" +
+                            in(kBody, "iso-2022-jp");
+    const MailSummary s = summaryOf(raw);
+    EXPECT_EQ(s.subject, kSubject);
+    EXPECT_EQ(s.origDisplayName, "山田太郎");
+    EXPECT_EQ(s.origAddress, "taro@example.jp");
+    EXPECT_EQ(vm::noteText(*parse(raw)), kBody);
+}
+
+TEST(MessageReadTest, ShiftJisAndEucJpAndUtf8InEveryTransferEncoding) {
+    const std::string sjis = "Subject: =?Shift_JIS?B?" + b64(in(kSubject, "shift_jis")) +
+                             "?=\r\n"
+                             "Content-Type: text/plain; charset=Shift_JIS\r\n"
+                             "Content-Transfer-Encoding: base64\r\n\r\n" +
+                             b64(in(kBody, "shift_jis"));
+    EXPECT_EQ(summaryOf(sjis).subject, kSubject);
+    EXPECT_EQ(vm::noteText(*parse(sjis)), kBody);
+
+    const std::string euc = "Subject: =?EUC-JP?B?" + b64(in(kSubject, "euc-jp")) +
+                            "?=\r\n"
+                            "Content-Type: text/plain; charset=EUC-JP\r\n"
+                            "Content-Transfer-Encoding: 8bit\r\n\r\n" +
+                            in(kBody, "euc-jp");
+    EXPECT_EQ(summaryOf(euc).subject, kSubject);
+    EXPECT_EQ(vm::noteText(*parse(euc)), kBody);
+
+    const std::string utf8b = "Subject: =?UTF-8?B?" + b64(vm::utf8(kSubject)) +
+                              "?=\r\n"
+                              "Content-Type: text/plain; charset=UTF-8\r\n"
+                              "Content-Transfer-Encoding: base64\r\n\r\n" +
+                              b64(vm::utf8(kBody));
+    EXPECT_EQ(summaryOf(utf8b).subject, kSubject);
+    EXPECT_EQ(vm::noteText(*parse(utf8b)), kBody);
+
+    const std::string utf8q =
+        "Subject: =?UTF-8?Q?caf=C3=A9_=E4=BC=9A=E8=AD=B0?=\r\n"
+        "Content-Type: text/plain; charset=UTF-8\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+        "=E4=BC=9A=E8=AD=B0=E3=81=A7=E3=81=99\r\nsecond line=\r\n continues\r\n";
+    EXPECT_EQ(summaryOf(utf8q).subject, "café 会議");
+    EXPECT_EQ(vm::noteText(*parse(utf8q)), "会議です\r\nsecond line continues\r\n");
+}
+
+TEST(MessageReadTest, RawEightBitJapaneseWithoutCharsetIsGuessed) {
+    const std::string raw =
+        "Subject: " + in(kSubject, "shift_jis") + "\r\n\r\n" + in(kBody, "shift_jis");
+    EXPECT_EQ(summaryOf(raw).subject, kSubject);
+    EXPECT_EQ(vm::noteText(*parse(raw)), kBody);
+    const std::string utf8 = "Subject: " + vm::utf8(kSubject) + "\r\n\r\nbody";
+    EXPECT_EQ(summaryOf(utf8).subject, kSubject);
+}
+
+TEST(MessageReadTest, SenderWithoutNameShowsTheAddressAndRecipientsComeToThenCc) {
+    const std::string raw = "From: plain@example.jp\r\n"
+                            "To: =?UTF-8?B?" +
+                            b64("鈴木") +
+                            "?= <suzuki@example.jp>, bare@example.jp\r\n"
+                            "Cc: Group: one@example.jp, two@example.jp;\r\n"
+                            "Subject: hi\r\n\r\nx";
+    const MailSummary s = summaryOf(raw);
+    EXPECT_EQ(s.origAddress, "plain@example.jp");
+    EXPECT_EQ(s.origDisplayName, "plain@example.jp");
+    ASSERT_EQ(s.recipients.size(), 4u);
+    EXPECT_EQ(s.recipients[0].type, kRecipTo);
+    EXPECT_EQ(s.recipients[0].displayName, "鈴木");
+    EXPECT_EQ(s.recipients[0].address, "suzuki@example.jp");
+    EXPECT_EQ(s.recipients[1].displayName, "bare@example.jp");
+    EXPECT_EQ(s.recipients[2].type, kRecipCc);
+    EXPECT_EQ(s.recipients[3].address, "two@example.jp");
+}
+
+TEST(MessageReadTest, ReceivedTimeIsTheNewestReceivedHeaderThenDateThenFallback) {
+    const std::string both = "Received: from a by b; Tue, 1 Dec 2026 09:30:00 +0900\r\n"
+                             "Received: from c by d; Tue, 1 Dec 2026 09:00:00 +0900\r\n"
+                             "Date: Tue, 1 Dec 2026 08:00:00 +0900\r\n\r\nx";
+    const QDateTime expected(QDate(2026, 12, 1), QTime(0, 30), Qt::UTC);
+    EXPECT_EQ(summaryOf(both).received, expected.toLocalTime());
+    EXPECT_EQ(summaryOf(both).received.timeSpec(), Qt::LocalTime);
+    const std::string dateOnly = "Date: Tue, 1 Dec 2026 08:00:00 +0900\r\n\r\nx";
+    EXPECT_EQ(summaryOf(dateOnly).received,
+              QDateTime(QDate(2026, 11, 30), QTime(23, 0), Qt::UTC).toLocalTime());
+    EXPECT_EQ(summaryOf("Subject: x\r\n\r\nx").received, QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+}
+
+const std::string kMultipart =
+    "Subject: files\r\nMIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+    "--XX\r\nContent-Type: multipart/alternative; boundary=\"YY\"\r\n\r\n"
+    "--YY\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\nplain text\r\n"
+    "--YY\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n<p>html text</p>\r\n"
+    "--YY--\r\n"
+    "--XX\r\nContent-Type: application/pdf; name=\"a.pdf\"\r\n"
+    "Content-Disposition: attachment; filename=\"a.pdf\"\r\nContent-Transfer-Encoding: "
+    "base64\r\n\r\n"
+    "JVBERi0xLjQK\r\n"
+    "--XX\r\nContent-Type: image/jpeg; name=\"b.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+    "/9j/4AAQ\r\n"
+    "--XX--\r\n";
+
+TEST(MessageReadTest, MultipartWithTwoAttachments) {
+    auto m = parse(kMultipart);
+    EXPECT_EQ(vm::attachmentParts(*m).size(), 2u);
+    EXPECT_EQ(vm::noteText(*m), "plain text");
+}
+
+TEST(MessageReadTest, HtmlOnlyMessageIsConvertedToPlainText) {
+    const std::string raw = "Content-Type: text/html; charset=UTF-8\r\n\r\n"
+                            "<html><head><style>p{color:red}</style></head><body>"
+                            "<p>一行目&amp;続き</p><p>二行目<br>三行目</p></body></html>";
+    const QString text = vm::noteText(*parse(raw));
+    EXPECT_TRUE(text.contains("一行目&続き\r\n"));
+    EXPECT_TRUE(text.contains("二行目\r\n三行目"));
+    EXPECT_FALSE(text.contains("color"));
+    EXPECT_FALSE(text.contains("<p>"));
+}
+
+TEST(MessageReadTest, InlinePicturesOfAnHtmlTextAreNotAttachments) {
+    const std::string raw =
+        "Content-Type: multipart/related; boundary=\"R\"\r\n\r\n"
+        "--R\r\nContent-Type: text/html\r\n\r\n<img src=cid:p1>\r\n"
+        "--R\r\nContent-Type: image/png\r\nContent-ID: <p1>\r\n\r\nxx\r\n--R--\r\n";
+    EXPECT_EQ(vm::attachmentParts(*parse(raw)).size(), 0u);
+}
+
+// Outgoing mail.
+
+struct Sent {
+    std::string raw;
+    shared_ptr<vmime::message> parsed;
+    std::string header; // the raw header block
+};
+
+Sent build(const QString& subject, const QString& text,
+           const std::vector<shared_ptr<const vmime::bodyPart>>& attachments = {}) {
+    OutgoingMail mail;
+    mail.subject = subject;
+    mail.noteText = text;
+    mail.recipient = MailRecipient{kRecipTo, "phone@example.jp", "携帯"};
+    Sent s;
+    s.raw =
+        vm::buildMessage(mail, MailRecipient{kRecipTo, "taro@example.jp", "山田太郎"}, attachments);
+    s.parsed = parse(s.raw);
+    s.header = s.raw.substr(0, s.raw.find("\r\n\r\n"));
+    return s;
+}
+
+QString headerText(const Sent& s, const char* field) {
+    return vm::toQString(*s.parsed->getHeader()->findFieldValue<vmime::text>(field));
+}
+
+void expectSevenBitHeaderWithShortLines(const Sent& s) {
+    for (unsigned char c : s.header)
+        ASSERT_LT(c, 0x80) << s.header;
+    for (const QString& line : QString::fromStdString(s.header).split("\r\n"))
+        EXPECT_LE(line.size(), 998) << line.toStdString();
+    static const QRegularExpression word(R"(=\?[^?]+\?[BQ]\?[^?]*\?=)");
+    auto it = word.globalMatch(QString::fromStdString(s.header));
+    while (it.hasNext())
+        EXPECT_LE(it.next().capturedLength(), 75);
+}
+
+TEST(MessageWriteTest, JapaneseGoesOutAsIso2022JpInEncodedWordsAndSevenBitText) {
+    const QString longSubject = kSubject.repeated(8);
+    const Sent s = build(longSubject, kBody);
+    expectSevenBitHeaderWithShortLines(s);
+    EXPECT_NE(s.header.find("Subject: =?ISO-2022-JP?B?"), std::string::npos);
+    EXPECT_EQ(headerText(s, "Subject"), longSubject);
+    EXPECT_EQ(QString::fromStdString(s.parsed->getBody()->getCharset().getName()).toLower(),
+              "iso-2022-jp");
+    EXPECT_EQ(s.parsed->getBody()->getEncoding().getName(), "7bit");
+    EXPECT_EQ(vm::noteText(*s.parsed), kBody);
+    auto from = s.parsed->getHeader()->findFieldValue<vmime::mailbox>("From");
+    EXPECT_EQ(vm::toQString(from->getName()), "山田太郎");
+    EXPECT_EQ(from->getEmail().toString(), "taro@example.jp");
+    auto to = s.parsed->getHeader()->findFieldValue<vmime::addressList>("To");
+    EXPECT_EQ(to->toMailboxList()->getMailboxAt(0)->getEmail().toString(), "phone@example.jp");
+    EXPECT_TRUE(s.parsed->getHeader()->hasField("Date"));
+    EXPECT_NE(s.header.find("Message-Id: <kelvo."), std::string::npos);
+    EXPECT_NE(s.header.find("@example.jp>"), std::string::npos);
+}
+
+TEST(MessageWriteTest, HalfWidthKatakanaBecomesFullWidth) {
+    const Sent s = build("ﾃｽﾄｶﾞﾊﾟｽ｡", "ｶﾀｶﾅ ABC ﾎﾟｰﾄ");
+    EXPECT_EQ(headerText(s, "Subject"), "テストガパス。");
+    EXPECT_EQ(vm::noteText(*s.parsed), "カタカナ ABC ポート");
+    EXPECT_NE(s.header.find("ISO-2022-JP"), std::string::npos);
+}
+
+TEST(MessageWriteTest, TextWithoutAnIso2022JpFormGoesOutAsUtf8) {
+    const Sent s = build("①番の件 😀", "髙橋さん ①");
+    expectSevenBitHeaderWithShortLines(s);
+    EXPECT_NE(s.header.find("=?UTF-8?B?"), std::string::npos);
+    EXPECT_EQ(headerText(s, "Subject"), "①番の件 😀");
+    EXPECT_EQ(QString::fromStdString(s.parsed->getBody()->getCharset().getName()).toLower(),
+              "utf-8");
+    EXPECT_EQ(vm::noteText(*s.parsed), "髙橋さん ①");
+}
+
+TEST(MessageWriteTest, AsciiSubjectStaysReadableAndLongLinesAreBase64) {
+    const Sent s = build("Re: status", QString("あ").repeated(600));
+    EXPECT_NE(s.header.find("Subject: Re: status\r\n"), std::string::npos);
+    EXPECT_EQ(s.parsed->getBody()->getEncoding().getName(), "base64");
+    EXPECT_EQ(vm::noteText(*s.parsed), QString("あ").repeated(600));
+    // A subject that looks like an encoded word is encoded itself.
+    EXPECT_EQ(headerText(build("=?x?B?y?=", "t"), "Subject"), "=?x?B?y?=");
+}
+
+TEST(MessageWriteTest, ForwardCarriesTheAttachmentsAfterTheText) {
+    auto original = parse(kMultipart);
+    const Sent s = build("Fwd", "転送です", vm::attachmentParts(*original));
+    EXPECT_EQ(vm::attachmentParts(*s.parsed).size(), 2u);
+    EXPECT_EQ(vm::noteText(*s.parsed), "転送です");
+    EXPECT_NE(s.raw.find("a.pdf"), std::string::npos);
+    EXPECT_NE(s.raw.find("JVBERi0xLjQK"), std::string::npos);
+}
+
+TEST(MessageWriteTest, MailboxValuesQuoteOrEncodeNames) {
+    EXPECT_EQ(vm::mailboxValue("", "a@b.jp", 4), "a@b.jp");
+    EXPECT_EQ(vm::mailboxValue("a@b.jp", "a@b.jp", 4), "a@b.jp");
+    EXPECT_EQ(vm::mailboxValue("Taro \"T\" Y", "a@b.jp", 4), "\"Taro \\\"T\\\" Y\" <a@b.jp>");
+    EXPECT_EQ(vm::mailboxValue("太郎", "a@b.jp", 4), "=?ISO-2022-JP?B?GyRCQkBPOhsoQg==?= <a@b.jp>");
+}
+
+} // namespace
+} // namespace kelvo::test
