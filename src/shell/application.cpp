@@ -1,5 +1,8 @@
 #include "shell/application.h"
 
+#include "about/about_window.h"
+#include "about/artwork.h"
+#include "about/splash_window.h"
 #include "common/clock.h"
 #include "common/paths.h"
 #include "common/ui_port.h"
@@ -20,11 +23,26 @@ void ProcessExit::endProgram() {
     ::_exit(0);
 }
 
+SplashSteps 起動手順(MainForm& window) {
+    SplashSteps steps;
+    steps.メインフォーム表示 = [&window] {
+        window.Form_Load();
+        window.show();
+    };
+    steps.サイレント起動 = [&window] { return window.context().状態.サイレント起動フラグ == 1; };
+    steps.自動転送開始 = [&window] {
+        if (window.hooks.自動転送開始)
+            window.hooks.自動転送開始();
+    };
+    return steps;
+}
+
 int runKelvo(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
+    QApplication::setWindowIcon(プログラムアイコン());
 
     // Standard buttons and dialogs in Japanese, as the rest of the program.
     QTranslator qtTranslator;
@@ -43,8 +61,10 @@ int runKelvo(int argc, char** argv) {
     context.commandLineText = args.mid(1).join(u' ');
 
     MainForm window(context);
-    window.Form_Load();
-    window.show();
+    AboutOpener about;
+    window.hooks.バージョン表示 = [&about] { about.表示(); };
+    SplashWindow splash(waiter, 起動手順(window));
+    splash.show();
     return app.exec();
 }
 
