@@ -8,7 +8,8 @@
 
 namespace kelvo::test {
 
-// One Kelvo with every port replaced by a double, its files in the given directory.
+// One Kelvo as the user starts it, every port replaced by a double, its files in the given
+// directory.
 struct KelvoInstance {
     KelvoInstance(const QString& directory, VirtualClock& clock, const QString& commandLine = {})
         : ctx(clock, clock, exit, ui) {
