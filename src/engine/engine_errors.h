@@ -1,0 +1,20 @@
+#pragma once
+
+#include "common/error.h"
+
+#include <QString>
+
+namespace kelvo {
+
+// Errors the forwarding raises itself, numbered as the original's runtime numbered them.
+namespace engerr {
+inline constexpr int InvalidArgument = 5; // a value that cannot be used as it is
+inline constexpr int OutOfRange = 9;      // a safety limit of a table was reached
+
+inline KelvoError tableFull(const QString& what) {
+    return KelvoError(OutOfRange,
+                      QStringLiteral("インデックスが有効範囲にありません。(%1)").arg(what));
+}
+} // namespace engerr
+
+} // namespace kelvo

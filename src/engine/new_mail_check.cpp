@@ -1,0 +1,235 @@
+#include "engine/new_mail_check.h"
+
+#include "common/error_trap.h"
+#include "engine/forward_mail.h"
+#include "engine/forward_text.h"
+#include "mail/mapi_messages.h"
+
+#include <initializer_list>
+
+namespace kelvo {
+
+namespace {
+
+enum class 取得結果 { 記録なし, 失敗, 成功 };
+
+// The fetch this pass made, as 未読メール取得 recorded it.
+取得結果 今回の取得(const EngineContext& ctx) {
+    const 転送状態& st = ctx.状態.転送;
+    if (!st.取得したパス.isValid() || st.取得したパス != ctx.状態.チェック開始時刻)
+        return 取得結果::記録なし;
+    return st.取得成功 ? 取得結果::成功 : 取得結果::失敗;
+}
+
+QDateTime チェック開始(const EngineContext& ctx) {
+    const QDateTime& start = ctx.状態.チェック開始時刻;
+    return start.isValid() ? start : ctx.時計.now();
+}
+
+bool いずれか(const QString& s, std::initializer_list<const char16_t*> texts) {
+    for (const char16_t* t : texts) {
+        if (s == QStringView(t))
+            return true;
+    }
+    return false;
+}
+
+void 終了コマンド(EngineContext& ctx) {
+    MapiMessages& m = *ctx.mapMess;
+    if (m.MsgDateReceived() < 受信時間枠(ctx)) {
+        // A command from before this start must not power off a PC the user just started.
+        m.MsgNoteText();
+        ctx.画面.モニター行追加(QStringLiteral("端末より「Z」の古いメールを受信→無視"), true);
+        return;
+    }
+    ctx.状態.転送.終了要求.append(m.MsgID());
+    m.MsgNoteText();
+}
+
+void コマンド確認(EngineContext& ctx, const QString& s) {
+    RunState& r = ctx.状態;
+    MapiMessages& m = *ctx.mapMess;
+    if (いずれか(s, {u"g", u"G", u"ｇ", u"Ｇ"})) {
+        r.返信アドレス = m.MsgOrigAddress();
+        r.一覧要求フラグ = 1;
+        m.MsgNoteText();
+    } else if (いずれか(s, {u"z", u"Z", u"ｚ", u"Ｚ"})) {
+        終了コマンド(ctx);
+    }
+    r.要求番号 = s.split(u' ');
+    r.メール要求フラグ = 1;
+    for (const QString& word : r.要求番号) {
+        const double value = 数値(word);
+        if (value > 100 || value < 1)
+            r.メール要求フラグ = 0;
+    }
+    if (r.メール要求フラグ == 1) {
+        r.返信アドレス = m.MsgOrigAddress();
+        m.MsgNoteText();
+    }
+}
+
+bool 送信不能の件名(const QString& subject) {
+    for (const char16_t* word : {u"配信不能", u"Returned mail", u"Host unknown"}) {
+        if (subject.contains(QStringView(word)))
+            return true;
+    }
+    return subject.contains(u"送信") && (subject.contains(u"ｴﾗｰ") || subject.contains(u"エラー"));
+}
+
+// Whether the address book knows the sender. Any failure of the look-up counts as unknown.
+bool アドレス帳にある(MapiMessages& m) {
+    return エラー無視([&] {
+        const QString name = m.MsgOrigDisplayName();
+        m.Compose();
+        m.setRecipDisplayName(name);
+        m.ResolveName();
+    });
+}
+
+bool 差出人一覧にある(const SettingsRecord& s, MapiMessages& m) {
+    const QString address = m.MsgOrigAddress();
+    const QString name = m.MsgOrigDisplayName();
+    for (int p = 1; p <= 10; ++p) {
+        const QString& entry = s.差出人アドレス(p);
+        if (entry == address || entry == name)
+            return true;
+    }
+    return false;
+}
+
+// Whether the mode skips the message: "1" skips what the rule does not list, "0" what it lists.
+bool モードで除く(const QString& mode, bool listed) {
+    return (mode == QLatin1String("1") && !listed) || (mode == QLatin1String("0") && listed);
+}
+
+// The forward failed: the message stays unread for the next pass, until the last try. False
+// while it will be tried again.
+bool 送信失敗(EngineContext& ctx, int i, const QString& id, const QString& subject,
+              const KelvoError& error) {
+    MapiMessages& m = *ctx.mapMess;
+    エラー無視([&] {
+        m.setMsgIndex(i);
+        m.KeepUnread();
+    });
+    int& tries = ctx.状態.転送.送信失敗回数[id];
+    ++tries;
+    if (tries < k送信試行上限)
+        return false;
+    ctx.画面.エラー行追加(QStringLiteral("件名「") + 一行化(subject) +
+                              QStringLiteral("」は%1回転送できませんでした。未読のまま残し、"
+                                             "これ以上転送しません")
+                                  .arg(k送信試行上限),
+                          error.number());
+    return true;
+}
+
+// One message of the pass. False when the pass leaves work for a later one (a forward to try
+// again, or the stop request).
+bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
+    const SettingsRecord& s = ctx.設定;
+    RunState& r = ctx.状態;
+    MapiMessages& m = *ctx.mapMess;
+
+    m.setMsgIndex(i);
+    const QString subject = m.MsgSubject();
+    const QDateTime received = m.MsgDateReceived();
+    if (m.MsgOrigAddress() == s.メールアドレス || m.MsgOrigDisplayName() == s.メールアドレス)
+        return true;
+    if (received < cutOff)
+        return true;
+    if (送信不能の件名(subject))
+        return true;
+    if (!s.件名フィルタ.isEmpty() && subject.contains(s.件名フィルタ))
+        return true;
+
+    const QString id = m.MsgID();
+    const int failures = r.転送.送信失敗回数.value(id);
+    if (failures >= k送信試行上限)
+        return true; // given up
+    if (failures == 0) {
+        ++r.新着メール数;
+        計数パネル更新(ctx.画面, kPanel新着メール数, r.新着メール数);
+    }
+
+    if (isOn(s.アドレス帳フィルタ)) {
+        if (モードで除く(s.アドレス帳モード, アドレス帳にある(m)))
+            return true;
+    }
+    m.setMsgIndex(i); // back from the look-up's outgoing message
+    if (isOn(s.差出人フィルタ) && モードで除く(s.差出人モード, 差出人一覧にある(s, m)))
+        return true;
+
+    if (r.停止要求フラグ != 0)
+        return false;
+    const std::optional<KelvoError> failure = メール転送(ctx);
+    if (!failure) {
+        r.転送.送信失敗回数.remove(id);
+        return true;
+    }
+    return 送信失敗(ctx, i, id, subject, *failure);
+}
+
+} // namespace
+
+QDateTime 受信時間枠(const EngineContext& ctx) {
+    return チェック開始(ctx).addSecs(-30 * 60);
+}
+
+bool 未読メール取得(EngineContext& ctx) {
+    転送状態& st = ctx.状態.転送;
+    st.取得したパス = ctx.状態.チェック開始時刻;
+    st.取得成功 = エラー無視([&] {
+        ctx.mapMess->setFetchUnreadOnly(true);
+        ctx.mapMess->Fetch();
+    });
+    return st.取得成功;
+}
+
+void メールチェック(EngineContext& ctx) {
+    ctx.状態.転送.終了要求.clear();
+    if (今回の取得(ctx) == 取得結果::失敗)
+        return;
+    エラートラップ(ctx.画面, [&] {
+        MapiMessages& m = *ctx.mapMess;
+        const QString& phone = ctx.設定.メールアドレス;
+        // Without a phone address no mail is a command (not even one without a sender).
+        if (phone.isEmpty())
+            return;
+        for (int i = 0; i < m.MsgCount(); ++i) {
+            m.setMsgIndex(i);
+            if (m.MsgOrigAddress() != phone)
+                continue;
+            const QString s = m.MsgSubject();
+            if (!s.isEmpty())
+                コマンド確認(ctx, s);
+        }
+    });
+}
+
+void 自動転送(EngineContext& ctx) {
+    転送状態& st = ctx.状態.転送;
+    const QDateTime start = チェック開始(ctx);
+    QDateTime cutOff = 受信時間枠(ctx);
+    if (st.締切基準 && *st.締切基準 < cutOff)
+        cutOff = *st.締切基準;
+
+    bool allDone = 今回の取得(ctx) != 取得結果::失敗;
+    if (allDone) {
+        MapiMessages& m = *ctx.mapMess;
+        int count = 0;
+        エラー無視([&] { count = m.MsgCount(); });
+        for (int i = 0; i < count; ++i) {
+            if (i >= m.MsgCount())
+                break;
+            bool done = false;
+            エラー無視([&] { done = 一通転送(ctx, i, cutOff); });
+            allDone = allDone && done;
+        }
+    }
+    // Until a pass has fetched and forwarded everything, later passes reach back as far as
+    // this one did, so nothing that arrived meanwhile is too old for them.
+    st.締切基準 = allDone ? start : cutOff;
+}
+
+} // namespace kelvo

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/engine_context.h"
+
+#include <QDateTime>
+
+namespace kelvo {
+
+// The pass's fetch of the unread Inbox messages (FetchUnreadOnly true, then Fetch). A
+// failure is ignored like every step of the cycle, but remembered: the pass then acts on no
+// command and forwards nothing from a list that is not its own. True when it worked.
+bool 未読メール取得(EngineContext& ctx);
+
+// Looks through the fetched messages for commands from the phone's address: "G" asks for the
+// subject list, list numbers for those messages, "Z" for the finish (raised later by
+// 終了要求確定, once the mail's read mark is stored). Stops at the first error with one error
+// line.
+void メールチェック(EngineContext& ctx);
+
+// The forwarding pass: every fetched message that passes the filters is forwarded with
+// メール転送. Errors are ignored message by message. A forward that fails is kept unread
+// and tried again at the next passes, k送信試行上限 times in all.
+void 自動転送(EngineContext& ctx);
+
+// The start of the pass's 30-minute window: mail received before it is old.
+QDateTime 受信時間枠(const EngineContext& ctx);
+
+} // namespace kelvo

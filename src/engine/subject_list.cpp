@@ -1,0 +1,133 @@
+#include "engine/subject_list.h"
+
+#include "common/cp932.h"
+#include "common/error_trap.h"
+#include "engine/engine_errors.h"
+#include "engine/forward_compose.h"
+#include "engine/forward_mail.h"
+#include "engine/forward_text.h"
+#include "mail/mapi_messages.h"
+#include "mail/mapi_session.h"
+#include "settings/ini_file.h"
+
+#include <vector>
+
+namespace kelvo {
+
+namespace {
+
+// The requests sign on without fetching new mail and list every Inbox message, read or not.
+void 要求用サインオン(EngineContext& ctx) {
+    MapiSession& sess = *ctx.mapSess;
+    sess.setDownLoadMail(false);
+    if (isOn(ctx.設定.プロファイル使用フラグ))
+        sess.setUserName(ctx.設定.プロファイル名);
+    if (sess.SessionID() == 0) {
+        sess.SignOn();
+        sess.setNewSession(true);
+    }
+}
+
+void 全メール取得(EngineContext& ctx) {
+    MapiMessages& m = *ctx.mapMess;
+    m.setSessionID(ctx.mapSess->SessionID());
+    m.setFetchUnreadOnly(false);
+    m.Fetch();
+}
+
+// An identifier that list.ini gives back unchanged: one line, no blanks at its ends, short
+// enough for the read primitive.
+bool リストに書ける(const QString& id) {
+    return !id.isEmpty() && id == 一行化(id) && id.trimmed() == id && バイト長(id) <= 255;
+}
+
+void リスト書込(EngineContext& ctx, qint64 number, const QString& id) {
+    if (!リストに書ける(id))
+        throw KelvoError(engerr::InvalidArgument,
+                         QStringLiteral("一覧に書けない MsgID です: ") + 一行化(id));
+    QString error;
+    if (!INI書込(kリストセクション, リストキー(static_cast<double>(number)), id,
+                 ctx.リストファイルパス, &error))
+        throw KelvoError(errnum::DeviceIo, error);
+}
+
+} // namespace
+
+QString リストキー(double number) {
+    return QStringLiteral("件名") + 全角化(QString::number(number, 'g', 15));
+}
+
+void 一覧取得(EngineContext& ctx) {
+    エラートラップ(ctx.画面, [&] {
+        要求用サインオン(ctx);
+        全メール取得(ctx);
+        const SettingsRecord& s = ctx.設定;
+        MapiMessages& m = *ctx.mapMess;
+        const qint64 width = 整数値(s.端末1行文字数);
+        const qint64 limit = 整数値(数値(s.分割文字数) * 2);
+        const double listed = 数値(s.リスト取得数);
+
+        QStringList pages{QString()};
+        qint64 total = 0;
+        for (int i = 0; i < m.MsgCount() && i < listed; ++i) {
+            m.setMsgIndex(i);
+            リスト書込(ctx, i + 1, m.MsgID());
+            const QString entry = QString::number(i + 1) + 先頭文字(m.MsgSubject(), width) + kCRLF +
+                                  m.MsgOrigDisplayName() + kCRLF;
+            // An entry counts as one phone line at most.
+            total += バイト長(バイト数で切る(entry, 2 * width));
+            pages.last() += entry;
+            if (total >= limit) {
+                if (pages.size() >= k最大ページ数)
+                    throw engerr::tableFull(QStringLiteral("一覧のページ数"));
+                pages.append(QString());
+                total = 0;
+            }
+        }
+
+        const QString n = QString::number(m.MsgCount());
+        for (const QString& page : pages) {
+            m.Compose();
+            m.setMsgSubject(QStringLiteral("一覧") + n);
+            m.setMsgNoteText(page);
+            宛先設定(ctx, ctx.状態.返信アドレス, QStringLiteral("一覧"));
+            m.Send();
+            送信後処理(ctx);
+            ctx.画面.モニター行追加(QStringLiteral("一覧") + n + QStringLiteral("   ") +
+                                        QStringLiteral("  を送信完了"),
+                                    true);
+            ctx.待機.wait(3);
+        }
+    });
+}
+
+void 特定メール取得(EngineContext& ctx) {
+    エラートラップ(ctx.画面, [&] {
+        要求用サインオン(ctx);
+        // The MsgID listed under each requested number; a number list.ini lacks finds nothing.
+        std::vector<QString> wanted;
+        for (const QString& word : ctx.状態.要求番号) {
+            if (static_cast<qsizetype>(wanted.size()) >= k要求表の大きさ)
+                throw engerr::tableFull(QStringLiteral("要求番号"));
+            wanted.push_back(INI読込(kリストセクション, リストキー(数値(word)), QString(),
+                                     ctx.リストファイルパス));
+        }
+        全メール取得(ctx);
+        MapiMessages& m = *ctx.mapMess;
+        for (int i = 0; i < m.MsgCount(); ++i) {
+            m.setMsgIndex(i);
+            const QString id = m.MsgID();
+            for (const QString& w : wanted) {
+                if (w.isEmpty() || w != id)
+                    continue;
+                m.setMsgIndex(i);
+                ctx.画面.モニター行追加(QStringLiteral("要求より件名「") + 一行化(m.MsgSubject()) +
+                                            QStringLiteral("」 を転送します。"),
+                                        true);
+                メール転送(ctx);
+            }
+        }
+    });
+}
+
+} // namespace kelvo

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "engine/engine_context.h"
+#include "engine/forward_state.h"
+#include "engine/new_mail_check.h"
+#include "engine/session.h"
+#include "engine/subject_list.h"
+#include "fakes.h"
+#include "mail/mail_error.h"
+#include "mail/mapi_messages.h"
+#include "mail/mapi_session.h"
+#include "mail/memory_backend.h"
+#include "virtual_clock.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace kelvo::test {
+
+inline const QString kPhone = QStringLiteral("phone@docomo.ne.jp");
+
+// The engine over an in-memory mailbox, with the settings of a new setting.ini and the phone's
+// address filled in.
+class ForwardTest : public ::testing::Test {
+protected:
+    ForwardTest() {
+        for (const SettingKey& k : settingKeys())
+            設定.*k.field = k.firstStart ? QString::fromUtf16(k.firstStart) : QString();
+        設定.メールアドレス = kPhone;
+        ctx.リストファイルパス = dir.filePath(QStringLiteral("list.ini"));
+        ctx.mapSess = &mapSess;
+        ctx.mapMess = &mapMess;
+        mapSess.setErrorReporter([this](const KelvoError& e) { reported.push_back(e); });
+    }
+
+    // A message from a sender, received the given number of minutes from now (negative:
+    // earlier).
+    QString add(const QString& subject, double minutes,
+                const QString& text = QStringLiteral("本文"),
+                const QString& from = QStringLiteral("taro@example.jp"),
+                const QString& name = QStringLiteral("山田太郎")) {
+        MailSummary s;
+        s.subject = subject;
+        s.origAddress = from;
+        s.origDisplayName = name;
+        s.received = clock.now().addMSecs(static_cast<qint64>(minutes * 60000));
+        s.recipients = {
+            MailRecipient{kRecipTo, QStringLiteral("me@example.jp"), QStringLiteral("Me")}};
+        return system.addMessage(s, text);
+    }
+    // A command mail from the phone, received now.
+    QString command(const QString& subject, double minutes = 0) {
+        return add(subject, minutes, QString(), kPhone, kPhone);
+    }
+
+    // The start of a pass as the cycle makes it: the check start time, sign-on and the fetch.
+    bool beginPass() {
+        状態.チェック開始時刻 = clock.now();
+        if (!ログオン(ctx))
+            return false;
+        未読メール取得(ctx);
+        return true;
+    }
+    // A whole pass as the cycle runs it, without the parts that are the cycle's own.
+    void pass() {
+        if (!beginPass())
+            return;
+        メールチェック(ctx);
+        自動転送(ctx);
+        if (状態.一覧要求フラグ == 1) {
+            一覧取得(ctx);
+            状態.一覧要求フラグ = 0;
+        }
+        if (状態.メール要求フラグ == 1) {
+            特定メール取得(ctx);
+            状態.メール要求フラグ = 0;
+        }
+        ログオフ(ctx);
+        終了要求確定(ctx);
+    }
+    // Makes the message with this id current in a fresh unread fetch.
+    void selectMessage(const QString& id) {
+        for (int i = 0; i < mapMess.MsgCount(); ++i) {
+            mapMess.setMsgIndex(i);
+            if (mapMess.MsgID() == id)
+                return;
+        }
+        FAIL() << "no message " << id.toStdString();
+    }
+
+    QStringList sentSubjects() const {
+        QStringList out;
+        for (const auto& s : system.outbox)
+            out << s.mail.subject;
+        return out;
+    }
+    QStringList monitorMessages() const {
+        QStringList out;
+        for (const QString& line : window.monitor)
+            out << line.mid(QStringLiteral("   hh:mm    ").size());
+        return out;
+    }
+    QStringList errorLines() const {
+        QStringList out;
+        for (const QString& m : monitorMessages())
+            if (m.startsWith(QStringLiteral("エラー！")))
+                out << m;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    VirtualClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
+    FakeWindow window{clock};
+    RecordingExit exit;
+    SettingsRecord 設定;
+    RunState 状態;
+    MemoryMailSystem system;
+    MemoryMailBackend backend{system};
+    MapiSession mapSess{backend};
+    MapiMessages mapMess{mapSess};
+    std::vector<KelvoError> reported;
+    EngineContext ctx{設定, 状態, window, clock, clock, exit, QString()};
+};
+
+} // namespace kelvo::test
