@@ -4,11 +4,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QPointer>
 #include <QThread>
 #include <exception>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace kelvo {

@@ -21,6 +21,7 @@ struct PartKind {
     QString disposition;
     bool named = false;
     bool inRelated = false;
+    bool laterInMixed = false; // after the first part of a multipart/mixed
 
     bool isText() const { return type == u"text" && (subtype == u"plain" || subtype == u"html"); }
     // Attachments are what the sender attached, not the message's own text nor the pictures
@@ -28,19 +29,27 @@ struct PartKind {
     bool isAttachment() const {
         if (disposition == u"attachment")
             return true;
+        // A text after the body of a mixed message was attached to it, unless it says otherwise.
         if (isText() && !named)
-            return false;
+            return laterInMixed && disposition.isEmpty();
         if (inRelated || (disposition == u"inline" && !named))
             return false;
         return true;
     }
 };
 
-PartKind kindOf(const vmime::header& h, bool inRelated) {
+// Where a part sits in its parent.
+struct Place {
+    QString parent; // the subtype of the multipart parent
+    size_t index = 0;
+};
+
+PartKind kindOf(const vmime::header& h, const Place& place) {
     PartKind k;
     k.type = QStringLiteral("text");
     k.subtype = QStringLiteral("plain");
-    k.inRelated = inRelated;
+    k.inRelated = place.parent == u"related";
+    k.laterInMixed = place.parent == u"mixed" && place.index > 0;
     if (auto ct = h.findField<vmime::contentTypeField>(vmime::fields::CONTENT_TYPE)) {
         auto type = ct->getValue<vmime::mediaType>();
         k.type = lower(type->getType());
@@ -54,28 +63,29 @@ PartKind kindOf(const vmime::header& h, bool inRelated) {
     return k;
 }
 
-void collectAttachments(const vmime::bodyPart& part, bool inRelated,
+void collectAttachments(const vmime::bodyPart& part, const QString& subtype,
                         std::vector<vmime::shared_ptr<const vmime::bodyPart>>& out) {
-    for (const auto& child : part.getBody()->getPartList()) {
-        const PartKind k = kindOf(*child->getHeader(), inRelated);
+    const auto children = part.getBody()->getPartList();
+    for (size_t i = 0; i < children.size(); ++i) {
+        const PartKind k = kindOf(*children[i]->getHeader(), Place{subtype, i});
         if (k.type == u"multipart")
-            collectAttachments(*child, k.subtype == u"related", out);
+            collectAttachments(*children[i], k.subtype, out);
         else if (k.isAttachment())
-            out.push_back(child);
+            out.push_back(children[i]);
     }
 }
 
-int countAttachments(const vmime::net::messagePart& part, bool inRelated) {
+// The server describes a part by its type only (its header would cost a round trip each),
+// so the count goes by type and place.
+int countAttachments(const vmime::net::messagePart& part, const Place& place) {
     const vmime::mediaType& type = part.getType();
     if (lower(type.getType()) == u"multipart") {
         int n = 0;
         for (size_t i = 0; i < part.getPartCount(); ++i)
-            n += countAttachments(*part.getPartAt(i), lower(type.getSubType()) == u"related");
+            n += countAttachments(*part.getPartAt(i), Place{lower(type.getSubType()), i});
         return n;
     }
-    PartKind k;
-    if (auto h = part.getHeader())
-        k = kindOf(*h, inRelated);
+    PartKind k = kindOf(vmime::header(), place);
     k.type = lower(type.getType());
     k.subtype = lower(type.getSubType());
     return k.isAttachment() ? 1 : 0;
@@ -93,12 +103,13 @@ QString partText(const vmime::bodyPart& part) {
 }
 
 // The message's own text parts, depth first: plain ones, and the first HTML one.
-void collectText(const vmime::bodyPart& part, bool inRelated, QStringList& plain, QString& html,
+void collectText(const vmime::bodyPart& part, const Place& place, QStringList& plain, QString& html,
                  bool& haveHtml) {
-    const PartKind k = kindOf(*part.getHeader(), inRelated);
+    const PartKind k = kindOf(*part.getHeader(), place);
     if (k.type == u"multipart") {
-        for (const auto& child : part.getBody()->getPartList())
-            collectText(*child, k.subtype == u"related", plain, html, haveHtml);
+        const auto children = part.getBody()->getPartList();
+        for (size_t i = 0; i < children.size(); ++i)
+            collectText(*children[i], Place{k.subtype, i}, plain, html, haveHtml);
         return;
     }
     if (!k.isText() || k.isAttachment())
@@ -160,9 +171,9 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
 std::vector<vmime::shared_ptr<const vmime::bodyPart>>
 attachmentParts(const vmime::message& message) {
     std::vector<vmime::shared_ptr<const vmime::bodyPart>> out;
-    const PartKind top = kindOf(*message.getHeader(), false);
+    const PartKind top = kindOf(*message.getHeader(), Place{});
     if (top.type == u"multipart")
-        collectAttachments(message, top.subtype == u"related", out);
+        collectAttachments(message, top.subtype, out);
     return out;
 }
 
@@ -171,11 +182,12 @@ int attachmentCount(const vmime::net::messageStructure& structure) {
     const size_t n = structure.getPartCount();
     if (n == 1) {
         const auto top = structure.getPartAt(0);
-        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, false) : 0;
+        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, Place{})
+                                                               : 0;
     }
     int count = 0;
     for (size_t i = 0; i < n; ++i)
-        count += countAttachments(*structure.getPartAt(i), false);
+        count += countAttachments(*structure.getPartAt(i), Place{QStringLiteral("mixed"), i});
     return count;
 }
 
@@ -183,7 +195,7 @@ QString noteText(const vmime::message& message) {
     QStringList plain;
     QString html;
     bool haveHtml = false;
-    collectText(message, false, plain, html, haveHtml);
+    collectText(message, Place{}, plain, html, haveHtml);
     QString text = plain.isEmpty() && haveHtml ? QTextDocumentFragment::fromHtml(html).toPlainText()
                                                : plain.join(QStringLiteral("\n"));
     text.replace(QChar::Nbsp, u' ');

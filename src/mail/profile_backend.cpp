@@ -1,0 +1,131 @@
+#include "mail/profile_backend.h"
+
+#include "mail/address_book.h"
+#include "mail/command_runner.h"
+#include "mail/imap_store.h"
+#include "mail/mail_error.h"
+#include "mail/maildir_store.h"
+#include "mail/message_reader.h"
+#include "mail/message_writer.h"
+#include "mail/profiles.h"
+#include "mail/transports.h"
+#include "mail/vmime_text.h"
+
+#include <QProcess>
+#include <optional>
+
+namespace kelvo {
+
+namespace {
+
+// "Name <address>" or an address.
+MailRecipient parseFrom(const QString& text) {
+    vm::initialize();
+    vmime::mailbox mb;
+    mb.parse(vm::utf8(text));
+    MailRecipient r;
+    r.address = QString::fromStdString(mb.getEmail().toString());
+    r.displayName = vm::toQString(mb.getName()).trimmed();
+    if (r.address.isEmpty())
+        r.address = text.trimmed();
+    return r;
+}
+
+class ProfileConnection final : public MailConnection {
+public:
+    ProfileConnection(MailProfile profile, std::unique_ptr<MailStore> store,
+                      std::unique_ptr<MailTransport> transport, QStringList secrets)
+        : profile(std::move(profile)), store(std::move(store)), transport(std::move(transport)),
+          secrets(std::move(secrets)), from(parseFrom(this->profile.from)) {}
+    ~ProfileConnection() override { close(); }
+
+    std::vector<MailSummary> fetch(bool unreadOnly) override { return store->fetch(unreadOnly); }
+
+    QString noteText(const QString& id) override { return vm::noteText(*store->message(id)); }
+
+    void setSeen(const QStringList& ids, bool seen) override { store->setSeen(ids, seen); }
+
+    void send(const OutgoingMail& mail) override {
+        vmime::shared_ptr<vmime::message> original;
+        std::vector<vmime::shared_ptr<const vmime::bodyPart>> attachments;
+        if (!mail.forwardOf.isEmpty()) {
+            original = store->message(mail.forwardOf);
+            attachments = vm::attachmentParts(*original);
+        }
+        transport->send(vm::buildMessage(mail, from, attachments), from.address,
+                        mail.recipient.address);
+    }
+
+    MailRecipient resolveName(const QString& name) override {
+        if (profile.addressBook.isEmpty())
+            throw mailError(mailerr::NoAddressBook, name);
+        if (!book)
+            book = AddressBook::load(profile.addressBook);
+        if (auto entry = book->find(name))
+            return *entry;
+        throw mailError(mailerr::UnknownRecipient, name);
+    }
+
+    void close() override {
+        if (store)
+            store->close();
+    }
+
+private:
+    MailProfile profile;
+    std::unique_ptr<MailStore> store;
+    std::unique_ptr<MailTransport> transport;
+    QStringList secrets;
+    MailRecipient from;
+    std::optional<AddressBook> book;
+};
+
+vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url, const QString& password,
+                                  const std::function<void(const QString&)>& trace) {
+    vm::ServiceOptions o;
+    o.url = url;
+    o.user = p.user;
+    o.password = password;
+    o.timeoutSeconds = p.timeoutSeconds;
+    o.caFile = p.caFile;
+    o.starttls = p.starttls;
+    o.trace = trace;
+    return o;
+}
+
+} // namespace
+
+ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
+
+std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
+                                                       bool downloadMail) {
+    const MailProfile p = selectProfile(path, profileName);
+    if (downloadMail && !p.downloadCommand.isEmpty())
+        runShellCommand(p.downloadCommand, p.timeoutSeconds, mailerr::CommandFailed);
+    QString password = p.password;
+    if (password.isEmpty() && !p.passwordCommand.isEmpty())
+        password = QString::fromLocal8Bit(
+                       runShellCommand(p.passwordCommand, p.timeoutSeconds, mailerr::CommandFailed))
+                       .section(u'\n', 0, 0)
+                       .remove(u'\r');
+
+    std::unique_ptr<MailStore> store;
+    if (p.storeIsImap())
+        store = std::make_unique<ImapStore>(serviceOptions(p, p.store, password, trace));
+    else
+        store = std::make_unique<MaildirStore>(p.store);
+
+    std::unique_ptr<MailTransport> transport;
+    if (p.transportIsSmtp()) {
+        vm::ServiceOptions o = serviceOptions(p, p.transport, password, trace);
+        o.authenticate = p.smtpAuth;
+        transport = std::make_unique<SmtpTransport>(o);
+    } else {
+        transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
+                                                        p.timeoutSeconds);
+    }
+    return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
+                                               QStringList{password});
+}
+
+} // namespace kelvo

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "mail/mail_backend.h"
+
+#include <QString>
+#include <functional>
+
+namespace kelvo {
+
+// The mail system of a profile (profiles.h): an IMAP or IMAPS Inbox or a Maildir, sending
+// through SMTP or a sendmail-compatible program, and a vCard address book.
+class ProfileBackend final : public MailBackend {
+public:
+    explicit ProfileBackend(QString profilesPath);
+    std::unique_ptr<MailConnection> signOn(const QString& profileName, bool downloadMail) override;
+
+    // Each command line sent to a server (tests count round trips with it).
+    std::function<void(const QString&)> trace;
+
+private:
+    QString path;
+};
+
+} // namespace kelvo

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kelvo {
+
+// Where a profile's mailbox is and how its mail is sent. Profiles are the sections of
+// profiles.ini in the per-user configuration folder (UTF-8), one section per profile name:
+//
+//   store            imap://host[:port], imaps://host[:port], or the folder of a Maildir
+//   transport        smtp://host[:port], smtps://host[:port], or a sendmail-compatible program
+//   user             the user name at the servers
+//   password         the password (the file must then be readable by its owner only)
+//   password-command a shell command that prints the password
+//   from             the From of sent mail: "Name <address>" or an address
+//   address-book     a vCard file that ResolveName searches
+//   download-command a shell command run at sign-on to bring new mail into the mailbox
+//   timeout          seconds to wait for a server or a command (default 60)
+//   ca-file          extra trusted certificates (PEM) for a server with a private CA
+//   starttls         required, optional or no, for imap:// and smtp:// (default: required on
+//                    port 587, optional elsewhere)
+//   smtp-auth        no: send without signing on to the SMTP server
+//   default          yes: the profile used when none is named
+struct MailProfile {
+    QString name;
+    QString store;
+    QString transport;
+    QString user;
+    QString password;
+    QString passwordCommand;
+    QString from;
+    QString addressBook;
+    QString downloadCommand;
+    int timeoutSeconds = 60;
+    QString caFile;
+    QString starttls;
+    bool smtpAuth = true;
+
+    bool storeIsImap() const;
+    bool transportIsSmtp() const;
+};
+
+// $XDG_CONFIG_HOME/kelvo/profiles.ini.
+QString defaultProfilesPath();
+
+// The local mailbox, used when there is no profiles file: the Maildir ~/Maildir and the
+// system's sendmail program.
+MailProfile builtInProfile();
+
+// The profile to sign on with: the named one, or (for an empty name) the one marked default,
+// or the only one; the built-in one when the file does not exist. Raises ProfileMissing for a
+// name the file lacks, ProfileInsecure for a file that holds a password and can be read by
+// others, ProfileInvalid for a file that cannot be read or has an unknown key.
+MailProfile selectProfile(const QString& path, const QString& name);
+
+} // namespace kelvo

@@ -1,0 +1,234 @@
+#include "mail/vmime_service.h"
+
+#include "mail/mail_error.h"
+#include "mail/vmime_text.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpSocket>
+#include <QUrl>
+#include <mutex>
+#include <vmime/net/smtp/SMTPExceptions.hpp>
+#include <vmime/security/cert/X509Certificate.hpp>
+#include <vmime/security/cert/certificateException.hpp>
+#include <vmime/security/cert/defaultCertificateVerifier.hpp>
+
+namespace kelvo::vm {
+
+namespace {
+
+using Certificates = std::vector<vmime::shared_ptr<vmime::security::cert::X509Certificate>>;
+
+// Every certificate of a PEM file.
+Certificates readCertificates(const QString& path, bool* readable = nullptr) {
+    Certificates out;
+    QFile file(path);
+    const bool ok = file.open(QIODevice::ReadOnly);
+    if (readable)
+        *readable = ok;
+    if (!ok)
+        return out;
+    const QByteArray all = file.readAll();
+    static const QByteArray begin("-----BEGIN CERTIFICATE-----");
+    static const QByteArray end("-----END CERTIFICATE-----");
+    for (qsizetype from = all.indexOf(begin); from >= 0; from = all.indexOf(begin, from + 1)) {
+        const qsizetype to = all.indexOf(end, from);
+        if (to < 0)
+            break;
+        const QByteArray pem = all.mid(from, to + end.size() - from);
+        if (auto cert = vmime::security::cert::X509Certificate::import(
+                reinterpret_cast<const vmime::byte_t*>(pem.constData()),
+                static_cast<size_t>(pem.size())))
+            out.push_back(cert);
+    }
+    return out;
+}
+
+// The system's trust store, read once.
+const Certificates& systemCertificates() {
+    static Certificates certs;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const char* bundle : {"/etc/ssl/certs/ca-certificates.crt",
+                                   "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"}) {
+            certs = readCertificates(QString::fromLatin1(bundle));
+            if (!certs.empty())
+                break;
+        }
+    });
+    return certs;
+}
+
+vmime::shared_ptr<vmime::security::cert::certificateVerifier> verifierFor(const QString& caFile) {
+    Certificates roots = systemCertificates();
+    if (!caFile.isEmpty()) {
+        bool readable = false;
+        const Certificates extra = readCertificates(caFile, &readable);
+        if (!readable || extra.empty())
+            throw mailError(mailerr::ProfileInvalid,
+                            QStringLiteral("CA ファイルを読めません: ") + caFile);
+        roots.insert(roots.end(), extra.begin(), extra.end());
+    }
+    auto verifier = vmime::make_shared<vmime::security::cert::defaultCertificateVerifier>();
+    verifier->setX509RootCAs(roots);
+    return verifier;
+}
+
+// Ends a call that waits longer than the time-out for the server.
+class TimeoutHandler final : public vmime::net::timeoutHandler {
+public:
+    explicit TimeoutHandler(int seconds) : limitMs(qint64(seconds) * 1000) { timer.start(); }
+    bool isTimeOut() override { return timer.elapsed() >= limitMs; }
+    void resetTimeOut() override { timer.restart(); }
+    bool handleTimeOut() override { return false; }
+
+private:
+    QElapsedTimer timer;
+    qint64 limitMs;
+};
+
+class TimeoutFactory final : public vmime::net::timeoutHandlerFactory {
+public:
+    explicit TimeoutFactory(int seconds) : seconds(seconds) {}
+    vmime::shared_ptr<vmime::net::timeoutHandler> create() override {
+        return vmime::make_shared<TimeoutHandler>(seconds);
+    }
+
+private:
+    int seconds;
+};
+
+class Tracer final : public vmime::net::tracer {
+public:
+    explicit Tracer(std::function<void(const QString&)> sink) : sink(std::move(sink)) {}
+    void traceSend(const vmime::string& line) override { sink(QString::fromStdString(line)); }
+    void traceReceive(const vmime::string&) override {}
+
+private:
+    std::function<void(const QString&)> sink;
+};
+
+class TracerFactory final : public vmime::net::tracerFactory {
+public:
+    explicit TracerFactory(std::function<void(const QString&)> sink) : sink(std::move(sink)) {}
+    vmime::shared_ptr<vmime::net::tracer> create(vmime::shared_ptr<vmime::net::service>,
+                                                 const int) override {
+        return vmime::make_shared<Tracer>(sink);
+    }
+
+private:
+    std::function<void(const QString&)> sink;
+};
+
+bool isSecureScheme(const QString& scheme) {
+    return scheme.endsWith(u's');
+}
+
+// VMime reports a refused connection as a time-out: a connection of our own tells what
+// really happened.
+KelvoError classifyConnection(const ServiceOptions& options, const QString& libraryText) {
+    const Endpoint ep = endpointOf(options.url);
+    QTcpSocket probe;
+    probe.connectToHost(ep.host, static_cast<quint16>(ep.port));
+    const int waitMs = std::clamp(options.timeoutSeconds, 1, 10) * 1000;
+    const bool connected = probe.waitForConnected(waitMs);
+    const QString where = QStringLiteral(" (%1:%2)").arg(ep.host).arg(ep.port);
+    if (connected) {
+        probe.abort();
+        return mailError(mailerr::Failure, libraryText + where);
+    }
+    switch (probe.error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return mailError(mailerr::ConnectionRefused, probe.errorString() + where);
+    case QAbstractSocket::HostNotFoundError:
+        return mailError(mailerr::HostNotFound, probe.errorString() + where);
+    case QAbstractSocket::SocketTimeoutError:
+        return mailError(mailerr::TimedOut, probe.errorString() + where);
+    default:
+        return mailError(mailerr::Failure, libraryText + where);
+    }
+}
+
+QString chainText(const vmime::exception& e) {
+    QString text = QString::fromLocal8Bit(e.what());
+    for (const vmime::exception* o = e.other(); o; o = o->other())
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(o->what());
+    return text;
+}
+
+KelvoError classify(std::exception_ptr error, const ServiceOptions& options, int commandNumber) {
+    namespace ex = vmime::exceptions;
+    try {
+        std::rethrow_exception(error);
+    } catch (const KelvoError& e) {
+        return e;
+    } catch (const vmime::security::cert::certificateException& e) {
+        return mailError(mailerr::CertificateNotTrusted, chainText(e));
+    } catch (const ex::authentication_error& e) {
+        return mailError(mailerr::LoginFailed, QString::fromStdString(e.response()).trimmed());
+    } catch (const ex::operation_timed_out& e) {
+        return mailError(mailerr::TimedOut, chainText(e));
+    } catch (const ex::connection_greeting_error& e) {
+        return mailError(mailerr::Failure, chainText(e));
+    } catch (const ex::socket_exception& e) {
+        return classifyConnection(options, chainText(e));
+    } catch (const vmime::net::smtp::SMTPCommandError& e) {
+        return mailError(commandNumber, QString::number(e.statusCode()) + u' ' +
+                                            QString::fromStdString(e.response()).trimmed());
+    } catch (const ex::command_error& e) {
+        return mailError(commandNumber, QString::fromStdString(e.response()).trimmed());
+    } catch (const ex::folder_not_found& e) {
+        return mailError(mailerr::MailboxMissing, chainText(e));
+    } catch (const vmime::exception& e) {
+        // A certificate the verifier was never asked about (no verifier) lands here too.
+        return mailError(mailerr::Failure, chainText(e));
+    } catch (const std::exception& e) {
+        return mailError(mailerr::Failure, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return mailError(mailerr::Failure);
+    }
+}
+
+} // namespace
+
+Endpoint endpointOf(const QString& text) {
+    const QUrl url(text);
+    const QString scheme = url.scheme().toLower();
+    int port = 143;
+    if (scheme == u"imaps")
+        port = 993;
+    else if (scheme == u"smtp")
+        port = 25;
+    else if (scheme == u"smtps")
+        port = 465;
+    return Endpoint{url.host(), url.port(port)};
+}
+
+void configure(vmime::net::service& service, const ServiceOptions& options) {
+    const QString scheme = QUrl(options.url).scheme().toLower();
+    if (!options.user.isEmpty() && options.authenticate) {
+        service.setProperty("auth.username", utf8(options.user));
+        service.setProperty("auth.password", utf8(options.password));
+        service.setProperty("options.need-authentication", true);
+    }
+    if (!isSecureScheme(scheme)) {
+        QString mode = options.starttls;
+        if (mode.isEmpty())
+            mode = endpointOf(options.url).port == 587 ? QStringLiteral("required")
+                                                       : QStringLiteral("optional");
+        service.setProperty("connection.tls", mode != u"no");
+        service.setProperty("connection.tls.required", mode == u"required");
+    }
+    service.setCertificateVerifier(verifierFor(options.caFile));
+    service.setTimeoutHandlerFactory(
+        vmime::make_shared<TimeoutFactory>(std::max(1, options.timeoutSeconds)));
+    if (options.trace)
+        service.setTracerFactory(vmime::make_shared<TracerFactory>(options.trace));
+}
+
+KelvoError translate(std::exception_ptr error, const ServiceOptions& options, int commandNumber) {
+    const KelvoError e = classify(error, options, commandNumber);
+    return KelvoError(e.number(), redacted(e.description(), {options.password}));
+}
+
+} // namespace kelvo::vm

@@ -1,0 +1,194 @@
+#!/usr/bin/python3
+"""Starts and stops the private mail servers of the mail integration tests.
+
+    mail_servers.py start STATE_FILE   start Dovecot (IMAP, IMAPS) and an SMTP sink
+    mail_servers.py stop STATE_FILE    stop them and remove their folder
+
+Everything lives in a fresh folder under the system's temporary folder, on loopback ports
+chosen anew each run. The state file (JSON) tells the tests where things are.
+"""
+import json
+import os
+import pwd
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PYTHON = "/usr/bin/python3"  # Debian's own, which has aiosmtpd
+PASSWORD = "kelvo-test-pass"
+
+DOVECOT_CONF = """\
+base_dir = {dir}/run
+state_dir = {dir}/state
+log_path = {dir}/dovecot.log
+info_log_path = {dir}/dovecot.log
+protocols = imap
+listen = 127.0.0.1
+{users}
+ssl = yes
+ssl_cert = <{dir}/cert.pem
+ssl_key = <{dir}/key.pem
+disable_plaintext_auth = no
+auth_mechanisms = plain login
+auth_failure_delay = 0
+mail_location = maildir:{dir}/mail/%u
+first_valid_uid = 1
+passdb {{
+  driver = static
+  args = password={password}
+}}
+userdb {{
+  driver = static
+  args = uid={uid} gid={gid} home={dir}/mail/%u
+}}
+service imap-login {{
+  {chroot}
+  inet_listener imap {{
+    port = {imap_port}
+  }}
+  inet_listener imaps {{
+    port = {imaps_port}
+    ssl = yes
+  }}
+}}
+service anvil {{
+  {chroot}
+  # No growing delay after failed logins from the same address.
+  unix_listener anvil-auth-penalty {{
+    mode = 0
+  }}
+}}
+"""
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_greeting(port, seconds=10.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1.0) as s:
+                if s.recv(100):
+                    return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def spawn(args, log_path, cwd):
+    with open(log_path, "ab") as log, open(os.devnull, "rb") as null:
+        return subprocess.Popen(args, stdin=null, stdout=log, stderr=log, cwd=cwd,
+                                start_new_session=True).pid
+
+
+def make_certificate(folder):
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30",
+         "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+         "-keyout", os.path.join(folder, "key.pem"), "-out", os.path.join(folder, "cert.pem")],
+        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def start(state_file):
+    folder = tempfile.mkdtemp(prefix="kelvo-mail-")
+    # Dovecot's own processes run as other users and must reach the files.
+    os.chmod(folder, 0o755)
+    for sub in ("run", "state", "mail", "sink"):
+        os.mkdir(os.path.join(folder, sub))
+    make_certificate(folder)
+    os.chmod(os.path.join(folder, "key.pem"), 0o600)
+
+    if os.getuid() == 0:
+        # Dovecot refuses root as a mail user: mail is served as nobody.
+        uid, gid = 65534, 65534
+        users = ""
+        chroot = ""
+        os.chown(os.path.join(folder, "mail"), uid, gid)
+    else:
+        uid, gid = os.getuid(), os.getgid()
+        name = pwd.getpwuid(uid).pw_name
+        users = ("default_internal_user = {0}\ndefault_login_user = {0}\n"
+                 "default_internal_group = {1}\n").format(name, pwd.getpwuid(uid).pw_gid and
+                                                          __import__("grp").getgrgid(gid).gr_name)
+        chroot = "chroot ="
+    state = {
+        "dir": folder,
+        "imap_port": free_port(),
+        "imaps_port": free_port(),
+        "smtp_port": free_port(),
+        "mail_root": os.path.join(folder, "mail"),
+        "mail_uid": uid,
+        "mail_gid": gid,
+        "ca_file": os.path.join(folder, "cert.pem"),
+        "sink_dir": os.path.join(folder, "sink"),
+        "password": PASSWORD,
+    }
+    conf = os.path.join(folder, "dovecot.conf")
+    with open(conf, "w") as f:
+        f.write(DOVECOT_CONF.format(dir=folder, users=users, chroot=chroot, uid=uid, gid=gid,
+                                    password=PASSWORD, imap_port=state["imap_port"],
+                                    imaps_port=state["imaps_port"]))
+    state["dovecot_pid"] = spawn(["dovecot", "-F", "-c", conf],
+                                 os.path.join(folder, "dovecot.out"), folder)
+    state["sink_pid"] = spawn([PYTHON, os.path.join(HERE, "smtp_sink.py"), str(state["smtp_port"]),
+                               state["sink_dir"]], os.path.join(folder, "sink.out"), folder)
+    with open(state_file, "w") as f:
+        json.dump(state, f)
+    ok = wait_for_greeting(state["imap_port"]) and wait_for_greeting(state["smtp_port"])
+    if not ok:
+        for name in ("dovecot.out", "dovecot.log", "sink.out"):
+            path = os.path.join(folder, name)
+            if os.path.exists(path):
+                sys.stderr.write("--- %s\n%s\n" % (name, open(path, errors="replace").read()))
+        stop(state_file)
+        sys.exit("mail servers did not start")
+    print("mail servers up in", folder)
+
+
+def stop_process(pid, seconds=10.0):
+    try:
+        os.killpg(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        return
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            return
+        time.sleep(0.05)
+    try:
+        os.killpg(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def stop(state_file):
+    if not os.path.exists(state_file):
+        return
+    with open(state_file) as f:
+        state = json.load(f)
+    for key in ("sink_pid", "dovecot_pid"):
+        if state.get(key):
+            stop_process(state[key])
+    shutil.rmtree(state["dir"], ignore_errors=True)
+    os.remove(state_file)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop"):
+        sys.exit(__doc__)
+    if sys.argv[1] == "start":
+        stop(sys.argv[2])  # a leftover of an interrupted run
+        start(sys.argv[2])
+    else:
+        stop(sys.argv[2])

@@ -1,0 +1,147 @@
+#include "server_fixture.h"
+
+#include <QDateTime>
+#include <QUuid>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace kelvo::test {
+
+const MailServers& MailServers::get() {
+    static const MailServers servers = [] {
+        MailServers s;
+        QFile file(QStringLiteral(KELVO_MAIL_SERVERS_STATE));
+        if (!file.open(QIODevice::ReadOnly))
+            return s;
+        const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+        s.dir = o.value("dir").toString();
+        s.imapPort = o.value("imap_port").toInt();
+        s.imapsPort = o.value("imaps_port").toInt();
+        s.smtpPort = o.value("smtp_port").toInt();
+        s.mailRoot = o.value("mail_root").toString();
+        s.mailUid = o.value("mail_uid").toInt();
+        s.mailGid = o.value("mail_gid").toInt();
+        s.caFile = o.value("ca_file").toString();
+        s.sinkDir = o.value("sink_dir").toString();
+        s.password = o.value("password").toString();
+        return s;
+    }();
+    return servers;
+}
+
+namespace {
+
+void own(const MailServers& s, const QString& path) {
+    if (::geteuid() == 0) [[maybe_unused]]
+        int rc = ::chown(QFile::encodeName(path).constData(), s.mailUid, s.mailGid);
+}
+
+} // namespace
+
+void MailServers::deliver(const QString& user, const QByteArray& raw, bool seen) const {
+    const QString box = mailRoot + u'/' + user;
+    for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
+        QDir().mkpath(box + QLatin1String(sub));
+        own(*this, box + QLatin1String(sub));
+    }
+    static int counter = 0;
+    const QString unique = QStringLiteral("%1.K%2_%3.kelvo-test")
+                               .arg(QDateTime::currentSecsSinceEpoch())
+                               .arg(QUuid::createUuid().toString(QUuid::Id128))
+                               .arg(++counter);
+    const QString tmp = box + QStringLiteral("/tmp/") + unique;
+    QFile f(tmp);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(raw);
+    f.close();
+    own(*this, tmp);
+    const QString target = seen ? box + QStringLiteral("/cur/") + unique + QStringLiteral(":2,S")
+                                : box + QStringLiteral("/new/") + unique;
+    ASSERT_TRUE(QFile::rename(tmp, target));
+}
+
+std::vector<MailServers::Received> MailServers::received() const {
+    std::vector<Received> out;
+    const QDir dir(sinkDir);
+    for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+        Received r;
+        r.from = o.value("from").toString();
+        for (const auto& v : o.value("to").toArray())
+            r.to << v.toString();
+        r.data = QByteArray::fromBase64(o.value("data").toString().toLatin1());
+        out.push_back(r);
+    }
+    return out;
+}
+
+ServerMail::ServerMail(const QString& user, const QString& extra) : user(user) {
+    const MailServers& s = MailServers::get();
+    profilesPath = temp.filePath(QStringLiteral("profiles.ini"));
+    writeProfiles(QStringLiteral("[test]\n"
+                                 "store = imap://127.0.0.1:%1\n"
+                                 "starttls = no\n"
+                                 "transport = smtp://127.0.0.1:%2\n"
+                                 "smtp-auth = no\n"
+                                 "user = %3\n"
+                                 "password = %4\n"
+                                 "from = 山田太郎 <taro@example.jp>\n"
+                                 "timeout = 10\n")
+                      .arg(s.imapPort)
+                      .arg(s.smtpPort)
+                      .arg(user, s.password) +
+                  extra);
+    restart();
+}
+
+void ServerMail::writeProfiles(const QString& text) {
+    QFile f(profilesPath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void ServerMail::restart() {
+    mapMess.reset();
+    mapSess.reset();
+    backend = std::make_unique<ProfileBackend>(profilesPath);
+    auto counter = commands;
+    backend->trace = [counter](const QString&) { ++*counter; };
+    mapSess = std::make_unique<MapiSession>(*backend);
+    mapMess = std::make_unique<MapiMessages>(*mapSess);
+    mapSess->setErrorReporter([this](const KelvoError& e) { reported.push_back(e); });
+}
+
+void ServerMail::signOn(const QString& profile) {
+    mapSess->setUserName(profile);
+    mapSess->SignOn();
+    mapMess->setSessionID(mapSess->SessionID());
+}
+
+void ServerMail::fetch(bool unreadOnly) {
+    mapMess->setFetchUnreadOnly(unreadOnly);
+    mapMess->Fetch();
+}
+
+QStringList ServerMail::subjects() {
+    QStringList out;
+    for (int i = 0; i < mapMess->MsgCount(); ++i) {
+        mapMess->setMsgIndex(i);
+        out << mapMess->MsgSubject();
+    }
+    return out;
+}
+
+int ServerMail::unreadOnServer(const QString& profile) {
+    ProfileBackend other(profilesPath);
+    auto conn = other.signOn(profile, false);
+    const int n = static_cast<int>(conn->fetch(true).size());
+    conn->close();
+    return n;
+}
+
+} // namespace kelvo::test

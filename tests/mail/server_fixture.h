@@ -1,0 +1,84 @@
+#pragma once
+
+#include "mail/mail_error.h"
+#include "mail/mapi_messages.h"
+#include "mail/mapi_session.h"
+#include "mail/profile_backend.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace kelvo::test {
+
+// The private Dovecot and SMTP sink the test suite started (mail_servers.py), as its state
+// file describes them.
+struct MailServers {
+    QString dir;
+    int imapPort = 0;
+    int imapsPort = 0;
+    int smtpPort = 0;
+    QString mailRoot;
+    int mailUid = -1;
+    int mailGid = -1;
+    QString caFile;
+    QString sinkDir;
+    QString password;
+
+    static const MailServers& get();
+
+    // Puts a message into the user's Inbox as a mail server would, read or unread.
+    void deliver(const QString& user, const QByteArray& raw, bool seen = false) const;
+    // What the sink received so far, oldest first: sender, recipients and bytes.
+    struct Received {
+        QString from;
+        QStringList to;
+        QByteArray data;
+    };
+    std::vector<Received> received() const;
+};
+
+// A profiles file in a temporary folder, the two controls over it, and the command lines
+// they sent to the servers.
+struct ServerMail {
+    QTemporaryDir temp;
+    QString profilesPath;
+    std::unique_ptr<ProfileBackend> backend;
+    std::unique_ptr<MapiSession> mapSess;
+    std::unique_ptr<MapiMessages> mapMess;
+    std::vector<KelvoError> reported;
+    std::shared_ptr<std::atomic<int>> commands = std::make_shared<std::atomic<int>>(0);
+
+    // The profile "test" for the user: plain IMAP, the sink for sending. extra: more lines.
+    explicit ServerMail(const QString& user, const QString& extra = QString());
+    // Writes the profiles file (mode 0600).
+    void writeProfiles(const QString& text);
+    // New controls over the same profiles file, as the next program run would have.
+    void restart();
+    void signOn(const QString& profile = QStringLiteral("test"));
+    void fetch(bool unreadOnly);
+    QStringList subjects();
+    // Unread messages of the user as a separate session sees them.
+    int unreadOnServer(const QString& profile = QStringLiteral("test"));
+
+    QString user;
+};
+
+template <typename Call> int errorOf(Call&& call, QString* description = nullptr) {
+    try {
+        call();
+    } catch (const KelvoError& e) {
+        if (description)
+            *description = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace kelvo::test
