@@ -7,6 +7,10 @@
 #include "common/paths.h"
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
+#include "engine/schedule.h"
+#include "settings/options_dialog.h"
+#include "settings/phone_dialog.h"
+#include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
 #include "shell/main_form.h"
 
@@ -63,6 +67,13 @@ int runKelvo(int argc, char** argv) {
     MainForm window(context);
     AboutOpener about;
     window.hooks.バージョン表示 = [&about] { about.表示(); };
+    // The settings dialogs; the options dialog hands new weekdays on to the schedule.
+    WeeklySchedule schedule(clock);
+    SettingsDialogs dialogs(DialogContext{context.設定, context.settingsDirectory, context.ui}, &window);
+    dialogs.曜日フラグ再作成 = [&] { schedule.曜日フラグ作成(context.設定); };
+    window.hooks.オプション読込 = [&dialogs] { dialogs.オプション().タブストリップを左上へ(); };
+    window.hooks.携帯電話の設定 = [&dialogs] { dialogs.携帯電話の設定表示(true); };
+    window.hooks.オプション表示 = [&dialogs] { dialogs.オプション表示(); };
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
     return app.exec();
