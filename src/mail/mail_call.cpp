@@ -54,18 +54,20 @@ void runMailCall(bool offThread, const std::function<void()>& work) {
     QEventLoop loop;
     std::exception_ptr failure;
     CloseHold hold;
-    std::thread worker([&] {
+    // A QThread rather than a bare thread, so that the work may run programs with QProcess.
+    std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-        // Delivered by the loop below once it runs, however early the work ends.
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
+    }));
+    // Queued to this thread: delivered by the loop below once it runs, however early the work
+    // ends.
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
+    worker->wait();
     hold.release();
     if (failure)
         std::rethrow_exception(failure);
