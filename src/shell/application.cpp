@@ -69,7 +69,8 @@ int runKelvo(int argc, char** argv) {
     window.hooks.バージョン表示 = [&about] { about.表示(); };
     // The settings dialogs; the options dialog hands new weekdays on to the schedule.
     WeeklySchedule schedule(clock);
-    SettingsDialogs dialogs(DialogContext{context.設定, context.settingsDirectory, context.ui}, &window);
+    const DialogContext dialogContext{context.設定, context.settingsDirectory, context.ui};
+    SettingsDialogs dialogs(dialogContext, &window);
     dialogs.曜日フラグ再作成 = [&] { schedule.曜日フラグ作成(context.設定); };
     window.hooks.オプション読込 = [&dialogs] { dialogs.オプション().タブストリップを左上へ(); };
     window.hooks.携帯電話の設定 = [&dialogs] { dialogs.携帯電話の設定表示(true); };
