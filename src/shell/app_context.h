@@ -11,6 +11,9 @@
 
 namespace kelvo {
 
+class MapiSession;
+class MapiMessages;
+
 // What lives as long as the program: the settings record, the run-time values, and the
 // ports to the clock, the desktop and the end of the program.
 struct AppContext {
@@ -27,6 +30,10 @@ struct AppContext {
     QString programDirectory;  // where the executable is
     QString settingsDirectory; // where setting.ini, list.ini and the lock are
     QString commandLineText;   // the arguments after the program name, joined by blanks
+
+    // The main window's mail-system controls, made by the program's composition root.
+    MapiSession* mapSess = nullptr;
+    MapiMessages* mapMess = nullptr;
 };
 
 } // namespace kelvo

@@ -8,6 +8,11 @@
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
 #include "engine/schedule.h"
+#include "engine/session.h"
+#include "mail/mapi_messages.h"
+#include "mail/mapi_session.h"
+#include "mail/profile_backend.h"
+#include "mail/profiles.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
 #include "settings/settings_dialogs.h"
@@ -64,7 +69,16 @@ int runKelvo(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     context.commandLineText = args.mid(1).join(u' ');
 
+    // The mail-system controls live on the main window.
+    ProfileBackend mailSystem(defaultProfilesPath());
+    MapiSession mapSess(mailSystem);
+    MapiMessages mapMess(mapSess);
+    context.mapSess = &mapSess;
+    context.mapMess = &mapMess;
+
     MainForm window(context);
+    mapSess.setErrorReporter([&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
+    window.hooks.ログオフ = [&mapSess] { ログオフ(mapSess); };
     AboutOpener about;
     window.hooks.バージョン表示 = [&about] { about.表示(); };
     // The settings dialogs; the options dialog hands new weekdays on to the schedule.
