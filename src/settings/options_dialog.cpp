@@ -58,7 +58,6 @@ OptionsDialog::OptionsDialog(const DialogContext& context, QWidget* parent)
     connect(chkスケジュールフラグ, &QCheckBox::toggled, this,
             [this] { chkスケジュールフラグ_Click(); });
     connect(chk自動終了フラグ, &QCheckBox::toggled, this, [this] { chk自動終了フラグ_Click(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     // Ctrl+Tab is seen before whichever control has the focus gets it.
     qApp->installEventFilter(this);
     Form_Load();

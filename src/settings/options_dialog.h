@@ -132,7 +132,6 @@ private:
     QWidget* 転送ルールページ();
     QWidget* マルチアカウントページ();
     QWidget* その他ページ();
-    NumberBox* 数字欄(const char* name, const char* upDownName, int min, int max, UpDown*& upDown);
 
     // Steps of the apply step that can stop it.
     bool 数値確認(const QString& text, double min, double max, const QString& message,

@@ -33,14 +33,6 @@ QLabel* 注記(const QString& text, QWidget* parent) {
     return l;
 }
 
-QHBoxLayout* 横(std::initializer_list<QWidget*> widgets) {
-    auto* r = new QHBoxLayout;
-    for (QWidget* w : widgets)
-        r->addWidget(w);
-    r->addStretch();
-    return r;
-}
-
 QCheckBox* チェック(const char* objectName, const QString& caption, QWidget* parent) {
     auto* c = new QCheckBox(caption, parent);
     c->setObjectName(name(objectName));
@@ -96,16 +88,6 @@ QVBoxLayout* 縦(QWidget* page) {
 
 } // namespace
 
-NumberBox* OptionsDialog::数字欄(const char* boxName, const char* upDownName, int min, int max,
-                                 UpDown*& upDown) {
-    auto* box = new NumberBox(ui, this);
-    box->setObjectName(name(boxName));
-    box->setFixedWidth(fontMetrics().horizontalAdvance(u'0') * 5 + 12);
-    upDown = new UpDown(box, min, max, this);
-    upDown->setObjectName(name(upDownName));
-    return box;
-}
-
 void OptionsDialog::部品作成() {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -139,35 +121,37 @@ QWidget* OptionsDialog::基本設定ページ() {
     auto* page = new QWidget(this);
     QVBoxLayout* column = 縦(page);
 
-    txtチェック間隔 = 数字欄("txtチェック間隔", "updnチェック間隔", 0, 3600, updnチェック間隔);
-    column->addLayout(横({文字(QStringLiteral("① 新着メールを"), page), txtチェック間隔,
-                          updnチェック間隔, 文字(QStringLiteral("分ごとにチェックする。"), page),
-                          文字(QStringLiteral("(0～3600)"), page)}));
+    txtチェック間隔 = 数字欄("txtチェック間隔", "updnチェック間隔", 0, 3600, 5, updnチェック間隔);
+    column->addLayout(
+        横並び({文字(QStringLiteral("① 新着メールを"), page), txtチェック間隔, updnチェック間隔,
+                文字(QStringLiteral("分ごとにチェックする。"), page),
+                文字(QStringLiteral("(0～3600)"), page)}));
     column->addWidget(注記(
         QStringLiteral("※0 の場合、間を空けずに接続します。（常時接続回線の方におすすめ）"), page));
 
-    txt分割文字数 = 数字欄("txt分割文字数", "updn分割文字数", 30, 7000, updn分割文字数);
+    txt分割文字数 = 数字欄("txt分割文字数", "updn分割文字数", 30, 7000, 5, updn分割文字数);
     column->addWidget(文字(QStringLiteral("②新着メールのサイズが大きい場合、"), page));
-    column->addLayout(横(
+    column->addLayout(横並び(
         {txt分割文字数, updn分割文字数, 文字(QStringLiteral("文字づつ分割して転送する。"), page)}));
     column->addWidget(注記(QStringLiteral("※携帯電話の最大受信文字数を入力してください。"), page));
     chk自動分割 = チェック("chk自動分割", QStringLiteral("自動分割機能は使用しない。"), page);
     column->addWidget(chk自動分割);
 
-    txt最大分割数 = 数字欄("txt最大分割数", "updn最大分割数", 2, 30, updn最大分割数);
+    txt最大分割数 = 数字欄("txt最大分割数", "updn最大分割数", 2, 30, 5, updn最大分割数);
     column->addLayout(
-        横({文字(QStringLiteral("③ １通の新着メールに対して最大"), page), txt最大分割数,
-            updn最大分割数, 文字(QStringLiteral("分割まで転送する。"), page)}));
+        横並び({文字(QStringLiteral("③ １通の新着メールに対して最大"), page), txt最大分割数,
+                updn最大分割数, 文字(QStringLiteral("分割まで転送する。"), page)}));
     column->addWidget(注記(QStringLiteral("※2～30までの数字を入力してください。"), page));
 
     frame同時接続 = はいいいえ("frame同時接続", "op同時接続はい", "op同時接続いいえ",
                                op同時接続はい, op同時接続いいえ, page);
-    column->addLayout(横({文字(QStringLiteral("④ 開始と同時に接続する。"), page), frame同時接続}));
+    column->addLayout(
+        横並び({文字(QStringLiteral("④ 開始と同時に接続する。"), page), frame同時接続}));
 
     chkダイヤルアップ =
         チェック("chkダイヤルアップ",
                  QStringLiteral("ダイヤルアップユーザー向け自動転送システムを使用する。"), page);
-    column->addLayout(横({文字(QStringLiteral("⑤"), page), chkダイヤルアップ}));
+    column->addLayout(横並び({文字(QStringLiteral("⑤"), page), chkダイヤルアップ}));
     column->addStretch();
     return page;
 }
@@ -177,7 +161,7 @@ QWidget* OptionsDialog::転送内容ページ() {
     QVBoxLayout* column = 縦(page);
     auto question = [&](const char* text, QGroupBox* frame) {
         column->addWidget(文字(name(text), page));
-        column->addLayout(横({frame}));
+        column->addLayout(横並び({frame}));
     };
     question("① 差出人メールアドレスの内容を含める。",
              Frame1 = はいいいえ("Frame1", "op差出人メールはい", "op差出人メールいいえ",
@@ -204,16 +188,16 @@ QWidget* OptionsDialog::転送ルールページ() {
 
     chkアドレス帳 = チェック(
         "chkアドレス帳", QStringLiteral("メールの差出人がアドレス帳に登録されている場合、"), page);
-    column->addLayout(横({文字(QStringLiteral("①"), page), chkアドレス帳}));
+    column->addLayout(横並び({文字(QStringLiteral("①"), page), chkアドレス帳}));
     frameアドレス帳 = するしない("frameアドレス帳", "opアドレス帳はい", "opアドレス帳いいえ",
                                  opアドレス帳はい, opアドレス帳いいえ, page);
-    column->addLayout(横({frameアドレス帳}));
+    column->addLayout(横並び({frameアドレス帳}));
 
     chk差出人 = チェック("chk差出人", QStringLiteral("メールの差出人が以下の場合、"), page);
-    column->addLayout(横({文字(QStringLiteral("②"), page), chk差出人}));
+    column->addLayout(横並び({文字(QStringLiteral("②"), page), chk差出人}));
     frame差出人 = するしない("frame差出人", "op差出人はい", "op差出人いいえ", op差出人はい,
                              op差出人いいえ, page);
-    column->addLayout(横({frame差出人}));
+    column->addLayout(横並び({frame差出人}));
     frame差出人リスト = 枠("frame差出人リスト", page);
     auto* grid = new QGridLayout(frame差出人リスト);
     grid->setContentsMargins(6, 4, 6, 4);
@@ -230,8 +214,8 @@ QWidget* OptionsDialog::転送ルールページ() {
     column->addWidget(frame差出人リスト);
 
     txt件名フィルタ = 欄(QStringLiteral("txt件名フィルタ"), page);
-    column->addLayout(横({文字(QStringLiteral("③ メールの件名に"), page), txt件名フィルタ,
-                          文字(QStringLiteral("の文字が存在したら転送しない。"), page)}));
+    column->addLayout(横並び({文字(QStringLiteral("③ メールの件名に"), page), txt件名フィルタ,
+                              文字(QStringLiteral("の文字が存在したら転送しない。"), page)}));
     column->addStretch();
     return page;
 }
@@ -278,7 +262,7 @@ QWidget* OptionsDialog::その他ページ() {
     chkスケジュールフラグ =
         チェック("chkスケジュールフラグ",
                  QStringLiteral("１週間単位で開始/停止時刻をスケジュールする。"), page);
-    column->addLayout(横({文字(QStringLiteral("①"), page), chkスケジュールフラグ}));
+    column->addLayout(横並び({文字(QStringLiteral("①"), page), chkスケジュールフラグ}));
     Frameスケジュール = 枠("Frameスケジュール", page);
     auto* schedule = new QVBoxLayout(Frameスケジュール);
     schedule->setContentsMargins(6, 2, 6, 2);
@@ -292,14 +276,14 @@ QWidget* OptionsDialog::その他ページ() {
     }
     days->addStretch();
     schedule->addLayout(days);
-    txtスケジュール開始時 = 数字欄("txtスケジュール開始時", "updn開始時", 0, 23, updn開始時);
-    txtスケジュール開始分 = 数字欄("txtスケジュール開始分", "updn開始分", 0, 59, updn開始分);
-    txtスケジュール終了時 = 数字欄("txtスケジュール終了時", "updn終了時", 0, 23, updn終了時);
-    txtスケジュール終了分 = 数字欄("txtスケジュール終了分", "updn終了分", 0, 59, updn終了分);
+    txtスケジュール開始時 = 数字欄("txtスケジュール開始時", "updn開始時", 0, 23, 5, updn開始時);
+    txtスケジュール開始分 = 数字欄("txtスケジュール開始分", "updn開始分", 0, 59, 5, updn開始分);
+    txtスケジュール終了時 = 数字欄("txtスケジュール終了時", "updn終了時", 0, 23, 5, updn終了時);
+    txtスケジュール終了分 = 数字欄("txtスケジュール終了分", "updn終了分", 0, 59, 5, updn終了分);
     auto time = [&](const char* caption, NumberBox* h, UpDown* hu, NumberBox* m, UpDown* mu) {
-        schedule->addLayout(横({文字(name(caption), Frameスケジュール), h, hu,
-                                文字(QStringLiteral("時"), Frameスケジュール), m, mu,
-                                文字(QStringLiteral("分"), Frameスケジュール)}));
+        schedule->addLayout(横並び({文字(name(caption), Frameスケジュール), h, hu,
+                                    文字(QStringLiteral("時"), Frameスケジュール), m, mu,
+                                    文字(QStringLiteral("分"), Frameスケジュール)}));
     };
     time("開始時刻：", txtスケジュール開始時, updn開始時, txtスケジュール開始分, updn開始分);
     time("終了時刻：", txtスケジュール終了時, updn終了時, txtスケジュール終了分, updn終了分);
@@ -308,26 +292,23 @@ QWidget* OptionsDialog::その他ページ() {
     chk自動終了フラグ =
         チェック("chk自動終了フラグ",
                  QStringLiteral("自動転送を開始して以下の時間が経過したら終了する。"), page);
-    column->addLayout(横({文字(QStringLiteral("②"), page), chk自動終了フラグ}));
+    column->addLayout(横並び({文字(QStringLiteral("②"), page), chk自動終了フラグ}));
     Frame自動終了 = 枠("Frame自動終了", page);
     auto* finish = new QVBoxLayout(Frame自動終了);
     finish->setContentsMargins(6, 2, 6, 2);
     finish->setSpacing(2);
-    txt切断時間 = 数字欄("txt切断時間", "updn切断時間", 1, 400, updn切断時間);
+    txt切断時間 = 数字欄("txt切断時間", "updn切断時間", 1, 400, 5, updn切断時間);
     finish->addLayout(
-        横({txt切断時間, updn切断時間, 文字(QStringLiteral("時間後(1～400)"), Frame自動終了)}));
+        横並び({txt切断時間, updn切断時間, 文字(QStringLiteral("時間後(1～400)"), Frame自動終了)}));
     chk電源OFF =
         チェック("chk電源OFF", QStringLiteral("終了と同時にパソコンの電源を切る。"), Frame自動終了);
     finish->addWidget(chk電源OFF);
     column->addWidget(Frame自動終了);
 
     chkログ = チェック("chkログ", QStringLiteral("プログラム終了時にログを残す。"), page);
-    column->addLayout(横({文字(QStringLiteral("③"), page), chkログ}));
+    column->addLayout(横並び({文字(QStringLiteral("③"), page), chkログ}));
     txtログファイルパス = 欄(QStringLiteral("txtログファイルパス"), page);
-    Command1 = new QPushButton(QStringLiteral("..."), page);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAutoDefault(false);
-    Command1->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+    Command1 = 参照ボタン(page, [this] { Command1_Click(); });
     auto* log = new QHBoxLayout;
     log->addWidget(文字(QStringLiteral("ログファイルパス"), page));
     log->addWidget(txtログファイルパス, 1);
@@ -336,7 +317,7 @@ QWidget* OptionsDialog::その他ページ() {
 
     chkプロファイル = チェック(
         "chkプロファイル", QStringLiteral("MAPIへのアクセスにプロファイル名を使用する。"), page);
-    column->addLayout(横({文字(QStringLiteral("④"), page), chkプロファイル}));
+    column->addLayout(横並び({文字(QStringLiteral("④"), page), chkプロファイル}));
     txtプロファイル名 = 欄(QStringLiteral("txtプロファイル名"), page);
     column->addWidget(txtプロファイル名);
     column->addWidget(

@@ -28,14 +28,6 @@ QLabel* commandLetter(const QString& text, QWidget* parent) {
     return l;
 }
 
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
-    auto* r = new QHBoxLayout;
-    for (QWidget* w : widgets)
-        r->addWidget(w);
-    r->addStretch();
-    return r;
-}
-
 } // namespace
 
 PhoneDialog::PhoneDialog(const DialogContext& context, QWidget* parent)
@@ -55,34 +47,26 @@ void PhoneDialog::部品作成() {
     page->addWidget(txtメールアドレス);
     page->addWidget(label(QStringLiteral("（例）xxxxxxxx@docomo.ne.jp"), this));
 
-    auto number = [this](const char* boxName, const char* upDownName, int min, int max,
-                         UpDown*& upDown) {
-        auto* box = new NumberBox(ui, this);
-        box->setObjectName(QString::fromUtf8(boxName));
-        box->setFixedWidth(fontMetrics().horizontalAdvance(u'0') * 4 + 12);
-        upDown = new UpDown(box, min, max, this);
-        upDown->setObjectName(QString::fromUtf8(upDownName));
-        return box;
-    };
-    txtリスト件数 = number("txtリスト件数", "UpDnリスト行数", 5, 70, UpDnリスト行数);
-    txt端末1行文字数 = number("txt端末1行文字数", "updn端末1行文字数", 3, 30, updn端末1行文字数);
+    txtリスト件数 = 数字欄("txtリスト件数", "UpDnリスト行数", 5, 70, 4, UpDnリスト行数);
+    txt端末1行文字数 = 数字欄("txt端末1行文字数", "updn端末1行文字数", 3, 30, 4, updn端末1行文字数);
 
     page->addSpacing(6);
-    page->addLayout(row({label(QStringLiteral("②携帯端末よりパソコンへ件名"), this),
-                         commandLetter(QStringLiteral(" G"), this),
-                         label(QStringLiteral("のメールを送信したとき、"), this)}));
-    page->addLayout(row({label(QStringLiteral("「受信トレイ」から"), this), txtリスト件数,
-                         UpDnリスト行数, label(QStringLiteral("件のリストを取得する。"), this)}));
+    page->addLayout(横並び({label(QStringLiteral("②携帯端末よりパソコンへ件名"), this),
+                            commandLetter(QStringLiteral(" G"), this),
+                            label(QStringLiteral("のメールを送信したとき、"), this)}));
+    page->addLayout(
+        横並び({label(QStringLiteral("「受信トレイ」から"), this), txtリスト件数, UpDnリスト行数,
+                label(QStringLiteral("件のリストを取得する。"), this)}));
 
     page->addSpacing(6);
     page->addWidget(label(QStringLiteral("③ ②のリスト取得の時、1個の件名につき"), this));
-    page->addLayout(row({txt端末1行文字数, updn端末1行文字数,
-                         label(QStringLiteral("文字分まで取得する。"), this)}));
+    page->addLayout(横並び({txt端末1行文字数, updn端末1行文字数,
+                            label(QStringLiteral("文字分まで取得する。"), this)}));
 
     page->addSpacing(6);
-    page->addLayout(row({label(QStringLiteral("④携帯端末から件名"), this),
-                         commandLetter(QStringLiteral(" Z"), this),
-                         label(QStringLiteral("のメールを受信したとき、"), this)}));
+    page->addLayout(横並び({label(QStringLiteral("④携帯端末から件名"), this),
+                            commandLetter(QStringLiteral(" Z"), this),
+                            label(QStringLiteral("のメールを受信したとき、"), this)}));
     op端末電源OFF =
         new QRadioButton(QStringLiteral("プログラムを終了し、パソコンの電源を落とす。"), this);
     op端末電源OFF->setObjectName(QStringLiteral("op端末電源OFF"));
@@ -95,11 +79,7 @@ void PhoneDialog::部品作成() {
     page->addWidget(opプログラム実行);
     txtプログラム実行 = new QLineEdit(this);
     txtプログラム実行->setObjectName(QStringLiteral("txtプログラム実行"));
-    Command1 = new QPushButton(QStringLiteral("..."), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAutoDefault(false);
-    Command1->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    Command1 = 参照ボタン(this, [this] { Command1_Click(); });
     auto* program = new QHBoxLayout;
     program->addSpacing(20);
     program->addWidget(txtプログラム実行, 1);

@@ -3,6 +3,7 @@
 #include "common/rounded_outline.h"
 #include "common/ui_port.h"
 #include "common/window_port.h"
+#include "settings/number_box.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -41,6 +42,33 @@ QBoxLayout* SettingsDialog::ボタン行(const QString& cancelName) {
     connect(キャンセル, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdApply, &QPushButton::clicked, this, [this] { cmdApply_Click(); });
     return row;
+}
+
+QHBoxLayout* SettingsDialog::横並び(std::initializer_list<QWidget*> widgets) {
+    auto* r = new QHBoxLayout;
+    for (QWidget* w : widgets)
+        r->addWidget(w);
+    r->addStretch();
+    return r;
+}
+
+NumberBox* SettingsDialog::数字欄(const char* name, const char* upDownName, int min, int max,
+                                  int digits, UpDown*& upDown) {
+    auto* box = new NumberBox(ui, this);
+    box->setObjectName(QString::fromUtf8(name));
+    box->setFixedWidth(fontMetrics().horizontalAdvance(u'0') * digits + 12);
+    upDown = new UpDown(box, min, max, this);
+    upDown->setObjectName(QString::fromUtf8(upDownName));
+    return box;
+}
+
+QPushButton* SettingsDialog::参照ボタン(QWidget* parent, std::function<void()> handler) {
+    auto* b = new QPushButton(QStringLiteral("..."), parent);
+    b->setObjectName(QStringLiteral("Command1"));
+    b->setAutoDefault(false);
+    b->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+    connect(b, &QPushButton::clicked, this, std::move(handler));
+    return b;
 }
 
 ApplyResult SettingsDialog::cmdApply_Click() {

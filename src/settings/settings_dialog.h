@@ -7,13 +7,16 @@
 #include <QString>
 #include <functional>
 
-class QPushButton;
 class QBoxLayout;
+class QHBoxLayout;
 class QLineEdit;
+class QPushButton;
 
 namespace kelvo {
 
+class NumberBox;
 class UiPort;
+class UpDown;
 
 // What a settings dialog needs of the program: the settings record it edits, the directory
 // whose default log path a read fills in, and the desktop for message boxes and the beep.
@@ -66,6 +69,13 @@ protected:
 
     // The row of "OK", "ｷｬﾝｾﾙ" and "適用"; the cancel button gets the given object name.
     QBoxLayout* ボタン行(const QString& cancelName);
+    // Widgets side by side, left-aligned.
+    static QHBoxLayout* 横並び(std::initializer_list<QWidget*> widgets);
+    // A number box wide enough for the digits, with its up-down control.
+    NumberBox* 数字欄(const char* name, const char* upDownName, int min, int max, int digits,
+                      UpDown*& upDown);
+    // The "..." button Command1 that calls the given handler.
+    QPushButton* 参照ボタン(QWidget* parent, std::function<void()> handler);
 
     // A notice with an OK button and the application's title; two lines joined by CR LF.
     void お知らせ(const QString& text);
