@@ -18,9 +18,7 @@ namespace {
 
 constexpr qint64 kMaxValueBytes = 255;
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
 QString trimBlanks(const QString& s) {
     qsizetype b = 0, e = s.size();
@@ -190,11 +188,9 @@ bool IniDocument::save(const QString& path, QString* error) const {
         return false;
     };
     if (unreadable)
-        return fail(
-            QStringLiteral("%1: ファイルを読み込めません").arg(QDir::toNativeSeparators(path)));
+        return fail(QStringLiteral("%1: ファイルを読み込めません").arg(QDir::toNativeSeparators(path)));
     if (writeBitsClear(path))
-        return fail(
-            QStringLiteral("%1: 読み取り専用のファイルです").arg(QDir::toNativeSeparators(path)));
+        return fail(QStringLiteral("%1: 読み取り専用のファイルです").arg(QDir::toNativeSeparators(path)));
 
     // CP932 unless some line has no CP932 form. Unchanged lines of a CP932 file keep their
     // bytes, so they count as representable even if they hold bytes CP932 does not define.
@@ -211,8 +207,7 @@ bool IniDocument::save(const QString& path, QString* error) const {
         return fail(QStringLiteral("%1: フォルダを作成できません").arg(info.absolutePath()));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     const QByteArray data = encode(needUtf8);
     if (file.write(data) != data.size()) {
         const QString reason = file.errorString();
@@ -222,8 +217,7 @@ bool IniDocument::save(const QString& path, QString* error) const {
     if (iniSaveBeforeCommitHook)
         iniSaveBeforeCommitHook();
     if (!file.commit())
-        return fail(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     return true;
 }
 

@@ -85,18 +85,9 @@ static_assert(std::size(kKeys) == 61);
 // Keys that a write-all puts first within their section; this order decides where keys land
 // when a section has to be created anew.
 const char16_t* const kWriteFirst[] = {
-    u"自動分割フラグ",
-    u"分割文字数",
-    u"メールチェック間隔",
-    u"最大分割数",
-    u"同時接続フラグ",
-    u"宛先フラグ",
-    u"CCフラグ",
-    u"添付フラグ",
-    u"差出人フラグ",
-    u"改行フラグ",
-    u"プロファイル使用フラグ",
-    u"プロファイル名",
+    u"自動分割フラグ", u"分割文字数", u"メールチェック間隔", u"最大分割数", u"同時接続フラグ",
+    u"宛先フラグ", u"CCフラグ", u"添付フラグ", u"差出人フラグ", u"改行フラグ",
+    u"プロファイル使用フラグ", u"プロファイル名",
 };
 
 // The keys in write-all order: section by section in file order; within a section the
@@ -135,14 +126,12 @@ QString valueOr(const char16_t* v, const QString& logPath) {
 
 } // namespace
 
-std::span<const SettingKey> settingKeys() {
-    return kKeys;
-}
+std::span<const SettingKey> settingKeys() { return kKeys; }
 
 QString& SettingsRecord::差出人アドレス(int position) {
     static constexpr QString R::*fields[] = {
-        &R::差出人フィルタ1, &R::差出人フィルタ2,  &R::差出人フィルタ3, &R::差出人フィルタ4,
-        &R::差出人フィルタ5, &R::差出人フィルタ6,  &R::差出人フィルタ7, &R::差出人フィルタ8,
+        &R::差出人フィルタ1, &R::差出人フィルタ2, &R::差出人フィルタ3, &R::差出人フィルタ4,
+        &R::差出人フィルタ5, &R::差出人フィルタ6, &R::差出人フィルタ7, &R::差出人フィルタ8,
         &R::差出人フィルタ9, &R::差出人フィルタ10,
     };
     return this->*fields[std::clamp(position, 1, 10) - 1];

@@ -103,9 +103,7 @@ std::span<const SettingKey> settingKeys();
 QString 既定ログファイルパス(const QString& programDirectory);
 
 // A flag is on only when its text is exactly "1".
-inline bool isOn(const QString& flag) {
-    return flag == QLatin1String("1");
-}
+inline bool isOn(const QString& flag) { return flag == QLatin1String("1"); }
 
 // The decimal number at the start of the text; 0 when there is none. Blanks before the
 // digits and a sign are taken as the original's numeric conversion takes them.
@@ -114,7 +112,7 @@ double 数値(const QString& text);
 // Writes a new setting.ini with the first-start values. Returns false with a reason when the
 // file could not be written.
 bool 初期設定ファイル作成(const QString& path, const QString& programDirectory,
-                          QString* error = nullptr);
+                         QString* error = nullptr);
 
 // Sets every field from the file; a missing file, section or key gives the if-missing value.
 void 設定読込(SettingsRecord& record, const QString& programDirectory);
