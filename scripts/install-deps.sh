@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-noto-cjk
   dovecot-imapd python3-aiosmtpd
   xvfb xdotool x11-utils dbus-daemon
+  openssl
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
