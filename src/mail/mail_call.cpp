@@ -64,7 +64,8 @@ void runMailCall(bool offThread, const std::function<void()>& work) {
     }));
     // Queued to this thread: delivered by the loop below once it runs, however early the work
     // ends.
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
     worker->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker->wait();

@@ -151,10 +151,7 @@ TEST_F(ControlsTest, MarksAreStoredBeforeTheNextFetchAndReadMailIsNotFetchedAgai
 }
 
 TEST_F(ControlsTest, MarksThatCannotBeStoredLeaveTheMessagesUnreadAndAreReported) {
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mail.system.failNext("setSeen", mailError(mailerr::TimedOut));
     mapSess.SignOff();
     EXPECT_EQ(mapSess.SessionID(), 0);
@@ -190,10 +187,7 @@ TEST(ControlsLifetimeTest, APassCutShortStoresNothing) {
 }
 
 TEST_F(ControlsTest, KeepUnreadCancelsAPendingMark) {
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mapMess.KeepUnread();
     mapSess.SignOff();
     EXPECT_FALSE(mail.system.isSeen(a));
@@ -204,10 +198,7 @@ TEST_F(ControlsTest, KeepUnreadCancelsAPendingMark) {
 TEST_F(ControlsTest, KeepUnreadClearsAMarkStoredInThisSession) {
     // The forwarding signs off and on after every part it sends: the mark is stored after
     // part 1, and a failed part 2 must bring the message back.
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mapSess.SignOff();
     mail.signOn();
     EXPECT_TRUE(mail.system.isSeen(a));
@@ -220,10 +211,7 @@ TEST_F(ControlsTest, KeepUnreadClearsAMarkStoredInThisSession) {
 }
 
 TEST_F(ControlsTest, KeepUnreadWithoutSessionClearsAtTheNextChance) {
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mapSess.SignOff();
     mapMess.KeepUnread(); // signed off
     EXPECT_TRUE(mail.system.isSeen(a));
@@ -234,10 +222,7 @@ TEST_F(ControlsTest, KeepUnreadWithoutSessionClearsAtTheNextChance) {
 }
 
 TEST_F(ControlsTest, KeepUnreadThatFailsIsTriedAgainAtSignOff) {
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mapSess.SignOff();
     mail.signOn();
     mail.system.failNext("clearSeen", mailError(mailerr::TimedOut));
@@ -249,10 +234,7 @@ TEST_F(ControlsTest, KeepUnreadThatFailsIsTriedAgainAtSignOff) {
 }
 
 TEST_F(ControlsTest, AMarkClearedByAnotherProgramIsNoLongerStored) {
-    const QString a = mail.add("A", 1);
-    mail.signOn();
-    mail.fetch(true);
-    mapMess.MsgNoteText();
+    const QString a = mail.addAndRead("A");
     mapSess.SignOff();
     mail.system.find(a)->summary.seen = false; // the user marks it unread again
     mail.signOn();

@@ -43,8 +43,9 @@ QByteArray plainMessage(const QString& subject, int minute = 0,
 class ImapTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // ctest starts the servers first (mail_servers_start).
         if (MailServers::get().imapPort == 0)
-            GTEST_SKIP() << "the mail servers are not running";
+            GTEST_FAIL() << "the mail servers are not running";
     }
     // A mailbox of the test's own, new for each run.
     static QString userFor() {
@@ -100,16 +101,25 @@ TEST_F(ImapTest, SilentServerTimesOutWhileTheWindowKeepsWorking) {
 }
 
 TEST_F(ImapTest, CertificateNotTrustedUnlessTheProfileNamesItsCa) {
-    const QString imaps = QStringLiteral("store = imaps://127.0.0.1:%1\nuser = %2\npassword = %3\n")
-                              .arg(servers.imapsPort)
-                              .arg(userFor(), servers.password);
-    ServerMail mail(userFor(), "[tls]\n" + imaps + "[tls-ca]\n" + imaps +
-                                   "ca-file = " + servers.caFile + "\n");
+    const QString login =
+        QStringLiteral("user = %1\npassword = %2\n").arg(userFor(), servers.password);
+    const QString imaps =
+        QStringLiteral("store = imaps://127.0.0.1:%1\n").arg(servers.imapsPort) + login;
+    const QString starttls =
+        QStringLiteral("store = imap://127.0.0.1:%1\nstarttls = required\n").arg(servers.imapPort) +
+        login;
+    const QString ca = "ca-file = " + servers.caFile + "\n";
+    ServerMail mail(userFor(), "[tls]\n" + imaps + "[tls-ca]\n" + imaps + ca + "[starttls]\n" +
+                                   starttls + "[starttls-ca]\n" + starttls + ca);
     QString description;
     EXPECT_EQ(errorOf([&] { mail.signOn("tls"); }, &description), mailerr::CertificateNotTrusted);
     EXPECT_TRUE(description.startsWith("サーバーの証明書を信頼できません"))
         << description.toStdString();
+    EXPECT_EQ(errorOf([&] { mail.signOn("starttls"); }), mailerr::CertificateNotTrusted);
     mail.signOn("tls-ca");
+    EXPECT_NE(mail.mapSess->SessionID(), 0);
+    mail.mapSess->SignOff();
+    mail.signOn("starttls-ca");
     EXPECT_NE(mail.mapSess->SessionID(), 0);
 }
 
@@ -219,9 +229,7 @@ TEST_F(ImapTest, APassCutShortLeavesItsMessagesUnread) {
     const QString user = userFor();
     servers.deliver(user, plainMessage("A", 1));
     ServerMail mail(user);
-    mail.signOn();
-    mail.fetch(true);
-    mail.mapMess->MsgNoteText();
+    mail.readFirstUnread();
     mail.restart(); // the program ends in the middle of the pass
     EXPECT_EQ(mail.unreadOnServer(), 1);
     mail.signOn();
@@ -233,9 +241,7 @@ TEST_F(ImapTest, KeepUnreadBringsAStoredMessageBack) {
     const QString user = userFor();
     servers.deliver(user, plainMessage("A", 1));
     ServerMail mail(user);
-    mail.signOn();
-    mail.fetch(true);
-    mail.mapMess->MsgNoteText();
+    mail.readFirstUnread();
     mail.mapSess->SignOff();
     EXPECT_EQ(mail.unreadOnServer(), 0);
     mail.signOn();

@@ -7,6 +7,7 @@
 Everything lives in a fresh folder under the system's temporary folder, on loopback ports
 chosen anew each run. The state file (JSON) tells the tests where things are.
 """
+import grp
 import json
 import os
 import pwd
@@ -115,10 +116,10 @@ def start(state_file):
         os.chown(os.path.join(folder, "mail"), uid, gid)
     else:
         uid, gid = os.getuid(), os.getgid()
-        name = pwd.getpwuid(uid).pw_name
+        # Dovecot's own processes run as this user too, without chroot.
         users = ("default_internal_user = {0}\ndefault_login_user = {0}\n"
-                 "default_internal_group = {1}\n").format(name, pwd.getpwuid(uid).pw_gid and
-                                                          __import__("grp").getgrgid(gid).gr_name)
+                 "default_internal_group = {1}\n").format(pwd.getpwuid(uid).pw_name,
+                                                          grp.getgrgid(gid).gr_name)
         chroot = "chroot ="
     state = {
         "dir": folder,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "error_of.h"
 #include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
@@ -47,6 +48,15 @@ struct MemoryMail {
         mapMess.Fetch();
     }
 
+    // One unread message whose text was read in a session that is still open.
+    QString addAndRead(const QString& subject) {
+        const QString id = add(subject, 1);
+        signOn();
+        fetch(true);
+        mapMess.MsgNoteText();
+        return id;
+    }
+
     QStringList subjects() {
         QStringList out;
         for (int i = 0; i < mapMess.MsgCount(); ++i) {
@@ -56,15 +66,5 @@ struct MemoryMail {
         return out;
     }
 };
-
-// The error number a call raises, 0 when it raises none.
-template <typename Call> int errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const KelvoError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace kelvo::test

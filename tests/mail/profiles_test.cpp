@@ -1,3 +1,4 @@
+#include "error_of.h"
 #include "mail/address_book.h"
 #include "mail/mail_error.h"
 #include "mail/profiles.h"
@@ -10,17 +11,6 @@
 
 namespace kelvo::test {
 namespace {
-
-template <typename Call> int errorOf(Call&& call, QString* description = nullptr) {
-    try {
-        call();
-    } catch (const KelvoError& e) {
-        if (description)
-            *description = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 class ProfilesTest : public ::testing::Test {
 protected:

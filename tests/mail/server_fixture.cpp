@@ -127,6 +127,12 @@ void ServerMail::fetch(bool unreadOnly) {
     mapMess->Fetch();
 }
 
+void ServerMail::readFirstUnread() {
+    signOn();
+    fetch(true);
+    mapMess->MsgNoteText();
+}
+
 QStringList ServerMail::subjects() {
     QStringList out;
     for (int i = 0; i < mapMess->MsgCount(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "error_of.h"
 #include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
@@ -64,21 +65,12 @@ struct ServerMail {
     void signOn(const QString& profile = QStringLiteral("test"));
     void fetch(bool unreadOnly);
     QStringList subjects();
+    // Signs on and reads the text of the newest unread message.
+    void readFirstUnread();
     // Unread messages of the user as a separate session sees them.
     int unreadOnServer(const QString& profile = QStringLiteral("test"));
 
     QString user;
 };
-
-template <typename Call> int errorOf(Call&& call, QString* description = nullptr) {
-    try {
-        call();
-    } catch (const KelvoError& e) {
-        if (description)
-            *description = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace kelvo::test

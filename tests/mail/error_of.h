@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/error.h"
+
+#include <QString>
+
+namespace kelvo::test {
+
+// The number of the error the call raises, 0 when it raises none; its description too when
+// asked for.
+template <typename Call> int errorOf(Call&& call, QString* description = nullptr) {
+    try {
+        call();
+    } catch (const KelvoError& e) {
+        if (description)
+            *description = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace kelvo::test
