@@ -97,6 +97,9 @@ void OptionsDialog::部品作成() {
     タブストリップ->setObjectName(QStringLiteral("タブストリップ"));
     タブストリップ->setExpanding(false);
     タブストリップ->setDrawBase(false);
+    // Every tab in view: the dialog grows past its nominal width rather than hide a tab.
+    タブストリップ->setUsesScrollButtons(false);
+    タブストリップ->setElideMode(Qt::ElideNone);
     for (const char* caption :
          {"基本設定", "転送メールの内容", "転送ルール", "マルチアカウント", "その他"})
         タブストリップ->addTab(name(caption));
@@ -250,6 +253,7 @@ QWidget* OptionsDialog::マルチアカウントページ() {
         grid->addWidget(txtマルチ転送先[k], r + 1, 2, 1, 2);
         grid->addWidget(文字(QStringLiteral("へ転送する。"), f), r + 1, 4);
     }
+    grid->setColumnStretch(3, 1);
     column->addWidget(frameマルチアカウント);
     column->addStretch();
     return page;
