@@ -14,6 +14,7 @@ import pwd
 import shutil
 import signal
 import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -99,8 +100,21 @@ def make_certificate(folder):
         check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def searchable_temp_root():
+    """The temporary folder, when Dovecot's own users can pass through every folder above it."""
+    root = tempfile.gettempdir()
+    path = root
+    while True:
+        if not os.stat(path).st_mode & stat.S_IXOTH:
+            return "/tmp"
+        parent = os.path.dirname(path)
+        if parent == path:
+            return root
+        path = parent
+
+
 def start(state_file):
-    folder = tempfile.mkdtemp(prefix="kelvo-mail-")
+    folder = tempfile.mkdtemp(prefix="kelvo-mail-", dir=searchable_temp_root())
     # Dovecot's own processes run as other users and must reach the files.
     os.chmod(folder, 0o755)
     for sub in ("run", "state", "mail", "sink"):
