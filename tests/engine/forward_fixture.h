@@ -2,14 +2,12 @@
 
 #include "engine/engine_context.h"
 #include "engine/forward_state.h"
-#include "engine/new_mail_check.h"
-#include "engine/session.h"
-#include "engine/subject_list.h"
 #include "fakes.h"
 #include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/memory_backend.h"
+#include "pass_runner.h"
 #include "virtual_clock.h"
 
 #include <QTemporaryDir>
@@ -59,31 +57,8 @@ protected:
         return add(subject, minutes, QString(), kPhone, kPhone);
     }
 
-    // The start of a pass as the cycle makes it: the check start time, sign-on and the fetch.
-    bool beginPass() {
-        状態.チェック開始時刻 = clock.now();
-        if (!ログオン(ctx))
-            return false;
-        未読メール取得(ctx);
-        return true;
-    }
-    // A whole pass as the cycle runs it, without the parts that are the cycle's own.
-    void pass() {
-        if (!beginPass())
-            return;
-        メールチェック(ctx);
-        自動転送(ctx);
-        if (状態.一覧要求フラグ == 1) {
-            一覧取得(ctx);
-            状態.一覧要求フラグ = 0;
-        }
-        if (状態.メール要求フラグ == 1) {
-            特定メール取得(ctx);
-            状態.メール要求フラグ = 0;
-        }
-        ログオフ(ctx);
-        終了要求確定(ctx);
-    }
+    bool beginPass() { return パス開始(ctx); }
+    void pass() { パス実行(ctx); }
     // Makes the message with this id current in a fresh unread fetch.
     void selectMessage(const QString& id) {
         for (int i = 0; i < mapMess.MsgCount(); ++i) {
