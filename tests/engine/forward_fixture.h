@@ -37,20 +37,29 @@ protected:
         mapSess.setErrorReporter([this](const KelvoError& e) { reported.push_back(e); });
     }
 
-    // A message from a sender, received the given number of minutes from now (negative:
-    // earlier).
-    QString add(const QString& subject, double minutes,
-                const QString& text = QStringLiteral("本文"),
-                const QString& from = QStringLiteral("taro@example.jp"),
-                const QString& name = QStringLiteral("山田太郎")) {
+    // A message's summary: from a sender, received the given number of minutes from now
+    // (negative: earlier), to the recipients.
+    MailSummary summary(const QString& subject, double minutes = 0,
+                        const QString& from = QStringLiteral("taro@example.jp"),
+                        const QString& name = QStringLiteral("山田太郎"),
+                        std::vector<MailRecipient> recipients = {}) {
         MailSummary s;
         s.subject = subject;
         s.origAddress = from;
         s.origDisplayName = name;
         s.received = clock.now().addMSecs(static_cast<qint64>(minutes * 60000));
-        s.recipients = {
-            MailRecipient{kRecipTo, QStringLiteral("me@example.jp"), QStringLiteral("Me")}};
-        return system.addMessage(s, text);
+        s.recipients = std::move(recipients);
+        return s;
+    }
+    // Adds a message to me (one To recipient) to the Inbox.
+    QString add(const QString& subject, double minutes,
+                const QString& text = QStringLiteral("本文"),
+                const QString& from = QStringLiteral("taro@example.jp"),
+                const QString& name = QStringLiteral("山田太郎")) {
+        return system.addMessage(summary(subject, minutes, from, name,
+                                         {MailRecipient{kRecipTo, QStringLiteral("me@example.jp"),
+                                                        QStringLiteral("Me")}}),
+                                 text);
     }
     // A command mail from the phone, received now.
     QString command(const QString& subject, double minutes = 0) {

@@ -73,12 +73,7 @@ TEST_F(ForwardMailTest, WaitComesBeforeTheLineExceptAfterPartOne) {
 }
 
 TEST_F(ForwardMailTest, AttachmentsGoAlongOnlyWhenAsked) {
-    MailSummary s;
-    s.subject = "写真";
-    s.origAddress = "taro@example.jp";
-    s.origDisplayName = "山田太郎";
-    s.received = clock.now();
-    const QString id = system.addMessage(s, "見てね", {"a.jpg", "b.jpg"});
+    const QString id = system.addMessage(summary("写真"), "見てね", {"a.jpg", "b.jpg"});
     forward(id);
     設定.添付フラグ = "0";
     forward(id);
@@ -92,13 +87,10 @@ TEST_F(ForwardMailTest, AttachmentsGoAlongOnlyWhenAsked) {
 }
 
 TEST_F(ForwardMailTest, HeaderLinesInTheirOrder) {
-    MailSummary s;
-    s.subject = "会議";
-    s.origAddress = "taro@example.jp";
-    s.origDisplayName = "山田太郎";
+    MailSummary s =
+        summary("会議", 0, "taro@example.jp", "山田太郎",
+                {{kRecipTo, "a@x.jp", "A"}, {kRecipCc, "c@x.jp", "C"}, {kRecipTo, "b@x.jp", "B"}});
     s.received = QDateTime(QDate(2026, 12, 6), QTime(9, 5));
-    s.recipients = {
-        {kRecipTo, "a@x.jp", "A"}, {kRecipCc, "c@x.jp", "C"}, {kRecipTo, "b@x.jp", "B"}};
     const QString id = system.addMessage(s, "本文", {"a.pdf"});
     設定.宛先フラグ = "1";
     設定.CCフラグ = "1";
@@ -113,12 +105,7 @@ TEST_F(ForwardMailTest, HeaderLinesInTheirOrder) {
 }
 
 TEST_F(ForwardMailTest, NoToRecipientsLeavesTheBareToLabel) {
-    MailSummary s;
-    s.subject = "BCCで";
-    s.origAddress = "taro@example.jp";
-    s.origDisplayName = "山田太郎";
-    s.received = clock.now();
-    const QString id = system.addMessage(s, "本文");
+    const QString id = system.addMessage(summary("BCCで"), "本文");
     設定.宛先フラグ = "1";
     設定.CCフラグ = "1"; // no CC recipients: no CC line
     forward(id);
@@ -140,13 +127,8 @@ TEST_F(ForwardMailTest, RecipientListJoinsNamesOfOneKind) {
 
 TEST_F(ForwardMailTest, MultiAccountRulesMatchTheFirstRecipient) {
     auto withRecipients = [&](std::vector<MailRecipient> r) {
-        MailSummary s;
-        s.subject = "宛先";
-        s.origAddress = "taro@example.jp";
-        s.origDisplayName = "山田太郎";
-        s.received = clock.now();
-        s.recipients = std::move(r);
-        return system.addMessage(s, "本文");
+        return system.addMessage(summary("宛先", 0, "taro@example.jp", "山田太郎", std::move(r)),
+                                 "本文");
     };
     設定.アカウントフィルタ = "1";
     設定.アカウント1 = "0";
@@ -228,10 +210,7 @@ TEST_F(SplitTest, LimitExampleGivesThreeNumberedParts) {
 
 TEST_F(SplitTest, PartsKeepLineBreaksInsideAndOnlyPartOneCarriesAttachments) {
     設定.改行フラグ = "0";
-    MailSummary s;
-    s.subject = "添付";
-    s.origDisplayName = QString(38, u'N');
-    s.received = clock.now();
+    const MailSummary s = summary("添付", 0, "", QString(38, u'N'));
     QStringList body;
     for (int i = 0; i < 10; ++i)
         body << QString(100, QChar(u'0' + i));

@@ -157,18 +157,11 @@ protected:
             GTEST_SKIP() << "the mail servers are not running";
         ASSERT_TRUE(sink.start());
         mail = std::make_unique<ServerMail>(user);
-        mail->writeProfiles(QStringLiteral("[test]\n"
-                                           "store = imap://127.0.0.1:%1\n"
-                                           "starttls = no\n"
-                                           "transport = smtp://127.0.0.1:%2\n"
-                                           "smtp-auth = no\n"
-                                           "user = %3\n"
-                                           "password = %4\n"
-                                           "from = Kelvo <kelvo@example.jp>\n"
-                                           "timeout = 10\n")
-                                .arg(servers.imapPort)
-                                .arg(sink.port)
-                                .arg(user, servers.password));
+        // The suite's profile, sending to this test's own sink.
+        QString profiles = QString::fromUtf8(readAll(mail->profilesPath));
+        profiles.replace(QStringLiteral("smtp://127.0.0.1:%1").arg(servers.smtpPort),
+                         QStringLiteral("smtp://127.0.0.1:%1").arg(sink.port));
+        mail->writeProfiles(profiles);
         for (const SettingKey& k : settingKeys())
             設定.*k.field = k.firstStart ? QString::fromUtf16(k.firstStart) : QString();
         設定.メールアドレス = kPhone;

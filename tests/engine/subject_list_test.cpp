@@ -36,12 +36,8 @@ protected:
         特定メール取得(ctx);
     }
     QString addWithId(const QString& id, const QString& subject) {
-        MailSummary s;
+        MailSummary s = summary(subject, 0, "a@example.jp", "A");
         s.id = id;
-        s.subject = subject;
-        s.origAddress = "a@example.jp";
-        s.origDisplayName = "A";
-        s.received = clock.now();
         return system.addMessage(s, "本文 " + subject);
     }
 };
