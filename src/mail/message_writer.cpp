@@ -32,8 +32,31 @@ struct Charset {
 constexpr Charset kJis{"ISO-2022-JP", "iso-2022-jp"};
 constexpr Charset kUtf8{"UTF-8", "utf-8"};
 
-Charset charsetFor(const QString& text) {
-    return encodeStrict(text, kJis.converter) ? kJis : kUtf8;
+// Characters that other systems write where Japanese mail programs write the same JIS
+// character in its Windows form, the only one the converter knows.
+constexpr std::pair<char16_t, char16_t> kJisForms[] = {
+    {u'\u301C', u'\uFF5E'}, // wave dash
+    {u'\u2212', u'\uFF0D'}, // minus sign
+    {u'\u2016', u'\u2225'}, // double vertical line
+    {u'\u2014', u'\u2015'}, // em dash
+    {u'\u00A2', u'\uFFE0'}, // cent
+    {u'\u00A3', u'\uFFE1'}, // pound
+    {u'\u00AC', u'\uFFE2'}, // not sign
+};
+
+// The text in ISO-2022-JP, or nothing when some character has no form there.
+std::optional<std::string> toJis(QString text) {
+    for (const auto& [from, to] : kJisForms)
+        text.replace(QChar(from), QChar(to));
+    return encodeStrict(text, kJis.converter);
+}
+
+std::optional<std::string> encode(const QString& text, const Charset& cs) {
+    return &cs == &kJis ? toJis(text) : encodeStrict(text, cs.converter);
+}
+
+const Charset& charsetFor(const QString& text) {
+    return toJis(text) ? kJis : kUtf8;
 }
 
 std::string base64(const std::string& bytes) {
@@ -83,7 +106,7 @@ std::string encodedWords(const QString& raw, int used) {
     const QString text = widenKana(raw);
     if (isPlainAscii(text))
         return text.toStdString();
-    const Charset cs = charsetFor(text);
+    const Charset& cs = charsetFor(text);
     const int overhead = static_cast<int>(std::strlen(cs.mime)) + 7; // =?cs?B? ... ?=
     std::string out;
     QString chunk;
@@ -102,7 +125,7 @@ std::string encodedWords(const QString& raw, int used) {
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString next = chunk + text.mid(i, n);
-        const std::string bytes = *encodeStrict(next, cs.converter);
+        const std::string bytes = *encode(next, cs);
         const int length = overhead + static_cast<int>((bytes.size() + 2) / 3 * 4);
         if (length > std::max(limit, overhead + 8) && !chunk.isEmpty()) {
             flush();
@@ -140,7 +163,7 @@ std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
     std::string bytes;
     vmime::charset chset("utf-8");
     vmime::encoding enc("base64");
-    if (auto jis = encodeStrict(text, kJis.converter)) {
+    if (auto jis = toJis(text)) {
         bytes = *jis;
         chset = vmime::charset("iso-2022-jp");
         enc = vmime::encoding(hasLongLine(bytes) ? "base64" : "7bit");

@@ -230,6 +230,15 @@ TEST(MessageWriteTest, HalfWidthKatakanaBecomesFullWidth) {
     EXPECT_NE(s.header.find("ISO-2022-JP"), std::string::npos);
 }
 
+TEST(MessageWriteTest, JisCharactersInTheirOtherFormsStayIso2022Jp) {
+    const Sent s = build("10:00〜12:00 − 完了", "価格 ¢50 〜 £3");
+    EXPECT_NE(s.header.find("Subject: =?ISO-2022-JP?B?"), std::string::npos);
+    EXPECT_EQ(headerText(s, "Subject"), "10:00～12:00 － 完了");
+    EXPECT_EQ(QString::fromStdString(s.parsed->getBody()->getCharset().getName()).toLower(),
+              "iso-2022-jp");
+    EXPECT_EQ(vm::noteText(*s.parsed), "価格 ￠50 ～ ￡3");
+}
+
 TEST(MessageWriteTest, TextWithoutAnIso2022JpFormGoesOutAsUtf8) {
     const Sent s = build("①番の件 😀", "髙橋さん ①");
     expectSevenBitHeaderWithShortLines(s);
