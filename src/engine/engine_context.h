@@ -13,6 +13,7 @@ namespace kelvo {
 
 class MapiSession;
 class MapiMessages;
+class SystemControl;
 
 // Everything the engine's operations work with, by reference. Whoever builds the main window
 // fills it; tests fill it with doubles. Fields are added as the subsystems they reach exist.
@@ -27,6 +28,11 @@ struct EngineContext {
     // The mail-system controls of the main window.
     MapiSession* mapSess = nullptr;
     MapiMessages* mapMess = nullptr;
+    // Where setting.ini lives: the settings are read again from there at each start, and
+    // the default log path is made from it.
+    QString 設定ディレクトリ = {};
+    // The system's services; the sign-on redials a dial-up line through it.
+    SystemControl* システム = nullptr;
 };
 
 } // namespace kelvo

@@ -3,6 +3,7 @@
 #include "common/error_trap.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
+#include "system/redial.h"
 
 namespace kelvo {
 
@@ -15,6 +16,9 @@ bool ログオン(EngineContext& ctx) {
         if (isOn(ctx.設定.プロファイル使用フラグ))
             mapSess.setUserName(ctx.設定.プロファイル名);
         if (mapSess.SessionID() == 0) {
+            // A dial-up line hung up after the last pass is dialled again first.
+            if (isOn(ctx.設定.ダイヤルアップフラグ) && ctx.システム)
+                回線再接続(*ctx.システム, ctx.待機, ctx.時計);
             mapSess.SignOn();
             mapSess.setNewSession(true);
             if (isOn(ctx.設定.ダイヤルアップフラグ))

@@ -7,6 +7,8 @@
 #include "common/paths.h"
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
+#include "engine/engine_context.h"
+#include "engine/forwarding_cycle.h"
 #include "engine/schedule.h"
 #include "engine/session.h"
 #include "mail/mapi_messages.h"
@@ -18,6 +20,8 @@
 #include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
 #include "shell/main_form.h"
+#include "shell/shell_cycle_window.h"
+#include "system/linux_system_control.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -89,6 +93,20 @@ int runKelvo(int argc, char** argv) {
     window.hooks.オプション読込 = [&dialogs] { dialogs.オプション().タブストリップを左上へ(); };
     window.hooks.携帯電話の設定 = [&dialogs] { dialogs.携帯電話の設定表示(true); };
     window.hooks.オプション表示 = [&dialogs] { dialogs.オプション表示(); };
+
+    // Automatic forwarding.
+    LinuxSystemControl system;
+    EngineContext engine{context.設定, context.状態, window, clock, waiter, exit, QString()};
+    engine.mapSess = &mapSess;
+    engine.mapMess = &mapMess;
+    engine.設定ディレクトリ = context.settingsDirectory;
+    engine.システム = &system;
+    ShellCycleWindow cycleWindow(window, dialogs);
+    CycleContext cycle{engine, system, cycleWindow, schedule};
+    window.hooks.自動転送開始 = [&] {
+        engine.リストファイルパス = window.リストファイルパス();
+        自動転送開始(cycle);
+    };
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
     return app.exec();

@@ -1,0 +1,214 @@
+#include "engine/forwarding_cycle.h"
+
+#include "common/error_trap.h"
+#include "engine/cycle_window.h"
+#include "engine/forward_state.h"
+#include "engine/new_mail_check.h"
+#include "engine/schedule.h"
+#include "engine/session.h"
+#include "engine/subject_list.h"
+#include "system/hang_up.h"
+#include "system/power_off.h"
+#include "system/program_launch.h"
+
+#include <limits>
+
+namespace kelvo {
+namespace {
+
+const QString kアドレス短い = QStringLiteral(
+    "転送先のメールアドレスが、正しくありません。\r\n入力してください。");
+const QString kアットマーク無し = QStringLiteral(
+    "転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
+    "正しいメールアドレスを入力してください。");
+
+// The values one run of the loop keeps; a nested start has its own.
+struct Loop {
+    qint64 開始ms = 0;   // monotonic, so a clock change never moves a due time
+    double 間隔分 = 0;   // check interval in minutes
+    double 次回秒 = 0;   // a pass is due once the elapsed seconds exceed it
+    double 自動終了秒 = std::numeric_limits<double>::infinity();
+    bool 即時接続 = false;
+};
+
+enum class PassEnd { Continue, ProgramEnded };
+
+qint64 経過秒(const CycleContext& c, const Loop& loop) {
+    return (c.engine.時計.monotonicMs() - loop.開始ms) / 1000;
+}
+
+void パネル(CycleContext& c, const QString& key, const QString& text) {
+    c.engine.画面.setPanelText(key, text);
+}
+
+void 計数パネル(CycleContext& c) {
+    const RunState& st = c.engine.状態;
+    パネル(c, kPanel新着メール数, QStringLiteral("新着メール数 :%1").arg(st.新着メール数));
+    パネル(c, kPanel転送メール数, QStringLiteral("転送メール数 :%1").arg(st.転送メール数));
+}
+
+SystemContext システム環境(CycleContext& c) {
+    EngineContext& e = c.engine;
+    return SystemContext{c.システム, e.画面, e.待機, e.終了};
+}
+
+// The phone address must be usable before anything starts. True when it is.
+bool アドレス確認(CycleContext& c) {
+    EngineContext& e = c.engine;
+    QString message;
+    if (e.設定.メールアドレス.size() < 8)
+        message = kアドレス短い;
+    else if (!c.主画面.携帯アドレス欄().contains(u'@'))
+        message = kアットマーク無し;
+    if (message.isEmpty())
+        return true;
+    e.画面.messageBox(message);
+    c.主画面.携帯電話の設定表示();
+    return false;
+}
+
+// The timed finish: "電源OFFフラグ" chooses between powering off and ending Kelvo alone. Nobody
+// is there to answer a closing message, so none is shown.
+void 自動終了(CycleContext& c) {
+    EngineContext& e = c.engine;
+    if (isOn(e.設定.電源OFFフラグ)) {
+        電源OFF(システム環境(c), e.設定, e.状態.終了フラグ);
+        return;
+    }
+    エラー無視([&] {
+        e.画面.モニター行追加(QStringLiteral("自動終了の時間になりました。Kelvoを終了します。"));
+        if (isOn(e.設定.ログ出力フラグ) && e.画面.モニター行数() > 0)
+            e.画面.ログファイル書込(e.設定.ログファイルパス);
+    });
+    e.状態.終了フラグ = 1;
+    e.終了.endProgram();
+}
+
+PassEnd パス(CycleContext& c, Loop& loop) {
+    EngineContext& e = c.engine;
+    RunState& st = e.状態;
+    loop.即時接続 = false;
+    st.チェック開始時刻 = e.時計.now();
+    if (!ログオン(e))
+        return PassEnd::Continue;
+    パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック中"));
+    エラー無視([&] { 未読メール取得(e); });
+    エラー無視([&] { メールチェック(e); });
+    エラー無視([&] { 自動転送(e); });
+    if (st.一覧要求フラグ == 1) {
+        エラー無視([&] { 一覧取得(e); });
+        st.一覧要求フラグ = 0;
+    }
+    if (st.メール要求フラグ == 1) {
+        エラー無視([&] { 特定メール取得(e); });
+        st.メール要求フラグ = 0;
+    }
+    エラー無視([&] { ログオフ(e); });
+    // The phone's finish command counts only once its mail is marked read in the mailbox.
+    エラー無視([&] { 終了要求確定(e); });
+
+    const bool ダイヤルアップ = isOn(e.設定.ダイヤルアップフラグ);
+    if (st.終了フラグ == 1) {
+        エラー無視([&] { e.画面.モニター行追加(QStringLiteral("端末より「Z」のメールを受信→電源OFF")); });
+        if (ダイヤルアップ) {
+            回線切断シーケンス(c);
+            e.待機.wait(10);
+        }
+        if (isOn(e.設定.端末プログラム実行)) {
+            エラートラップ(e.画面, [&] { funcプログラム実行(c.システム, e.設定); });
+            // Done with this command: later passes and a later close behave as usual.
+            st.終了フラグ = 0;
+        } else {
+            電源OFF(システム環境(c), e.設定, st.終了フラグ);
+            return PassEnd::ProgramEnded;
+        }
+    }
+    if (ダイヤルアップ)
+        回線切断シーケンス(c);
+    e.待機.wait(3);
+    パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック終了"));
+    loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
+    return PassEnd::Continue;
+}
+
+} // namespace
+
+void 回線切断シーケンス(CycleContext& c) {
+    EngineContext& e = c.engine;
+    const QString steps[] = {QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
+                             QStringLiteral("回線切断まで１０秒")};
+    for (const QString& text : steps) {
+        パネル(c, kPanel次の接続まで, text);
+        e.待機.wait(10);
+    }
+    パネル(c, kPanel次の接続まで, QStringLiteral("回線を切断"));
+    エラー無視([&] {
+        回線切断(static_cast<int>(数値(e.設定.ダイヤルアップフラグ)), c.システム, e.待機);
+    });
+    パネル(c, kPanel次の接続まで, QStringLiteral("切断終了"));
+    e.画面.モニター行追加(QStringLiteral("回線を切断"), false);
+}
+
+void 自動転送開始(CycleContext& c) {
+    EngineContext& e = c.engine;
+    SettingsRecord& s = e.設定;
+    RunState& st = e.状態;
+    Loop loop;
+
+    エラー無視([&] { 設定読込(s, e.設定ディレクトリ); });
+    loop.即時接続 = isOn(s.同時接続フラグ);
+    st.計数リセット();
+    if (!アドレス確認(c))
+        return;
+    計数パネル(c);
+    パネル(c, kPanel次の接続まで, QStringLiteral("スタート "));
+    loop.開始ms = e.時計.monotonicMs();
+    if (isOn(s.スケジュールフラグ)) {
+        c.スケジュール.曜日フラグ作成(s);
+        c.スケジュール.スケジュール作成(s, e.時計.now());
+        st.スケジュール状態 = kスケジュール停止中;
+    } else {
+        st.スケジュール状態 = kスケジュール稼動中;
+    }
+    loop.間隔分 = 数値(s.メールチェック間隔);
+    if (isOn(s.自動終了フラグ)) {
+        const double hours = 数値(s.切断時間);
+        if (hours > 0)
+            loop.自動終了秒 = 3600.0 * hours;
+        else
+            e.画面.モニター行追加(QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。"));
+    }
+    st.停止要求フラグ = 0;
+    loop.次回秒 = 60.0 * loop.間隔分;
+    転送状態リセット(e);
+    c.主画面.ウィンドウの最小化();
+    c.主画面.実行モード();
+
+    while (st.停止要求フラグ == 0) {
+        e.待機.wait(2);
+        if (isOn(s.スケジュールフラグ))
+            エラー無視([&] { c.スケジュール.スケジュール状態更新(st.スケジュール状態); });
+        if (st.スケジュール状態 == kスケジュール稼動中) {
+            パネル(c, kPanel次の接続まで,
+                   QStringLiteral("次の接続まで ") + 時間表示(loop.次回秒 - 経過秒(c, loop)));
+            if (経過秒(c, loop) > loop.次回秒 || loop.即時接続) {
+                if (パス(c, loop) == PassEnd::ProgramEnded)
+                    return;
+            }
+        } else if (const auto next = c.スケジュール.次の開始秒()) {
+            パネル(c, kPanel次の接続まで,
+                   QStringLiteral("あと ") + 時間表示(static_cast<double>(*next - c.スケジュール.経過秒())));
+        } else {
+            パネル(c, kPanel次の接続まで, QStringLiteral("現在待機中"));
+            エラー無視([&] { c.スケジュール.スケジュール再作成(s); });
+        }
+        if (static_cast<double>(経過秒(c, loop)) > loop.自動終了秒) {
+            自動終了(c);
+            return;
+        }
+        e.待機.processEvents();
+    }
+    パネル(c, kPanel次の接続まで, QStringLiteral("停止しました。"));
+}
+
+} // namespace kelvo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/engine_context.h"
+
+namespace kelvo {
+
+class CycleWindow;
+class SystemControl;
+class WeeklySchedule;
+
+// What the forwarding cycle works with besides the engine's context.
+struct CycleContext {
+    EngineContext& engine;
+    SystemControl& システム;
+    CycleWindow& 主画面;
+    WeeklySchedule& スケジュール;
+};
+
+// Automatic forwarding: checks the phone address, then loops until the stop command, running
+// a pass whenever the check interval has run out (inside the weekly windows when the schedule
+// is on). Returns when the loop has ended, when the start checks failed, or when the program
+// has been ended (power-off or the timed finish; only a test's exit double comes back).
+void 自動転送開始(CycleContext& c);
+
+// The hang-up sequence of the dial-up mode: three 10-second steps of countdown, the hang-up,
+// and one monitor line.
+void 回線切断シーケンス(CycleContext& c);
+
+} // namespace kelvo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "engine/cycle_window.h"
+
+namespace kelvo {
+
+class MainForm;
+class SettingsDialogs;
+
+// The main window and its phone settings dialog as the forwarding cycle sees them.
+class ShellCycleWindow final : public CycleWindow {
+public:
+    ShellCycleWindow(MainForm& window, SettingsDialogs& dialogs) : 窓(window), 設定画面(dialogs) {}
+
+    void ウィンドウの最小化() override;
+    void 実行モード() override;
+    QString 携帯アドレス欄() override;
+    void 携帯電話の設定表示() override;
+
+private:
+    MainForm& 窓;
+    SettingsDialogs& 設定画面;
+};
+
+} // namespace kelvo
