@@ -37,7 +37,7 @@ bool いずれか(const QString& s, std::initializer_list<const char16_t*> texts
 void 終了コマンド(EngineContext& ctx) {
     MapiMessages& m = *ctx.mapMess;
     if (m.MsgDateReceived() < 受信時間枠(ctx)) {
-        // A command from before this start must not power off a PC the user just started.
+        // An old command must not power off a PC that the user has just started.
         m.MsgNoteText();
         ctx.画面.モニター行追加(QStringLiteral("端末より「Z」の古いメールを受信→無視"), true);
         return;

@@ -74,7 +74,7 @@ TEST(ForwardCompose, FirstLineLongerThanTheBudgetGoesAlone) {
     ASSERT_EQ(parts.size(), 2);
     EXPECT_EQ(parts[0], QString(900, u'x'));
     EXPECT_EQ(parts[1], "b\r\nc");
-    // A header longer than the limit leaves a negative budget: still one line in part 1.
+    // A header longer than the limit leaves a negative budget: still one line in the first part.
     EXPECT_EQ(分割({"a", "b"}, -50, 500, 0, "").first(), "a");
 }
 

@@ -67,7 +67,7 @@ TEST_F(ForwardMailTest, WaitComesBeforeTheLineExceptAfterPartOne) {
     for (int i = 0; i < 10; ++i)
         body << QString(100, u'a');
     forward(add("長い", 0, body.join("\r\n")));
-    // Part 1: line, then wait; parts 2 and 3: wait, then line.
+    // The first part: line, then wait; the second and third: wait, then line.
     EXPECT_EQ(linesAtWait, (std::vector<int>{1, 1, 2}));
     EXPECT_EQ(clock.waits(), 4);
 }
