@@ -1,0 +1,348 @@
+#include "engine/cycle_window.h"
+#include "engine/forwarding_cycle.h"
+#include "engine/schedule.h"
+#include "fake_system_control.h"
+#include "forward_fixture.h"
+#include "settings/settings_record.h"
+#include "temp_dir.h"
+
+#include <QFile>
+
+namespace kelvo::test {
+namespace {
+
+// The main window as the cycle sees it.
+struct FakeCycleWindow final : CycleWindow {
+    void ウィンドウの最小化() override { calls << QStringLiteral("minimise"); }
+    void 実行モード() override { calls << QStringLiteral("running"); }
+    QString 携帯アドレス欄() override { return addressBox; }
+    void 携帯電話の設定表示() override { calls << QStringLiteral("phone dialog"); }
+    QStringList calls;
+    QString addressBox = kPhone;
+};
+
+class CycleTest : public ForwardTest {
+protected:
+    CycleTest() {
+        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
+        ctx.設定ディレクトリ = dir.path();
+        ctx.システム = &sys;
+        // No test may loop for ever: a week of virtual time is the most any of them needs.
+        clock.at(clock.now().addDays(8), [this] { 状態.停止要求フラグ = 1; });
+    }
+
+    // Stores the record, as the dialogs would, since every start reads the file again.
+    void save() { ASSERT_TRUE(設定書込(設定)); }
+    // Runs the cycle from its start until it returns.
+    void run() {
+        save();
+        自動転送開始(cycle);
+    }
+    void stopAfter(double seconds) {
+        clock.at(clock.now().addMSecs(static_cast<qint64>(seconds * 1000)),
+                 [this] { 状態.停止要求フラグ = 1; });
+    }
+    // The seconds from the start at which the mail system was signed on to.
+    std::vector<qint64> signOnTimes() {
+        std::vector<qint64> out;
+        for (size_t i = 0; i < signOnAt.size(); ++i)
+            out.push_back(signOnAt[i] / 1000);
+        return out;
+    }
+    void recordSignOns() {
+        system.onCall = [this](const QString& call) {
+            if (call == QStringLiteral("signOn"))
+                signOnAt.push_back(clock.monotonicMs());
+        };
+    }
+    QStringList panel(const QString& key) const { return window.panelHistory.value(key); }
+
+    FakeSystemControl sys{&clock};
+    FakeCycleWindow cycleWindow;
+    WeeklySchedule schedule{clock};
+    CycleContext cycle{ctx, sys, cycleWindow, schedule};
+    std::vector<qint64> signOnAt;
+};
+
+TEST_F(CycleTest, ShortAddressEvenWithAtSignStopsTheStartWithTheFirstMessage) {
+    設定.メールアドレス = QStringLiteral("a@b.jp");
+    run();
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text,
+              QStringLiteral("転送先のメールアドレスが、正しくありません。\r\n入力してください。"));
+    EXPECT_EQ(cycleWindow.calls, QStringList{QStringLiteral("phone dialog")});
+    EXPECT_TRUE(system.calls.isEmpty());
+}
+
+TEST_F(CycleTest, AddressBoxWithoutAtSignStopsTheStartWithTheSecondMessage) {
+    設定.メールアドレス = QStringLiteral("phone.docomo.ne.jp");
+    cycleWindow.addressBox = 設定.メールアドレス;
+    run();
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text,
+              QStringLiteral("転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
+                             "正しいメールアドレスを入力してください。"));
+    EXPECT_EQ(cycleWindow.calls, QStringList{QStringLiteral("phone dialog")});
+    EXPECT_TRUE(panel(kPanel次の接続まで).isEmpty());
+}
+
+TEST_F(CycleTest, StartShowsCountsMinimisesAndEntersRunningMode) {
+    状態.新着メール数 = 5;
+    状態.転送メール数 = 7;
+    stopAfter(1);
+    run();
+    EXPECT_EQ(window.panels.value(kPanel新着メール数), QStringLiteral("新着メール数 :0"));
+    EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :0"));
+    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("minimise"), QStringLiteral("running")}));
+    EXPECT_EQ(panel(kPanel次の接続まで).first(), QStringLiteral("スタート "));
+    EXPECT_EQ(panel(kPanel次の接続まで).last(), QStringLiteral("停止しました。"));
+}
+
+TEST_F(CycleTest, ImmediateConnectRunsTheFirstPassAtTheFirstTurn) {
+    recordSignOns();
+    stopAfter(100);
+    run();
+    // 2 s turn, 3 s closing wait, then the 30-minute interval counted from the pass's end.
+    EXPECT_EQ(signOnTimes(), std::vector<qint64>{2});
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("メールチェック中")));
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("メールチェック終了")));
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("次の接続まで 29分58秒")));
+}
+
+TEST_F(CycleTest, WithoutImmediateConnectTheFirstPassWaitsOneInterval) {
+    設定.同時接続フラグ = QStringLiteral("0");
+    設定.メールチェック間隔 = QStringLiteral("1");
+    recordSignOns();
+    stopAfter(100);
+    run();
+    EXPECT_EQ(signOnTimes(), std::vector<qint64>{62});
+}
+
+TEST_F(CycleTest, IntervalZeroRunsAPassEveryFiveSeconds) {
+    設定.メールチェック間隔 = QStringLiteral("0");
+    recordSignOns();
+    stopAfter(20);
+    run();
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 7, 12, 17}));
+}
+
+TEST_F(CycleTest, IntervalOfOneHalfGivesThirtySecondsAfterEachPass) {
+    設定.メールチェック間隔 = QStringLiteral("0.5");
+    recordSignOns();
+    stopAfter(80);
+    run();
+    // A pass ends 3 s after it began; the next is due 30 s later, seen at the next even turn.
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 37, 72}));
+}
+
+TEST_F(CycleTest, RepeatedSignOnFailureRetriesEveryTurnWithOneErrorLineEach) {
+    // Once the due time has come, a failed sign-on leaves it in the past: every turn retries.
+    設定.メールチェック間隔 = QStringLiteral("0");
+    system.failNext(QStringLiteral("signOn"), KelvoError(2001, QStringLiteral("接続できません")), true);
+    stopAfter(9);
+    run();
+    EXPECT_EQ(errorLines().size(), 5); // turns at 2, 4, 6, 8 and 10 s
+    const QStringList texts = panel(kPanel次の接続まで);
+    EXPECT_EQ(texts.count(QStringLiteral("サーバーへ接続中・・・")), 5);
+    // The due time lies in the past: the countdown shows nothing after its words.
+    EXPECT_EQ(texts.count(QStringLiteral("次の接続まで ")), 5);
+    EXPECT_FALSE(texts.contains(QStringLiteral("メールチェック中")));
+}
+
+TEST_F(CycleTest, NewMailIsForwardedAndCountedAndStartsResetTheCounts) {
+    add(QStringLiteral("会議"), -1);
+    stopAfter(10);
+    run();
+    EXPECT_EQ(sentSubjects(), QStringList{QStringLiteral("会議")});
+    EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :1"));
+    stopAfter(10);
+    run();
+    EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :0"));
+}
+
+TEST_F(CycleTest, StopDuringAPassLetsThePassFinish) {
+    add(QStringLiteral("一通目"), -1);
+    add(QStringLiteral("二通目"), -1);
+    system.onCall = [this](const QString& call) {
+        if (call == QStringLiteral("signOn"))
+            状態.停止要求フラグ = 1; // the stop command, given while the pass runs
+    };
+    run();
+    // The pass reads the stop request between messages, so it forwards nothing more, but it
+    // still signs off and finishes its turn before the loop ends.
+    EXPECT_EQ(system.openSessions, 0);
+    EXPECT_EQ(panel(kPanel次の接続まで).last(), QStringLiteral("停止しました。"));
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("メールチェック終了")));
+}
+
+TEST_F(CycleTest, StartGivenWhileAStoppedLoopFinishesItsTurnNestsAndBothEnd) {
+    recordSignOns();
+    int nested = 0;
+    clock.at(clock.now().addSecs(10), [&] {
+        状態.停止要求フラグ = 1; // stop...
+        ++nested;
+        stopAfter(10);
+        自動転送開始(cycle); // ...and start again inside the old loop's wait
+    });
+    run();
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 12}));
+    EXPECT_EQ(panel(kPanel次の接続まで).count(QStringLiteral("停止しました。")), 2);
+}
+
+TEST_F(CycleTest, ClockChangeDoesNotFireAPassEarly) {
+    設定.同時接続フラグ = QStringLiteral("0");
+    recordSignOns();
+    clock.at(clock.now().addSecs(60), [this] { clock.setLocalTime(clock.now().addDays(1)); });
+    stopAfter(600);
+    run();
+    EXPECT_TRUE(signOnTimes().empty());
+}
+
+TEST_F(CycleTest, FinishCommandPowersOffAfterTheMarkIsStored) {
+    command(QStringLiteral("Z"));
+    run();
+    EXPECT_TRUE(monitorMessages().contains(QStringLiteral("端末より「Z」のメールを受信→電源OFF")));
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("shutdown")), QStringList{QStringLiteral("shutdown 1")});
+    EXPECT_EQ(exit.ends, 1);
+    EXPECT_EQ(状態.終了フラグ, 1);
+    EXPECT_FALSE(panel(kPanel次の接続まで).contains(QStringLiteral("停止しました。")));
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(CycleTest, FinishCommandWhoseMarkCannotBeStoredDoesNothing) {
+    command(QStringLiteral("Z"));
+    system.failNext(QStringLiteral("setSeen"), KelvoError(2002, QStringLiteral("保存できません")), true);
+    stopAfter(10);
+    run();
+    EXPECT_EQ(exit.ends, 0);
+    EXPECT_TRUE(sys.callsStartingWith(QStringLiteral("shutdown")).isEmpty());
+}
+
+TEST_F(CycleTest, FinishCommandRunsTheProgramAndForwardingGoesOn) {
+    設定.端末プログラム実行 = QStringLiteral("1");
+    設定.プログラム名 = QStringLiteral("/usr/bin/backup --now");
+    設定.メールチェック間隔 = QStringLiteral("0");
+    command(QStringLiteral("Z"));
+    stopAfter(12);
+    run();
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("program")),
+              QStringList{QStringLiteral("program /usr/bin/backup --now @2")});
+    EXPECT_EQ(状態.終了フラグ, 0); // cleared once the program has been started
+    EXPECT_EQ(monitorMessages().count(QStringLiteral("端末より「Z」のメールを受信→電源OFF")), 1);
+    EXPECT_EQ(exit.ends, 0);
+    EXPECT_EQ(panel(kPanel次の接続まで).last(), QStringLiteral("停止しました。"));
+}
+
+TEST_F(CycleTest, ProgramThatCannotStartIsAnErrorLineAndForwardingGoesOn) {
+    設定.端末プログラム実行 = QStringLiteral("1");
+    設定.プログラム名 = QStringLiteral("/no/such/program");
+    sys.programResult = {false, QStringLiteral("No such file")};
+    command(QStringLiteral("Z"));
+    stopAfter(10);
+    run();
+    EXPECT_EQ(errorLines().size(), 1);
+    EXPECT_EQ(状態.終了フラグ, 0);
+    EXPECT_EQ(exit.ends, 0);
+}
+
+TEST_F(CycleTest, DialUpHangsUpAfterEveryPassWithItsCountdown) {
+    設定.ダイヤルアップフラグ = QStringLiteral("1");
+    stopAfter(10);
+    run();
+    const QStringList texts = panel(kPanel次の接続まで);
+    const qsizetype at = texts.indexOf(QStringLiteral("回線切断まで３０秒"));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(texts.mid(at, 5),
+              (QStringList{QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
+                           QStringLiteral("回線切断まで１０秒"), QStringLiteral("回線を切断"),
+                           QStringLiteral("切断終了")}));
+    EXPECT_TRUE(monitorMessages().contains(QStringLiteral("回線を切断")));
+    EXPECT_TRUE(monitorMessages().contains(QStringLiteral("サーバーに接続")));
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("hangup")).size(), 1);
+    // The sign-on dialled the remembered line first.
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("redial")).size(), 1);
+}
+
+TEST_F(CycleTest, TimedFinishAfterTwoHoursPowersOffWhenAskedTo) {
+    設定.自動終了フラグ = QStringLiteral("1");
+    設定.切断時間 = QStringLiteral("2");
+    設定.電源OFFフラグ = QStringLiteral("1");
+    run();
+    ASSERT_EQ(exit.ends, 1);
+    ASSERT_FALSE(sys.times.empty());
+    const qint64 at = sys.times[sys.calls.indexOf(QStringLiteral("shutdown 1"))] / 1000;
+    EXPECT_GT(at, 7200);
+    EXPECT_LT(at, 7205);
+}
+
+TEST_F(CycleTest, TimedFinishWithoutPowerOffEndsKelvoAndKeepsTheLog) {
+    設定.自動終了フラグ = QStringLiteral("1");
+    設定.切断時間 = QStringLiteral("2");
+    設定.電源OFFフラグ = QStringLiteral("0");
+    設定.ログファイルパス = dir.filePath(QStringLiteral("log.txt"));
+    run();
+    EXPECT_EQ(exit.ends, 1);
+    EXPECT_TRUE(sys.callsStartingWith(QStringLiteral("shutdown")).isEmpty());
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(QFile::exists(設定.ログファイルパス));
+    EXPECT_GE(clock.monotonicMs() / 1000, 7200);
+}
+
+TEST_F(CycleTest, TimedFinishOfZeroHoursIsNoTimedFinish) {
+    設定.自動終了フラグ = QStringLiteral("1");
+    設定.切断時間 = QStringLiteral("0");
+    stopAfter(3 * 3600);
+    run();
+    EXPECT_EQ(exit.ends, 0);
+    EXPECT_TRUE(monitorMessages().contains(QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。")));
+}
+
+TEST_F(CycleTest, ScheduleRunsPassesOnlyInsideItsWindows) {
+    // Friday 09:00 start; windows Monday to Friday 10:00-18:00, through the weekend.
+    clock.setLocalTime(QDateTime(QDate(2026, 12, 11), QTime(9, 0)));
+    設定.スケジュールフラグ = QStringLiteral("1");
+    設定.スケジュール開始時 = QStringLiteral("10");
+    設定.スケジュール開始分 = QStringLiteral("00");
+    設定.スケジュール終了時 = QStringLiteral("18");
+    設定.スケジュール終了分 = QStringLiteral("00");
+    for (QString* day : {&設定.スケジュール月, &設定.スケジュール火, &設定.スケジュール水,
+                         &設定.スケジュール木, &設定.スケジュール金})
+        *day = QStringLiteral("1");
+    設定.メールチェック間隔 = QStringLiteral("60");
+    std::vector<QDateTime> passes;
+    system.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("signOn"))
+            passes.push_back(clock.now());
+    };
+    stopAfter((3 * 24 + 3) * 3600.0); // to Monday noon
+    run();
+    ASSERT_FALSE(passes.empty());
+    for (const QDateTime& t : passes) {
+        EXPECT_GE(t.date().dayOfWeek(), 1) << t.toString().toStdString();
+        EXPECT_LE(t.date().dayOfWeek(), 5) << t.toString().toStdString();
+        EXPECT_GE(t.time(), QTime(10, 0)) << t.toString().toStdString();
+        EXPECT_LE(t.time(), QTime(18, 1)) << t.toString().toStdString();
+    }
+    // Friday's window opens at 10:00 and Monday's too; nothing at the weekend.
+    EXPECT_EQ(passes.front().date(), QDate(2026, 12, 11));
+    EXPECT_LE(passes.front().time(), QTime(10, 0, 4));
+    EXPECT_EQ(passes.back().date(), QDate(2026, 12, 14));
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("あと 59分58秒")));
+}
+
+TEST_F(CycleTest, ScheduleSwitchedOffWhileWaitingOutsideKeepsCountingDown) {
+    設定.スケジュールフラグ = QStringLiteral("1");
+    設定.スケジュール開始時 = QStringLiteral("10");
+    設定.スケジュール終了時 = QStringLiteral("11");
+    設定.スケジュール月 = QStringLiteral("1");
+    recordSignOns();
+    // The options dialog stores the schedule off half an hour after the start.
+    clock.at(clock.now().addSecs(1800), [this] { 設定.スケジュールフラグ = QStringLiteral("0"); });
+    stopAfter(3 * 3600);
+    run();
+    EXPECT_TRUE(signOnTimes().empty());
+}
+
+} // namespace
+} // namespace kelvo::test
