@@ -3,8 +3,5 @@
 # forwarding at once).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-BUILD_DIR="${KELVO_BUILD_DIR:-build}"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD_DIR"
-exec "$BUILD_DIR/src/shell/kelvo" "$@"
+scripts/build.sh
+exec "${KELVO_BUILD_DIR:-build}/src/shell/kelvo" "$@"

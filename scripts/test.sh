@@ -2,8 +2,5 @@
 # Installs what Kelvo needs, builds it and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-BUILD_DIR="${KELVO_BUILD_DIR:-build}"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD_DIR"
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" --timeout 300
+scripts/build.sh
+ctest --test-dir "${KELVO_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)" --timeout 300

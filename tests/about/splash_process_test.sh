@@ -5,20 +5,8 @@
 set -euo pipefail
 KELVO=$1
 HERE=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../support/scripts/xvfb.sh
-source "$HERE/../support/scripts/xvfb.sh"
-
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    xvfb_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/scripts/process_test.sh
+source "$HERE/../support/scripts/process_test.sh"
 
 # The start-up window's title, "Kelvo 起動中", matched without its Japanese letters, which
 # the window search does not take in every locale.

@@ -1,6 +1,7 @@
 #include "common/cp932.h"
 #include "common/error.h"
 #include "fakes.h"
+#include "kelvo_instance.h"
 #include "shell/main_form.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"
@@ -26,18 +27,7 @@ const QString kWelcome = QStringLiteral(
     "\r\n  Kelvoをインストールしていただきありがとうございます。\r\n"
     "はじめに、ヘルプの 「３．はじめてお使いの方は」 を読んでください。");
 
-// One Kelvo as the user starts it, with every port replaced by a double.
-struct Instance {
-    explicit Instance(const QString& settingsDir, VirtualClock& clock) : ctx(clock, clock, exit, ui) {
-        ctx.programDirectory = settingsDir;
-        ctx.settingsDirectory = settingsDir;
-        window = std::make_unique<MainForm>(ctx);
-    }
-    FakeUi ui;
-    RecordingExit exit;
-    AppContext ctx;
-    std::unique_ptr<MainForm> window;
-};
+using Instance = KelvoInstance;
 
 class MainFormTest : public ::testing::Test {
 protected:

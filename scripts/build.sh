@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what Kelvo needs and builds it into ${KELVO_BUILD_DIR:-build}.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+BUILD_DIR="${KELVO_BUILD_DIR:-build}"
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD_DIR"
