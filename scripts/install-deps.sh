@@ -11,6 +11,7 @@ PACKAGES=(
   dovecot-imapd python3-aiosmtpd
   xvfb xdotool x11-utils dbus-daemon
   openssl
+  imagemagick
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
