@@ -11,6 +11,7 @@ namespace kelvo {
 void 転送状態リセット(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
     st.締切基準.reset();
+    st.送信失敗回数.clear();
     st.終了要求.clear();
     st.取得したパス = QDateTime();
     st.取得成功 = false;

@@ -16,7 +16,7 @@ struct 転送状態 {
     // pass that fetched and forwarded everything it sent. Empty for the first pass of a start.
     std::optional<QDateTime> 締切基準;
     // Forwards that could not be sent, by MsgID. A message that reaches the limit is given up
-    // for as long as Kelvo runs.
+    // until forwarding is started again.
     QHash<QString, int> 送信失敗回数;
     // The MsgID of every "Z" mail read in this pass: the finish waits until its read mark is
     // in the mailbox.
@@ -29,8 +29,9 @@ struct 転送状態 {
 // How many times a message's forward is tried before it is given up.
 inline constexpr int k送信試行上限 = 3;
 
-// At every start of forwarding: the first pass goes back 30 minutes only, and nothing of an
-// earlier start is pending. The failure counts stay while Kelvo runs.
+// At every start of forwarding: the first pass goes back 30 minutes only, nothing of an
+// earlier start is pending, and every message gets its full number of tries again (a message
+// given up stays unread; a new start forwards it only if it is still within the 30 minutes).
 void 転送状態リセット(EngineContext& ctx);
 
 // After the pass has signed off: raises the finish flag when the read mark of a "Z" mail of

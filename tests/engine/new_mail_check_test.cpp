@@ -374,5 +374,21 @@ TEST_F(AutoForwardTest, PartsAlreadySentMayComeAgainOnTheRetry) {
     EXPECT_EQ(sentSubjects(), (QStringList{"1/2_分割", "1/2_分割", "2/2_分割"}));
 }
 
+TEST_F(AutoForwardTest, NewStartGivesAGivenUpMessageItsTriesAgain) {
+    add("送れない", 0);
+    system.failNext("send", KelvoError(3001, "送信できません"), true);
+    for (int i = 0; i < 4; ++i) {
+        forwardPass();
+        clock.advance(60);
+    }
+    EXPECT_EQ(system.count("send"), 3);
+    system.heal("send");
+    forwardPass();
+    EXPECT_TRUE(system.outbox.empty()); // given up while this start lasts
+    転送状態リセット(ctx);
+    forwardPass();
+    EXPECT_EQ(sentSubjects(), QStringList{"送れない"});
+}
+
 } // namespace
 } // namespace kelvo::test
