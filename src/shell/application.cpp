@@ -15,6 +15,7 @@
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
 #include "mail/profiles.h"
+#include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
 #include "settings/settings_dialogs.h"
@@ -106,6 +107,10 @@ int runKelvo(int argc, char** argv) {
     window.hooks.自動転送開始 = [&] {
         engine.リストファイルパス = window.リストファイルパス();
         自動転送開始(cycle);
+    };
+    window.hooks.テスト表示 = [&] {
+        SelfTestDialog dialog(SelfTestContext{engine, system, cycleWindow, context.ui}, &window);
+        dialog.exec();
     };
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
