@@ -1,4 +1,4 @@
-#include "engine/cycle_window.h"
+#include "fake_cycle_window.h"
 #include "engine/forwarding_cycle.h"
 #include "engine/schedule.h"
 #include "fake_system_control.h"
@@ -11,19 +11,11 @@
 namespace kelvo::test {
 namespace {
 
-// The main window as the cycle sees it.
-struct FakeCycleWindow final : CycleWindow {
-    void ウィンドウの最小化() override { calls << QStringLiteral("minimise"); }
-    void 実行モード() override { calls << QStringLiteral("running"); }
-    QString 携帯アドレス欄() override { return addressBox; }
-    void 携帯電話の設定表示() override { calls << QStringLiteral("phone dialog"); }
-    QStringList calls;
-    QString addressBox = kPhone;
-};
 
 class CycleTest : public ForwardTest {
 protected:
     CycleTest() {
+        cycleWindow.addressBox = kPhone;
         設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
         ctx.設定ディレクトリ = dir.path();
         ctx.システム = &sys;
@@ -82,7 +74,7 @@ TEST_F(CycleTest, AddressBoxWithoutAtSignStopsTheStartWithTheSecondMessage) {
     EXPECT_EQ(window.messages[0].text,
               QStringLiteral("転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
                              "正しいメールアドレスを入力してください。"));
-    EXPECT_EQ(cycleWindow.calls, QStringList{QStringLiteral("phone dialog")});
+    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("address box"), QStringLiteral("phone dialog")}));
     EXPECT_TRUE(panel(kPanel次の接続まで).isEmpty());
 }
 
@@ -93,7 +85,8 @@ TEST_F(CycleTest, StartShowsCountsMinimisesAndEntersRunningMode) {
     run();
     EXPECT_EQ(window.panels.value(kPanel新着メール数), QStringLiteral("新着メール数 :0"));
     EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :0"));
-    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("minimise"), QStringLiteral("running")}));
+    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("address box"), QStringLiteral("minimise"),
+                                              QStringLiteral("running")}));
     EXPECT_EQ(panel(kPanel次の接続まで).first(), QStringLiteral("スタート "));
     EXPECT_EQ(panel(kPanel次の接続まで).last(), QStringLiteral("停止しました。"));
 }

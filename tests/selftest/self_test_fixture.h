@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fake_cycle_window.h"
 #include "engine/cycle_window.h"
 #include "fake_system_control.h"
 #include "forward_fixture.h"
@@ -15,17 +16,7 @@ inline const QString kCRLF = QStringLiteral("\r\n");
 inline const QString kCancelled = QStringLiteral("テストはキャンセルされました。");
 
 // The main window as the self-test sees it: its phone settings dialog.
-struct FakeTestWindow final : CycleWindow {
-    void ウィンドウの最小化() override { calls << QStringLiteral("minimise"); }
-    void 実行モード() override { calls << QStringLiteral("running"); }
-    QString 携帯アドレス欄() override {
-        calls << QStringLiteral("address box");
-        return addressBox;
-    }
-    void 携帯電話の設定表示() override { calls << QStringLiteral("phone dialog"); }
-    QStringList calls;
-    QString addressBox = kPhone;
-};
+using FakeTestWindow = FakeCycleWindow;
 
 // The self-test dialog, open, over an in-memory mailbox, the recording system double and a
 // desktop double that answers Yes and OK unless told otherwise.
@@ -33,6 +24,7 @@ class SelfTestTest : public ForwardTest {
 protected:
     SelfTestTest() {
         ctx.システム = &sys;
+        testWindow.addressBox = kPhone;
         dialog.show();
     }
 

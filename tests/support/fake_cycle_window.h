@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/cycle_window.h"
+
+#include <QStringList>
+
+namespace kelvo::test {
+
+// The main window as the forwarding cycle and the self-test see it; records what they ask.
+struct FakeCycleWindow final : CycleWindow {
+    void ウィンドウの最小化() override { calls << QStringLiteral("minimise"); }
+    void 実行モード() override { calls << QStringLiteral("running"); }
+    QString 携帯アドレス欄() override {
+        calls << QStringLiteral("address box");
+        return addressBox;
+    }
+    void 携帯電話の設定表示() override { calls << QStringLiteral("phone dialog"); }
+
+    QStringList calls;
+    QString addressBox; // what the phone settings dialog's address box holds
+};
+
+} // namespace kelvo::test
