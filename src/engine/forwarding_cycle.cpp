@@ -33,6 +33,15 @@ struct Loop {
 
 enum class PassEnd { Continue, ProgramEnded };
 
+// Marks a pass as under way for as long as it runs, however it ends.
+struct PassMark {
+    explicit PassMark(bool& flag) : 印(flag) { 印 = true; }
+    ~PassMark() { 印 = false; }
+    PassMark(const PassMark&) = delete;
+    PassMark& operator=(const PassMark&) = delete;
+    bool& 印;
+};
+
 qint64 経過秒(const CycleContext& c, const Loop& loop) {
     return (c.engine.時計.monotonicMs() - loop.開始ms) / 1000;
 }
@@ -87,6 +96,8 @@ void 自動終了(CycleContext& c) {
 PassEnd パス(CycleContext& c, Loop& loop) {
     EngineContext& e = c.engine;
     RunState& st = e.状態;
+    // The self-test must not fetch into the controls while the pass walks through them.
+    const PassMark mark(st.パス実行中);
     loop.即時接続 = false;
     st.チェック開始時刻 = e.時計.now();
     if (!ログオン(e))
@@ -155,7 +166,10 @@ void 自動転送開始(CycleContext& c) {
     RunState& st = e.状態;
     Loop loop;
 
-    エラー無視([&] { 設定読込(s, e.設定ディレクトリ); });
+    QString problem;
+    エラー無視([&] { 設定読込(s, e.設定ディレクトリ, &problem); });
+    if (!problem.isEmpty())
+        e.画面.エラー行追加(problem, errnum::InvalidFormat);
     loop.即時接続 = isOn(s.同時接続フラグ);
     st.計数リセット();
     if (!アドレス確認(c))

@@ -21,6 +21,7 @@ struct RunState {
     int 新着メール数 = 0;
     int 転送メール数 = 0;
     QString スケジュール状態;     // "稼動中" or "停止中"
+    bool パス実行中 = false;      // a forwarding pass is using the mail controls
     転送状態 転送;              // what the forwarding carries from pass to pass
 
     // Both counts back to 0, as every start of forwarding does.

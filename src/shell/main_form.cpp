@@ -58,7 +58,9 @@ void MainForm::部品作成() {
     モニター->setFont(font);
     モニター->setModel(モニターモデル);
     setCentralWidget(モニター);
-    resize(640, 420);
+    // 640 x 420 at 96 DPI, larger with a larger font DPI: the status panels, sized in
+    // twips, must fit.
+    resize(640 * logicalDpiX() / 96, 420 * logicalDpiY() / 96);
 }
 
 void MainForm::メニュー作成() {
@@ -166,7 +168,10 @@ void MainForm::Form_Load() {
             messageBox(kWelcome);
         }
         setPanelText(kPanel次の接続まで, QStringLiteral("停止中"));
-        設定読込(ctx.設定, ctx.settingsDirectory);
+        QString problem;
+        設定読込(ctx.設定, ctx.settingsDirectory, &problem);
+        if (!problem.isEmpty())
+            エラー行追加(problem, errnum::InvalidFormat);
         call(hooks.オプション読込);
         GetCommandLine();
     });
@@ -273,7 +278,14 @@ void MainForm::mnu終了_Click() {
 
 void MainForm::mnu基本設定_Click() { call(hooks.携帯電話の設定); }
 void MainForm::mnuオプション_Click() { call(hooks.オプション表示); }
-void MainForm::自動転送test_Click() { call(hooks.テスト表示); }
+void MainForm::自動転送test_Click() {
+    // The self-test uses the same mail controls as a forwarding pass; it waits for the pass.
+    if (ctx.状態.パス実行中) {
+        messageBox(QStringLiteral("メールチェック中です。終わってからもう一度選んでください。"));
+        return;
+    }
+    call(hooks.テスト表示);
+}
 void MainForm::mnuバージョン_Click() { call(hooks.バージョン表示); }
 
 void MainForm::mnuヘルプ_Click() {

@@ -153,6 +153,18 @@ TEST_F(CycleTest, NewMailIsForwardedAndCountedAndStartsResetTheCounts) {
     EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :0"));
 }
 
+TEST_F(CycleTest, PassIsMarkedWhileItRuns) {
+    std::vector<bool> during;
+    system.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("signOn") || call == QStringLiteral("fetch"))
+            during.push_back(状態.パス実行中);
+    };
+    stopAfter(10);
+    run();
+    EXPECT_EQ(during, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(状態.パス実行中);
+}
+
 TEST_F(CycleTest, StopDuringAPassLetsThePassFinish) {
     add(QStringLiteral("一通目"), -1);
     add(QStringLiteral("二通目"), -1);

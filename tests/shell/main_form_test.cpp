@@ -297,3 +297,15 @@ TEST_F(MainFormTest, SecondCloseRequestDuringTheGoodbyeIsIgnored) {
     EXPECT_EQ(kelvo.ui.messages.size(), 1u);
     EXPECT_EQ(kelvo.exit.ends, 1);
 }
+
+TEST_F(MainFormTest, SelfTestWaitsWhileAPassUsesTheMailControls) {
+    int opened = 0;
+    w.hooks.テスト表示 = [&] { ++opened; };
+    kelvo.ctx.状態.パス実行中 = true;
+    w.自動転送test->trigger();
+    EXPECT_EQ(opened, 0);
+    ASSERT_EQ(kelvo.ui.messages.size(), 1u);
+    kelvo.ctx.状態.パス実行中 = false;
+    w.自動転送test->trigger();
+    EXPECT_EQ(opened, 1);
+}
