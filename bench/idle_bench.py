@@ -1,0 +1,163 @@
+#!/usr/bin/python3
+"""Processor time, wake-ups and memory of a Kelvo waiting between passes.
+
+    idle_bench.py KELVO IDLE_REFERENCE STATE_FILE OUTPUT_JSON [SECONDS]
+
+Starts Kelvo with "/S" on a private Xvfb display, its files in a fresh folder and a profile
+on the private Dovecot (STATE_FILE from tests/mail/mail_servers.py): it makes its first pass
+at once and then waits a long interval. Once the pass is over, Kelvo and a bare Qt window
+with a 2-second countdown (IDLE_REFERENCE), started beside it, are watched for SECONDS.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def start_xvfb():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp", "-noreset"], pass_fds=(write,),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = f.readline().strip()
+    if not display:
+        sys.exit("Xvfb did not start")
+    return xvfb, ":" + display
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime of all threads
+
+
+def wakeups(pid):
+    """Voluntary context switches of all the process's threads: each is one sleep, one wake."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/status" % (pid, task)) as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+        except FileNotFoundError:
+            pass  # a thread that ended meanwhile
+    return total
+
+
+def resident_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+def threads(pid):
+    return len(os.listdir("/proc/%d/task" % pid))
+
+
+def write_settings(folder, state):
+    user = "idle-%d" % os.getpid()
+    lines = ["[携帯電話の設定]", "メールアドレス=phone@docomo.ne.jp",
+             "[基本設定]", "メールチェック間隔=600", "同時接続フラグ=1",
+             "[その他]", "ログ出力フラグ=0"]
+    with open(os.path.join(folder, "setting.ini"), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+    config = os.path.join(folder, "config", "kelvo")
+    os.makedirs(config)
+    profiles = os.path.join(config, "profiles.ini")
+    with open(profiles, "w") as f:
+        f.write("[idle]\nstore = imap://127.0.0.1:%d\nstarttls = no\n"
+                "transport = smtp://127.0.0.1:%d\nsmtp-auth = no\nuser = %s\npassword = %s\n"
+                "timeout = 30\ndefault = yes\n"
+                % (state["imap_port"], state["smtp_port"], user, state["password"]))
+    os.chmod(profiles, 0o600)
+    return user
+
+
+def wait_for_logout(state, user, seconds=60.0):
+    """True once Dovecot logged the end of the user's session: the pass is over."""
+    log = os.path.join(state["dir"], "dovecot.log")
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            with open(log, errors="replace") as f:
+                for line in f:
+                    if "imap(%s)" % user in line and "Logged out" in line:
+                        return True
+        except FileNotFoundError:
+            pass
+        time.sleep(0.5)
+    return False
+
+
+def watch(pids, seconds):
+    start = {name: (cpu_seconds(p), wakeups(p)) for name, p in pids.items()}
+    t0 = time.monotonic()
+    time.sleep(seconds)
+    elapsed = time.monotonic() - t0
+    out = {}
+    for name, p in pids.items():
+        cpu, wake = cpu_seconds(p), wakeups(p)
+        out[name] = {"seconds": elapsed,
+                     "cpu_percent": 100.0 * (cpu - start[name][0]) / elapsed,
+                     "wakeups_per_second": (wake - start[name][1]) / elapsed,
+                     "rss_mb": resident_mb(p),
+                     "threads": threads(p)}
+    return out
+
+
+def main():
+    if len(sys.argv) < 5:
+        sys.exit(__doc__)
+    kelvo, reference, state_file, output = sys.argv[1:5]
+    seconds = float(sys.argv[5]) if len(sys.argv) > 5 else 60.0
+    with open(state_file) as f:
+        state = json.load(f)
+    folder = tempfile.mkdtemp(prefix="kelvo-idle-")
+    procs = []
+    xvfb = None
+    try:
+        xvfb, display = start_xvfb()
+        shutil.copy(kelvo, os.path.join(folder, "kelvo"))
+        user = write_settings(folder, state)
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
+                   XDG_CONFIG_HOME=os.path.join(folder, "config"))
+        log = open(os.path.join(folder, "kelvo.log"), "wb")
+        procs.append(subprocess.Popen([os.path.join(folder, "kelvo"), "/S"], cwd=folder, env=env,
+                                      stdin=subprocess.DEVNULL, stdout=log, stderr=log))
+        procs.append(subprocess.Popen([reference], env=env, stdin=subprocess.DEVNULL,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        if not wait_for_logout(state, user):
+            sys.exit("Kelvo made no pass:\n" + open(os.path.join(folder, "kelvo.log")).read())
+        time.sleep(5)  # the wait after the pass
+        for p in procs:
+            if p.poll() is not None:
+                sys.exit("a program ended early")
+        result = watch({"kelvo": procs[0].pid, "reference": procs[1].pid}, seconds)
+    finally:
+        for p in procs:
+            p.send_signal(signal.SIGTERM)
+            try:
+                p.wait(10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+    with open(output, "w") as f:
+        json.dump({"idle": result}, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,60 @@
+// Fuzz target: a received message as raw bytes, read as a fetch reads it (sender, subject,
+// recipients, received time, attachments) and as a forward reads its text (MIME parts,
+// charsets, encoded words, HTML). Reading the header must never fail: a message whose
+// header could not be read would stop every fetch of the Inbox. Reading the text may fail
+// with an error, which the forward of that one message reports.
+
+#include "engine/forward_compose.h"
+#include "engine/forward_text.h"
+#include "mail/message_reader.h"
+#include "mail/vmime_text.h"
+
+#include <QGuiApplication>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+template <typename Work> void mustNotThrow(const char* what, Work&& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s failed: %s\n", what, e.what());
+        std::abort();
+    } catch (...) {
+        std::fprintf(stderr, "%s failed\n", what);
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    // HTML texts are converted through a text document, which needs a GUI application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    kelvo::vm::initialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kelvo;
+    const std::string raw(reinterpret_cast<const char*>(data), size);
+    vmime::shared_ptr<vmime::message> message;
+    MailSummary summary;
+    mustNotThrow("parse", [&] { message = vm::parseMessage(raw); });
+    mustNotThrow("header", [&] {
+        vm::readHeader(*message->getHeader(), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), summary);
+        summary.attachmentCount = static_cast<int>(vm::attachmentParts(*message).size());
+        一行化(summary.subject);
+        受信日時(summary.received);
+    });
+    try {
+        本文行(vm::noteText(*message));
+    } catch (...) {
+        // One message that cannot be read: its forward reports it.
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds and runs Kelvo's benchmarks and fuzz targets and prints one table: each figure,
+# its target, whether it was met, and a plain reference measured in the same run.
+#
+# Environment:
+#   KELVO_BENCH_DIR     build folder of the benchmarks (build-bench)
+#   KELVO_FUZZ_DIR      build folder of the clang fuzz build (build-fuzz)
+#   KELVO_IDLE_SECONDS  how long the idle program is watched (60)
+#   KELVO_FUZZ_SECONDS  how long each fuzz target runs (60; 0 leaves fuzzing out)
+#   KELVO_BENCH_KEEP    a folder to keep the raw results in
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+BENCH_DIR="${KELVO_BENCH_DIR:-build-bench}"
+FUZZ_DIR="${KELVO_FUZZ_DIR:-build-fuzz}"
+IDLE_SECONDS="${KELVO_IDLE_SECONDS:-60}"
+FUZZ_SECONDS="${KELVO_FUZZ_SECONDS:-60}"
+FUZZERS=(ini message command)
+
+echo "== Building the benchmarks in $BENCH_DIR"
+cmake -S . -B "$BENCH_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$BENCH_DIR" --target kelvo bench_engine bench_pass bench_monitor bench_idle_reference
+if [ "$FUZZ_SECONDS" -gt 0 ]; then
+    echo "== Building the fuzz targets in $FUZZ_DIR (clang)"
+    cmake -S . -B "$FUZZ_DIR" -G Ninja -C fuzz/clang.cmake >/dev/null
+    cmake --build "$FUZZ_DIR" --target "${FUZZERS[@]/#/fuzz_}"
+fi
+
+results=$(mktemp -d)
+state="$results/mail_servers.json"
+finish() {
+    /usr/bin/python3 tests/mail/mail_servers.py stop "$state" || true
+    if [ -n "${KELVO_BENCH_KEEP:-}" ]; then
+        mkdir -p "$KELVO_BENCH_KEEP"
+        cp -r "$results"/. "$KELVO_BENCH_KEEP"/
+    fi
+    rm -rf "$results"
+}
+trap finish EXIT
+/usr/bin/python3 tests/mail/mail_servers.py start "$state"
+
+bench="$BENCH_DIR/bench"
+echo "== Composition and settings"
+"$bench/bench_engine" --benchmark_out="$results/engine.json" --benchmark_out_format=json
+echo "== Monitor with 100,000 lines"
+QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor.json"
+QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor_reference.json" --reference
+echo "== One pass over 1,000 and 10,000 unread messages"
+"$bench/bench_pass" "$state" "$results/pass.json" 1000 10000
+echo "== Idle between passes (${IDLE_SECONDS} s)"
+/usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
+    "$state" "$results/idle.json" "$IDLE_SECONDS"
+if [ "$FUZZ_SECONDS" -gt 0 ]; then
+    for name in "${FUZZERS[@]}"; do
+        echo "== Fuzzing $name for ${FUZZ_SECONDS} s"
+        status=0
+        nice fuzz/run_fuzzer.sh "$FUZZ_DIR/fuzz/fuzz_$name" "fuzz/corpus/$name" "$FUZZ_SECONDS" \
+            "$results/fuzz-$name" >"$results/fuzz-$name.log" 2>&1 || status=$?
+        echo "$status" >"$results/fuzz-$name.status"
+        tail -n 3 "$results/fuzz-$name.log"
+    done
+fi
+
+echo
+echo "== Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | xargs)," \
+     "$(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo) memory"
+/usr/bin/python3 bench/report.py "$results"
