@@ -49,22 +49,54 @@ std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
                 kept.push_back(m);
         if (kept.empty())
             return out;
-        // The whole header rather than named fields: named fields are fetched without PEEK
-        // and would mark the messages read.
-        inbox->fetchMessages(kept,
-                             fetchAttributes(fetchAttributes::STRUCTURE |
-                                             fetchAttributes::FULL_HEADER | fetchAttributes::UID));
+        std::set<vmime::net::message*> unparsed;
+        fetchHeaders(kept, unparsed);
         const QDateTime now = QDateTime::currentDateTime();
         for (const auto& m : kept) {
             MailSummary s;
             s.id = validity + u'.' + QString::fromStdString(static_cast<std::string>(m->getUID()));
-            vm::readHeader(*m->getHeader(), now, s);
-            s.attachmentCount = vm::attachmentCount(*m->getStructure());
             s.seen = m->getFlags() & vmime::net::message::FLAG_SEEN;
+            if (unparsed.count(m.get())) {
+                // Read from the whole message, which the lenient parse can always read.
+                const auto whole = message(s.id);
+                vm::readHeader(*whole->getHeader(), now, s);
+                s.attachmentCount = static_cast<int>(vm::attachmentParts(*whole).size());
+            } else {
+                vm::readHeader(*m->getHeader(), now, s);
+                s.attachmentCount = vm::attachmentCount(*m->getStructure());
+            }
             out.push_back(std::move(s));
         }
         return out;
     });
+}
+
+void ImapStore::fetchHeaders(std::vector<vmime::shared_ptr<vmime::net::message>> messages,
+                             std::set<vmime::net::message*>& unparsed) {
+    try {
+        // The whole header rather than named fields: named fields are fetched without PEEK
+        // and would mark the messages read.
+        inbox->fetchMessages(messages,
+                             fetchAttributes(fetchAttributes::STRUCTURE |
+                                             fetchAttributes::FULL_HEADER | fetchAttributes::UID));
+    } catch (const vmime::exceptions::net_exception&) {
+        throw;
+    } catch (const vmime::exceptions::tls_exception&) {
+        throw;
+    } catch (...) {
+        // The server answered, but VMime's parser threw on some message's header. The
+        // halves are fetched again until the messages it throws on are known; they are then
+        // read whole, one by one.
+        if (!store->isConnected())
+            throw;
+        if (messages.size() == 1) {
+            unparsed.insert(messages.front().get());
+            return;
+        }
+        const auto middle = messages.begin() + static_cast<std::ptrdiff_t>(messages.size() / 2);
+        fetchHeaders({messages.begin(), middle}, unparsed);
+        fetchHeaders({middle, messages.end()}, unparsed);
+    }
 }
 
 void ImapStore::requireOpen() const {
@@ -95,9 +127,7 @@ vmime::shared_ptr<vmime::message> ImapStore::message(const QString& id) {
         found.front()->extract(out, nullptr, 0, static_cast<size_t>(-1), true); // BODY.PEEK[]
         if (raw.empty())
             throw mailError(mailerr::InvalidMessage, id);
-        auto parsed = vmime::make_shared<vmime::message>();
-        parsed->parse(raw);
-        return parsed;
+        return vm::parseMessage(raw);
     });
 }
 

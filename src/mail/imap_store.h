@@ -3,6 +3,9 @@
 #include "mail/mail_store.h"
 #include "mail/vmime_service.h"
 
+#include <set>
+#include <vector>
+
 namespace kelvo {
 
 // The Inbox of an IMAP or IMAPS server. A fetch costs the same few round trips whatever the
@@ -21,6 +24,10 @@ public:
     void close() override;
 
 private:
+    // Fetches the headers and structure of the messages in one command, or, when the parser
+    // throws on some header, in halves, leaving out and naming the messages it throws on.
+    void fetchHeaders(std::vector<vmime::shared_ptr<vmime::net::message>> messages,
+                      std::set<vmime::net::message*>& unparsed);
     void requireOpen() const;
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
     unsigned long uidOf(const QString& id) const;

@@ -23,9 +23,7 @@ vmime::shared_ptr<vmime::message> parseFile(const QString& path) {
         throw mailError(mailerr::InvalidMessage, failureText(file));
     const QByteArray bytes = file.readAll();
     vm::initialize();
-    auto message = vmime::make_shared<vmime::message>();
-    message->parse(bytes.toStdString());
-    return message;
+    return vm::parseMessage(bytes.toStdString());
 }
 
 } // namespace

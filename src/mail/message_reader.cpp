@@ -137,7 +137,73 @@ void addRecipients(const vmime::header& h, const char* field, int type, MailSumm
     }
 }
 
+bool isBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A line of the form "Name: value": a header field, or a line of text that looks like one.
+bool looksLikeField(const std::string& line) {
+    const size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string::npos)
+        return false;
+    for (size_t i = 0; i < colon; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c <= ' ' || c >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool parsesAlone(const std::string& field) {
+    try {
+        vmime::header h;
+        h.parse(field);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// The message without the header fields, in any of its parts, that the parser throws on.
+std::string withoutRejectedFields(const std::string& raw) {
+    std::string out;
+    out.reserve(raw.size());
+    std::string field; // a field with its folded lines
+    auto flush = [&] {
+        if (!field.empty() && (!looksLikeField(field) || parsesAlone(field)))
+            out += field;
+        field.clear();
+    };
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        size_t end = raw.find('\n', pos);
+        end = end == std::string::npos ? raw.size() : end + 1;
+        const std::string line = raw.substr(pos, end - pos);
+        pos = end;
+        if (!(isBlankChar(line[0]) && !field.empty()))
+            flush();
+        field += line;
+        if (!looksLikeField(field))
+            flush();
+    }
+    flush();
+    return out;
+}
+
 } // namespace
+
+vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
+    auto message = vmime::make_shared<vmime::message>();
+    try {
+        message->parse(raw);
+        return message;
+    } catch (...) {
+        // Some field VMime cannot read: read the message without it.
+    }
+    message = vmime::make_shared<vmime::message>();
+    message->parse(withoutRejectedFields(raw));
+    return message;
+}
 
 void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
     if (auto subject = h.findFieldValue<vmime::text>(vmime::fields::SUBJECT))

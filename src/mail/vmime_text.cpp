@@ -48,8 +48,17 @@ QString decode(const std::string& bytes, const vmime::charset& declared) {
         else
             source = vmime::charset("windows-31j");
     }
-    const std::string text =
-        source.getName() == "utf-8" ? bytes : convert(bytes, source, vmime::charset("utf-8"));
+    std::string text = bytes;
+    if (source.getName() != "utf-8") {
+        try {
+            text = convert(bytes, source, vmime::charset("utf-8"));
+        } catch (const vmime::exception&) {
+            // A charset nobody here can convert from must not make the message unreadable:
+            // its bytes are guessed at as if no charset had been declared.
+            if (!undeclared)
+                return decode(bytes, vmime::charset("us-ascii"));
+        }
+    }
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

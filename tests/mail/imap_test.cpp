@@ -151,6 +151,27 @@ TEST_F(ImapTest, FetchAllAndUnreadOnlyNewestFirst) {
 const QString kSubject = QStringLiteral("会議の件（再送）");
 const QString kBody = QStringLiteral("山田様\r\n明日の会議は１０時からです。\r\n");
 
+// Two encoded words of one charset, the first not text in it: VMime's header parser throws on
+// them. One such message must neither stop the fetch of the others nor be left out.
+TEST_F(ImapTest, AHeaderTheParserRejectsStopsNoFetch) {
+    const QString user = userFor();
+    servers.deliver(user, plainMessage("一通目", 1));
+    servers.deliver(user, "Received: from mx by box; Tue, 1 Dec 2026 09:02:00 +0900\r\n"
+                          "From: Jiro <jiro@example.jp>\r\n"
+                          "Subject: =?x-bad?B?abc?= =?x-bad?B?eR?=\r\n\r\nbroken\r\n");
+    servers.deliver(user, plainMessage("三通目", 3));
+    ServerMail mail(user);
+    mail.signOn();
+    mail.fetch(true);
+    EXPECT_TRUE(mail.reported.empty());
+    ASSERT_EQ(mail.subjects(), (QStringList{"三通目", QString(), "一通目"}));
+    mail.mapMess->setMsgIndex(1);
+    EXPECT_EQ(mail.mapMess->MsgOrigAddress(), "jiro@example.jp");
+    EXPECT_EQ(mail.mapMess->MsgDateReceived(),
+              QDateTime(QDate(2026, 12, 1), QTime(0, 2), Qt::UTC).toLocalTime());
+    EXPECT_EQ(mail.mapMess->MsgNoteText(), "broken\r\n");
+}
+
 TEST_F(ImapTest, JapaneseSubjectsAndTextsInEveryCharsetAndEncoding) {
     const QString user = userFor();
     servers.deliver(user, "Subject: =?ISO-2022-JP?B?" + b64(jis(kSubject)) +

@@ -94,6 +94,35 @@ TEST(MessageReadTest, RawEightBitJapaneseWithoutCharsetIsGuessed) {
     EXPECT_EQ(summaryOf(utf8).subject, kSubject);
 }
 
+// A charset no converter knows would otherwise stop every fetch of the Inbox.
+TEST(MessageReadTest, UnknownCharsetIsReadAsIfUndeclared) {
+    const std::string raw = "Subject: =?x-unknown-8?B?" + b64(vm::utf8(kSubject)) +
+                            "?= =?unknown-8?Q?x?=\r\n"
+                            "Content-Type: text/plain; charset=x-unknown\r\n\r\n" +
+                            in(kBody, "shift_jis");
+    EXPECT_EQ(summaryOf(raw).subject, kSubject + u'x');
+    EXPECT_EQ(vm::noteText(*parse(raw)), kBody);
+}
+
+// VMime's parser throws on two encoded words of one charset when the first is not text in it.
+TEST(MessageReadTest, FieldsTheParserRejectsAreLeftOutOfAnOtherwiseReadableMessage) {
+    const std::string bad = "=?x-bad?B?abc?= =?x-bad?B?eR?=";
+    const std::string raw =
+        "From: Jiro <jiro@example.jp>\r\nSubject: " + bad +
+        "\r\nTo: me@example.jp\r\nContent-Type: multipart/mixed; boundary=b\r\n"
+        "\r\n--b\r\nContent-Type: text/plain\r\nX-Note: " +
+        bad + "\r\n\r\nline\r\n--b\r\nContent-Type: application/pdf\r\n\r\n%PDF\r\n--b--\r\n";
+    EXPECT_ANY_THROW(vmime::message().parse(raw));
+    const auto m = vm::parseMessage(raw);
+    MailSummary s;
+    vm::readHeader(*m->getHeader(), QDateTime(), s);
+    EXPECT_EQ(s.subject, QString());
+    EXPECT_EQ(s.origAddress, "jiro@example.jp");
+    ASSERT_EQ(s.recipients.size(), 1u);
+    EXPECT_EQ(vm::noteText(*m), "line");
+    EXPECT_EQ(vm::attachmentParts(*m).size(), 1u);
+}
+
 TEST(MessageReadTest, SenderWithoutNameShowsTheAddressAndRecipientsComeToThenCc) {
     const std::string raw = "From: plain@example.jp\r\n"
                             "To: =?UTF-8?B?" +
