@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xdotool x11-utils dbus-daemon
   openssl
   imagemagick
+  desktop-file-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

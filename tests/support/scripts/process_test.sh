@@ -6,8 +6,31 @@ source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
+# True while the process is a running child of this script, so that a number the system has
+# handed on to another process is never signalled.
+running_child() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    # shellcheck disable=SC2086
+    set -- $stat
+    [ "$1" != Z ] && [ "$2" = "$$" ]
+}
+
 cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    local p
+    for p in "${pids[@]}"; do
+        if running_child "$p"; then kill "$p" 2>/dev/null || true; fi
+    done
+    # Each gets a few seconds to end by itself, so that its own clean-up runs.
+    for p in "${pids[@]}"; do
+        for _ in $(seq 1 50); do
+            running_child "$p" || break
+            sleep 0.1
+        done
+        if running_child "$p"; then kill -9 "$p" 2>/dev/null || true; fi
+        wait "$p" 2>/dev/null || true
+    done
     xvfb_stop
     rm -rf "$work"
 }

@@ -3,7 +3,8 @@
 xvfb_start() {
     local fdfile
     fdfile=$(mktemp)
-    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$fdfile" >/dev/null 2>&1 &
+    # A painted root (-br), so that a closed window leaves no picture behind in screenshots.
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -br -nolisten tcp -noreset 9>"$fdfile" >/dev/null 2>&1 &
     XVFB_PID=$!
     local i
     for i in $(seq 1 100); do

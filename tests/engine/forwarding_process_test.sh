@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The real program on a private display, reading the private IMAP server and sending to the
+# SMTP sink of the mail tests, with the system bus pointed at stand-in services.
+#   menu:   forwarding is started from the menu; a new message reaches the sink within one
+#           interval; after the stop command a later message stays where it is; closing writes
+#           the log with the forward's line.
+#   silent: started with "/s" as the last argument, Kelvo forwards a new message with no key
+#           pressed; closing writes the log.
+# Usage: forwarding_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
+set -euo pipefail
+MODE=$1
+KELVO=$2
+BUS_HELPER=$3
+MAIL_STATE=$4
+ARTIFACTS=$5
+HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../support/scripts/process_test.sh
+source "$HERE/../support/scripts/process_test.sh"
+
+INTERVAL_SECONDS=15
+mailbox() { /usr/bin/python3 "$HERE/test_mailbox.py" "$MAIL_STATE" "$@"; }
+[ -f "$MAIL_STATE" ] || fail "the mail servers are not running (fixture mail_servers)"
+
+# Fresh names for this run: the servers are shared with the other mail tests.
+user="scripted-$MODE-$$"
+phone="phone-$MODE-$$@phone.example.jp"
+mkdir -p "$ARTIFACTS"
+rm -f "$ARTIFACTS"/*
+
+# Whatever happens, what the program printed and wrote stays with the screenshots.
+keep_artifacts() {
+    cp -f "$work/kelvo.out" "$work/転送ログ.txt" "$ARTIFACTS/" 2>/dev/null || true
+}
+trap 'keep_artifacts; cleanup' EXIT
+
+# The stand-in logind and NetworkManager on a private bus; the helper serves until its
+# input closes or it is told to end.
+mkfifo "$work/bus.in"
+"$BUS_HELPER" private-bus <"$work/bus.in" >"$work/bus.out" 2>"$work/bus.err" &
+pids+=("$!")
+exec 7>"$work/bus.in"
+for _ in $(seq 1 100); do
+    grep -q '^DBUS_SYSTEM_BUS_ADDRESS=' "$work/bus.out" 2>/dev/null && break
+    sleep 0.1
+done
+bus=$(sed -n 's/^DBUS_SYSTEM_BUS_ADDRESS=//p' "$work/bus.out")
+[ -n "$bus" ] || fail "no private system bus: $(cat "$work/bus.err")"
+export DBUS_SYSTEM_BUS_ADDRESS="$bus"
+unset DBUS_SESSION_BUS_ADDRESS
+
+# The program alone in a folder with its settings: a quarter-minute interval, a first pass at
+# once, and nothing that reaches system control (no dial-up, no timed finish, no program).
+cp "$KELVO" "$work/kelvo"
+iconv -f UTF-8 -t CP932 >"$work/setting.ini" <<EOF
+[携帯電話の設定]
+メールアドレス=$phone
+端末電源OFF=1
+端末プログラム実行=0
+[基本設定]
+自動分割フラグ=1
+メールチェック間隔=0.25
+同時接続フラグ=1
+[その他]
+プロファイル使用フラグ=0
+自動終了フラグ=0
+電源OFFフラグ=0
+スケジュールフラグ=0
+ログ出力フラグ=1
+ログファイルパス=$work/転送ログ.txt
+ダイヤルアップフラグ=0
+EOF
+
+# The mail profile in a configuration folder of this run only.
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME/kelvo"
+cat >"$XDG_CONFIG_HOME/kelvo/profiles.ini" <<EOF
+[scripted]
+store = imap://127.0.0.1:$(mailbox get imap_port)
+starttls = no
+transport = smtp://127.0.0.1:$(mailbox get smtp_port)
+smtp-auth = no
+user = $user
+password = $(mailbox get password)
+from = Kelvo Test <kelvo@example.jp>
+timeout = 10
+EOF
+chmod 600 "$XDG_CONFIG_HOME/kelvo/profiles.ini"
+
+# Waits (bounded) until the sink has kept `count` forwards whose subject holds the word;
+# prints the seconds it took.
+wait_for_forward() {
+    local word=$1 limit=$2 started=$SECONDS
+    while [ $((SECONDS - started)) -le "$limit" ]; do
+        if [ "$(mailbox received "$phone" "$word")" -ge 1 ]; then
+            echo $((SECONDS - started))
+            return 0
+        fi
+        sleep 0.5
+    done
+    return 1
+}
+
+# Opens the menu "接続(&C)" of the main window and chooses the item by its access key.
+connect_menu() {
+    local item=$1 before
+    xdotool windowfocus --sync "$main" 2>/dev/null || true
+    before=$(xdotool search --onlyvisible --pid "$kelvo" 2>/dev/null | grep -c . || true)
+    press_key alt+c
+    for _ in $(seq 1 50); do
+        [ "$(xdotool search --onlyvisible --pid "$kelvo" 2>/dev/null | grep -c . || true)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    press_key "$item"
+}
+
+xvfb_start
+export QT_QPA_PLATFORM=xcb
+args=()
+if [ "$MODE" = silent ]; then args=(/s); fi
+"$work/kelvo" "${args[@]}" >"$work/kelvo.out" 2>&1 &
+kelvo=$!
+pids+=("$kelvo")
+main=$(wait_for_window Kelvo) || fail "no main window"
+screenshot "$ARTIFACTS/1-main-window.png"
+
+if [ "$MODE" = menu ]; then
+    connect_menu b
+    # The window minimises a second after the start; its panels show the countdown.
+    sleep 1
+    screenshot "$ARTIFACTS/2-started.png"
+fi
+
+nonce="n$$x$RANDOM"
+subject="自動転送の試験 $nonce"
+mailbox deliver "$user" "$subject"
+took=$(wait_for_forward "$nonce" $((INTERVAL_SECONDS + 30))) ||
+    fail "the new message did not reach the sink ($MODE)"
+# One interval, plus the pass itself: its waits of 3 s after the forward and at its end.
+[ "$took" -le $((INTERVAL_SECONDS + 12)) ] || fail "forwarded only after $took s"
+echo "forwarded $took s after delivery"
+# The monitor line follows the send by 3 s.
+sleep 4
+screenshot "$ARTIFACTS/3-forwarded.png"
+kill -0 "$kelvo" 2>/dev/null || fail "Kelvo ended"
+
+if [ "$MODE" = menu ]; then
+    connect_menu s
+    # The loop ends at the top of its next turn, 2 s away.
+    sleep 3
+    screenshot "$ARTIFACTS/4-stopped.png"
+    mailbox deliver "$user" "停止後 ${nonce}b"
+    if wait_for_forward "${nonce}b" $((INTERVAL_SECONDS + 10)) >/dev/null; then
+        fail "a message was forwarded after the stop command"
+    fi
+fi
+
+# Closing: "終了(&X)" and the goodbye box.
+connect_menu x
+wait_for_window Kelvo 2 >/dev/null || fail "no goodbye box"
+screenshot "$ARTIFACTS/5-goodbye.png"
+press_key Return
+for _ in $(seq 1 50); do
+    kill -0 "$kelvo" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$kelvo" 2>/dev/null; then fail "Kelvo still running after the goodbye box"; fi
+wait "$kelvo" || fail "Kelvo ended with a failure"
+
+# The log: CP932, CR LF, one block with its header and the forward's line.
+log="$work/転送ログ.txt"
+[ -f "$log" ] || fail "no log file"
+iconv -f CP932 -t UTF-8 "$log" >"$work/log.utf8" || fail "the log is not CP932"
+tr -d '\r' <"$work/log.utf8" >"$work/log.txt"
+[ "$(grep -c $'\r$' "$log")" -eq "$(wc -l <"$log")" ] || fail "the log's lines do not end in CR LF"
+grep -Eq '^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}のログファイル$' "$work/log.txt" ||
+    fail "no log header"
+grep -Eq "^   [0-9]{2}:[0-9]{2}    件名「${subject}」 を転送終了\$" "$work/log.txt" ||
+    fail "the log has no line of the forward: $(cat "$work/log.txt")"
+if grep -q "エラー！" "$work/log.txt"; then fail "the log has an error line: $(cat "$work/log.txt")"; fi
+if grep -q "${nonce}b" "$work/log.txt"; then fail "the log shows a forward after the stop"; fi
+echo "forwarding from the private server to the sink ($MODE): ok"

@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""The private mail servers (mail_servers.py) as the scripted runs of the program use them.
+
+    test_mailbox.py STATE get KEY                  print one value of the state file
+    test_mailbox.py STATE deliver USER SUBJECT     put a new unread message into USER's Inbox
+    test_mailbox.py STATE received ADDRESS WORD    print how many mails the sink kept for
+                                                   ADDRESS whose decoded subject holds WORD
+"""
+import base64
+import email
+import email.policy
+import email.utils
+import json
+import os
+import sys
+import time
+import uuid
+from email.message import EmailMessage
+
+
+def load(state_file):
+    with open(state_file) as f:
+        return json.load(f)
+
+
+def own(state, path):
+    # Served as "nobody" when the suite runs as root (see mail_servers.py).
+    if os.getuid() == 0:
+        os.chown(path, state["mail_uid"], state["mail_gid"])
+
+
+def deliver(state, user, subject):
+    box = os.path.join(state["mail_root"], user)
+    for sub in ("", "cur", "new", "tmp"):
+        path = os.path.join(box, sub)
+        os.makedirs(path, exist_ok=True)
+        own(state, path)
+    message = EmailMessage()
+    message["From"] = "差出人 太郎 <sender@example.jp>"
+    message["To"] = "%s@example.jp" % user
+    message["Subject"] = subject
+    message["Date"] = email.utils.formatdate(localtime=True)
+    message["Message-ID"] = email.utils.make_msgid(domain="example.jp")
+    message.set_content("自動転送の本文です。\n二行目。\n")
+    name = "%d.K%s.kelvo-test" % (time.time(), uuid.uuid4().hex)
+    tmp = os.path.join(box, "tmp", name)
+    with open(tmp, "wb") as f:
+        f.write(message.as_bytes(policy=email.policy.SMTP))
+    own(state, tmp)
+    # A mail server's delivery: written aside, then moved into new/ in one step.
+    os.rename(tmp, os.path.join(box, "new", name))
+
+
+def received(state, address, word):
+    count = 0
+    folder = state["sink_dir"]
+    for name in sorted(os.listdir(folder)):
+        if not name.endswith(".json"):
+            continue
+        with open(os.path.join(folder, name)) as f:
+            record = json.load(f)
+        if address not in record["to"]:
+            continue
+        mail = email.message_from_bytes(base64.b64decode(record["data"]),
+                                        policy=email.policy.default)
+        if word in str(mail["subject"]):
+            count += 1
+    return count
+
+
+def main(argv):
+    if len(argv) < 4:
+        sys.exit(__doc__)
+    state = load(argv[1])
+    command, args = argv[2], argv[3:]
+    if command == "get" and len(args) == 1:
+        print(state[args[0]])
+    elif command == "deliver" and len(args) == 2:
+        deliver(state, args[0], args[1])
+    elif command == "received" and len(args) == 2:
+        print(received(state, args[0], args[1]))
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv)

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Kelvo installed into a fresh prefix, as a user would have it: the program, its help, icon
+# and menu entry in their places; started from elsewhere on a private display, it keeps its
+# settings in the user's configuration directory and writes nothing beside itself.
+set -euo pipefail
+CMAKE=$1
+BUILD=$2
+HERE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../support/scripts/process_test.sh
+source "$HERE/../support/scripts/process_test.sh"
+
+prefix="$work/prefix"
+"$CMAKE" --install "$BUILD" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+    fail "install: $(cat "$work/install.log")"
+
+for f in bin/kelvo share/kelvo/kelvo.html share/applications/kelvo.desktop \
+    share/icons/hicolor/scalable/apps/kelvo.svg; do
+    [ -f "$prefix/$f" ] || fail "$f not installed"
+done
+[ -x "$prefix/bin/kelvo" ] || fail "bin/kelvo not executable"
+[ ! -e "$prefix/bin/kelvo.html" ] || fail "help installed beside the program"
+entry="$prefix/share/applications/kelvo.desktop"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+    desktop-file-validate "$entry" || fail "desktop entry does not validate"
+fi
+grep -qx 'Exec=kelvo' "$entry" || fail "Exec"
+grep -qx 'Icon=kelvo' "$entry" || fail "Icon"
+grep -qx 'Categories=Network;Email;' "$entry" || fail "Categories"
+grep -q '^Name=' "$entry" || fail "English name"
+grep -q '^Name\[ja\]=' "$entry" || fail "Japanese name"
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/kelvo.svg" || fail "icon is not SVG"
+
+# A user with an empty home, no XDG_CONFIG_HOME, starting Kelvo from the menu's directory.
+home="$work/home"
+mkdir -p "$home" "$work/elsewhere"
+config="$home/.config/kelvo"
+find "$prefix" -type f | sort >"$work/before.txt"
+
+xvfb_start
+cd "$work/elsewhere"
+env -u XDG_CONFIG_HOME HOME="$home" QT_QPA_PLATFORM=xcb "$prefix/bin/kelvo" >"$work/run.log" 2>&1 &
+pid=$!
+pids+=("$pid")
+
+wait_for_window Kelvo >/dev/null || fail "no welcome box: $(cat "$work/run.log")"
+[ -f "$config/setting.ini" ] || fail "setting.ini not in $config"
+iconv -f CP932 -t UTF-8 "$config/setting.ini" >"$work/setting.utf8" || fail "setting.ini is not CP932"
+grep -q "^ログファイルパス=$config/転送ログ.txt" "$work/setting.utf8" ||
+    fail "default log not in $config: $(grep ログファイルパス "$work/setting.utf8")"
+press_key Return
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "Kelvo ended: $(cat "$work/run.log")"
+wait_for_window Kelvo >/dev/null || fail "no main window"
+[ -e "$config/kelvo.lock" ] || fail "the single-instance lock is not in $config"
+
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+find "$prefix" -type f | sort >"$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >&2 || fail "Kelvo wrote into its installation"
+[ -z "$(ls -A "$work/elsewhere")" ] || fail "Kelvo wrote into the directory it was started from"
+echo "installed layout, settings in the user's configuration directory: ok"
