@@ -56,7 +56,8 @@ bool isAsciiOnly(const QByteArray& bytes) {
 }
 
 bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder dec(QStringDecoder::Utf8);
+    // Stateless: a character cut off at the end of the file is an error too.
+    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = dec.decode(bytes); // the conversion runs only when taken as text
     Q_UNUSED(decoded);
     return !dec.hasError();

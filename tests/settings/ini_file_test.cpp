@@ -119,6 +119,18 @@ TEST_F(IniFileTest, BytesValidInNoCodePageSurviveAWriteElsewhere) {
     EXPECT_EQ(readAll(path), QByteArray("[A]\r\nodd=\xff\xfe\x80\r\nk=2\r\n"));
 }
 
+// A UTF-8 character cut off at the very end made the file pass for UTF-8 until a write put a
+// line end after it, and the next read took the whole file for CP932.
+TEST_F(IniFileTest, FileEndingInsideAUtf8CharacterIsNotUtf8) {
+    const QByteArray cut =
+        QStringLiteral("[携帯電話の設定]\nメールアドレス=a\n[X]\nk=あ").toUtf8().chopped(1);
+    ASSERT_TRUE(writeAll(path, cut));
+    const QString before = read(QStringLiteral("携帯電話の設定"), QStringLiteral("メールアドレス"));
+    EXPECT_EQ(before, QStringLiteral("DEF"));
+    ASSERT_TRUE(INI書込(QStringLiteral("X"), QStringLiteral("n"), QStringLiteral("1"), path));
+    EXPECT_EQ(read(QStringLiteral("携帯電話の設定"), QStringLiteral("メールアドレス")), before);
+}
+
 TEST_F(IniFileTest, LfOnlyFileIsReadAndWrittenBackWithCrLf) {
     ASSERT_TRUE(writeAll(path, "[A]\nk=1\n"));
     EXPECT_EQ(read(QStringLiteral("A"), QStringLiteral("k")), QStringLiteral("1"));
