@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xdotool x11-utils dbus-daemon
   openssl
   imagemagick
+  libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils
 )
 missing=()
