@@ -28,6 +28,7 @@ inline constexpr int DeviceIo = 57;
 inline constexpr int DiskFull = 61;
 inline constexpr int PermissionDenied = 70;
 inline constexpr int PathNotFound = 76;
+inline constexpr int InvalidFormat = 321; // a file that cannot be read as what it should be
 inline constexpr int Unknown = 1000;
 } // namespace errnum
 

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 
@@ -169,6 +171,17 @@ QStringList IniDocument::lines() const {
     return out;
 }
 
+QList<int> IniDocument::undecodableLines() const {
+    QList<int> out;
+    if (utf8)
+        return out;
+    for (size_t i = 0; i < 行.size(); ++i) {
+        if (!行[i].changed && 行[i].text.contains(QChar::ReplacementCharacter))
+            out.append(static_cast<int>(i) + 1);
+    }
+    return out;
+}
+
 QByteArray IniDocument::encode(bool asUtf8) const {
     QByteArray out;
     for (const Line& l : 行) {
@@ -207,11 +220,16 @@ bool IniDocument::save(const QString& path, QString* error) const {
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("%1: フォルダを作成できません").arg(info.absolutePath()));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write reports success at once, and the commit that later meets
+    // the full disk would still put the cut-off file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     const QByteArray data = encode(needUtf8);
+    errno = 0;
     if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
+        // A short write leaves Qt without a reason of its own; errno holds the system's.
+        const QString reason =
+            errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
         file.cancelWriting();
         return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason));
     }

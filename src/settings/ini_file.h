@@ -33,6 +33,9 @@ public:
 
     QStringList lines() const;
     bool isUtf8() const { return utf8; }
+    // The lines (counted from 1) holding bytes that are text in neither encoding; they read
+    // with U+FFFD in their place and are written back as they were unless they are changed.
+    QList<int> undecodableLines() const;
 
 private:
     struct Line {

@@ -2,6 +2,7 @@
 
 #include "settings/ini_file.h"
 
+#include <QDir>
 #include <algorithm>
 #include <vector>
 
@@ -124,6 +125,21 @@ QString valueOr(const char16_t* v, const QString& logPath) {
     return v ? QString::fromUtf16(v) : logPath;
 }
 
+// "path: 3, 7行目の文字を読めません（CP932でもUTF-8でもありません）", the first few lines only.
+QString 読めない行の説明(const QString& path, const QList<int>& lines) {
+    if (lines.isEmpty())
+        return QString();
+    constexpr qsizetype kShown = 5;
+    QStringList numbers;
+    for (qsizetype i = 0; i < lines.size() && i < kShown; ++i)
+        numbers << QString::number(lines[i]);
+    QString where = numbers.join(QStringLiteral(", "));
+    if (lines.size() > kShown)
+        where += QStringLiteral(" ほか");
+    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + where +
+           QStringLiteral("行目の文字を読めません（CP932でもUTF-8でもありません）");
+}
+
 } // namespace
 
 std::span<const SettingKey> settingKeys() { return kKeys; }
@@ -178,12 +194,14 @@ bool 初期設定ファイル作成(const QString& path, const QString& programD
     return doc.save(path, error);
 }
 
-void 設定読込(SettingsRecord& record, const QString& programDirectory) {
+void 設定読込(SettingsRecord& record, const QString& programDirectory, QString* problem) {
     const IniDocument doc = IniDocument::load(record.設定ファイルパス);
     const QString logPath = 既定ログファイルパス(programDirectory);
     for (const SettingKey& k : kKeys)
         record.*k.field = doc.value(QString::fromUtf16(k.section), QString::fromUtf16(k.key),
                                     valueOr(k.ifMissing, logPath));
+    if (problem)
+        *problem = 読めない行の説明(record.設定ファイルパス, doc.undecodableLines());
 }
 
 bool 設定書込(const SettingsRecord& record, QString* error) {

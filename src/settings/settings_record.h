@@ -115,7 +115,9 @@ bool 初期設定ファイル作成(const QString& path, const QString& programD
                          QString* error = nullptr);
 
 // Sets every field from the file; a missing file, section or key gives the if-missing value.
-void 設定読込(SettingsRecord& record, const QString& programDirectory);
+// When some line of the file is text in no code page Kelvo reads, problem (if given) names
+// the file and the lines; otherwise it is left empty.
+void 設定読込(SettingsRecord& record, const QString& programDirectory, QString* problem = nullptr);
 
 // Writes every field into the file at once, keeping every line it does not own. Returns false
 // with a reason when the file could not be written; the old file is then untouched.
