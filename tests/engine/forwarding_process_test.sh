@@ -159,11 +159,7 @@ connect_menu x
 wait_for_window Kelvo 2 >/dev/null || fail "no goodbye box"
 screenshot "$ARTIFACTS/5-goodbye.png"
 press_key Return
-for _ in $(seq 1 50); do
-    kill -0 "$kelvo" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$kelvo" 2>/dev/null; then fail "Kelvo still running after the goodbye box"; fi
+wait_for_exit "$kelvo" || fail "Kelvo still running after the goodbye box"
 wait "$kelvo" || fail "Kelvo ended with a failure"
 
 # The log: CP932, CR LF, one block with its header and the forward's line.

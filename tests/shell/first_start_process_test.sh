@@ -37,11 +37,7 @@ pids+=("$second")
 # The goodbye box of the second start.
 wait_for_window Kelvo 2 >/dev/null || fail "no goodbye box"
 press_key Return
-for _ in $(seq 1 50); do
-    kill -0 "$second" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$second" 2>/dev/null; then fail "second instance still running"; fi
+wait_for_exit "$second" || fail "second instance still running"
 wait "$second" || fail "second instance failed"
 kill -0 "$first" 2>/dev/null || fail "first instance ended with the second"
 [ "$(md5sum "$work/setting.ini")" = "$before" ] || fail "setting.ini changed"

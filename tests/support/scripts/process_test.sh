@@ -17,6 +17,15 @@ running_child() {
     [ "$1" != Z ] && [ "$2" = "$$" ]
 }
 
+# Waits (bounded, 5 s) until the child has ended; false while it still runs.
+wait_for_exit() {
+    for _ in $(seq 1 50); do
+        running_child "$1" || return 0
+        sleep 0.1
+    done
+    ! running_child "$1"
+}
+
 cleanup() {
     local p
     for p in "${pids[@]}"; do
@@ -24,11 +33,7 @@ cleanup() {
     done
     # Each gets a few seconds to end by itself, so that its own clean-up runs.
     for p in "${pids[@]}"; do
-        for _ in $(seq 1 50); do
-            running_child "$p" || break
-            sleep 0.1
-        done
-        if running_child "$p"; then kill -9 "$p" 2>/dev/null || true; fi
+        wait_for_exit "$p" || kill -9 "$p" 2>/dev/null || true
         wait "$p" 2>/dev/null || true
     done
     xvfb_stop
