@@ -10,6 +10,7 @@ namespace kelvo {
 namespace engerr {
 inline constexpr int InvalidArgument = 5; // a value that cannot be used as it is
 inline constexpr int OutOfRange = 9;      // a safety limit of a table was reached
+inline constexpr int FileCut = 62;        // a file ends inside its last line
 
 inline KelvoError tableFull(const QString& what) {
     return KelvoError(OutOfRange,

@@ -179,7 +179,9 @@ QDateTime 受信時間枠(const EngineContext& ctx) {
 bool 未読メール取得(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
     st.取得したパス = ctx.状態.チェック開始時刻;
-    st.取得成功 = エラー無視([&] {
+    // Like every step of the cycle, a failure does not end the pass; it is shown all the same,
+    // since otherwise a server that broke off the fetch would look like an empty Inbox.
+    st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
         ctx.mapMess->Fetch();
     });
@@ -196,7 +198,10 @@ void メールチェック(EngineContext& ctx) {
         // Without a phone address no mail is a command (not even one without a sender).
         if (phone.isEmpty())
             return;
-        for (int i = 0; i < m.MsgCount(); ++i) {
+        // Oldest first (the fetch lists the newest first), so the newest command has the last
+        // word: a phone mail that made no request stays unread and comes with every pass, and
+        // must not undo the request of a mail the phone sent after it.
+        for (int i = m.MsgCount() - 1; i >= 0; --i) {
             m.setMsgIndex(i);
             if (m.MsgOrigAddress() != phone)
                 continue;

@@ -7,8 +7,8 @@
 namespace kelvo {
 
 // The pass's fetch of the unread Inbox messages (FetchUnreadOnly true, then Fetch). A
-// failure is ignored like every step of the cycle, but remembered: the pass then acts on no
-// command and forwards nothing from a list that is not its own. True when it worked.
+// failure becomes one error line and is remembered: the pass then acts on no command and
+// forwards nothing from a list that is not its own. True when it worked.
 bool 未読メール取得(EngineContext& ctx);
 
 // Looks through the fetched messages for commands from the phone's address: "G" asks for the

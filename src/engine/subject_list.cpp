@@ -10,6 +10,8 @@
 #include "mail/mapi_session.h"
 #include "settings/ini_file.h"
 
+#include <QDir>
+#include <QFile>
 #include <vector>
 
 namespace kelvo {
@@ -49,6 +51,21 @@ void リスト書込(EngineContext& ctx, qint64 number, const QString& id) {
     if (!INI書込(kリストセクション, リストキー(static_cast<double>(number)), id,
                  ctx.リストファイルパス, &error))
         throw KelvoError(errnum::DeviceIo, error);
+}
+
+// Kelvo ends every line of list.ini. A file that ends inside a line was cut short (a crash
+// of another program, a full disk): its last value may be cut too and name another message,
+// so the list is not used until the next list rewrites it.
+void 途切れ確認(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return;
+    file.seek(file.size() - 1);
+    if (file.read(1) != "\n")
+        throw KelvoError(engerr::FileCut,
+                         QDir::toNativeSeparators(path) +
+                             QStringLiteral(": 一覧のファイルが途中で切れています。"
+                                            "「G」で一覧を取り直してください"));
 }
 
 } // namespace
@@ -104,6 +121,7 @@ void 一覧取得(EngineContext& ctx) {
 void 特定メール取得(EngineContext& ctx) {
     エラートラップ(ctx.画面, [&] {
         要求用サインオン(ctx);
+        途切れ確認(ctx.リストファイルパス);
         // The MsgID listed under each requested number; a number list.ini lacks finds nothing.
         std::vector<QString> wanted;
         for (const QString& word : ctx.状態.要求番号) {
@@ -124,7 +142,14 @@ void 特定メール取得(EngineContext& ctx) {
                 ctx.画面.モニター行追加(QStringLiteral("要求より件名「") + 一行化(m.MsgSubject()) +
                                             QStringLiteral("」 を転送します。"),
                                         true);
-                メール転送(ctx);
+                // Reading the text marked the mail read; one that the forwarding is still
+                // trying (or gave up) must stay unread as it would without the request.
+                if (メール転送(ctx) && ctx.状態.転送.送信失敗回数.contains(id)) {
+                    エラー無視([&] {
+                        m.setMsgIndex(i);
+                        m.KeepUnread();
+                    });
+                }
             }
         }
     });

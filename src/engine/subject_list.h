@@ -22,8 +22,9 @@ QString リストキー(double number);
 void 一覧取得(EngineContext& ctx);
 
 // Forwards, in Inbox order, the messages whose MsgID list.ini holds under the requested
-// numbers. Stops at the first error with one error line; a failed forward is reported by
-// メール転送 and the others go on.
+// numbers. Stops at the first error with one error line (a list.ini cut short inside a line
+// is one); a failed forward is reported by メール転送 and the others go on, and a mail whose
+// automatic forward is being retried stays unread for it.
 void 特定メール取得(EngineContext& ctx);
 
 } // namespace kelvo

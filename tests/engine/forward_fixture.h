@@ -3,10 +3,12 @@
 #include "engine/engine_context.h"
 #include "engine/forward_state.h"
 #include "fakes.h"
+#include "first_start_settings.h"
 #include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/memory_backend.h"
+#include "memory_engine.h"
 #include "pass_runner.h"
 #include "virtual_clock.h"
 
@@ -25,15 +27,11 @@ inline const QString kPhone = QStringLiteral("phone@docomo.ne.jp");
 
 // The engine over an in-memory mailbox, with the settings of a new setting.ini and the phone's
 // address filled in.
-class ForwardTest : public ::testing::Test {
+class ForwardTest : public ::testing::Test, protected MemoryEngine<FakeWindow> {
 protected:
     ForwardTest() {
-        for (const SettingKey& k : settingKeys())
-            設定.*k.field = k.firstStart ? QString::fromUtf16(k.firstStart) : QString();
-        設定.メールアドレス = kPhone;
+        初回設定(設定, kPhone);
         ctx.リストファイルパス = dir.filePath(QStringLiteral("list.ini"));
-        ctx.mapSess = &mapSess;
-        ctx.mapMess = &mapMess;
         mapSess.setErrorReporter([this](const KelvoError& e) { reported.push_back(e); });
     }
 
@@ -99,17 +97,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    VirtualClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
-    FakeWindow window{clock};
-    RecordingExit exit;
-    SettingsRecord 設定;
-    RunState 状態;
-    MemoryMailSystem system;
-    MemoryMailBackend backend{system};
-    MapiSession mapSess{backend};
-    MapiMessages mapMess{mapSess};
     std::vector<KelvoError> reported;
-    EngineContext ctx{設定, 状態, window, clock, clock, exit, QString()};
 };
 
 } // namespace kelvo::test

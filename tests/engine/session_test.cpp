@@ -1,11 +1,7 @@
 #include "engine/session.h"
 
-#include "fakes.h"
 #include "mail/mail_error.h"
-#include "mail/mapi_messages.h"
-#include "mail/mapi_session.h"
-#include "mail/memory_backend.h"
-#include "virtual_clock.h"
+#include "memory_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +12,7 @@ const QString kConnecting = QStringLiteral("サーバーへ接続中・・・");
 const QString kConnected = QStringLiteral("接続終了");
 const QString kDialLine = QStringLiteral("サーバーに接続");
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public ::testing::Test, protected MemoryEngine<FakeWindow> {
 protected:
     SessionTest() {
         設定.プロファイル使用フラグ = "0";
@@ -24,8 +20,6 @@ protected:
         設定.ダイヤルアップフラグ = "0";
         system.profiles << "Microsoft Outlook"
                         << "仕事";
-        ctx.mapSess = &mapSess;
-        ctx.mapMess = &mapMess;
     }
 
     int dialLines() const {
@@ -34,17 +28,6 @@ protected:
             n += line.endsWith(kDialLine) ? 1 : 0;
         return n;
     }
-
-    VirtualClock clock;
-    FakeWindow window{clock};
-    RecordingExit exit;
-    SettingsRecord 設定;
-    RunState 状態;
-    MemoryMailSystem system;
-    MemoryMailBackend backend{system};
-    MapiSession mapSess{backend};
-    MapiMessages mapMess{mapSess};
-    EngineContext ctx{設定, 状態, window, clock, clock, exit, QString()};
 };
 
 TEST_F(SessionTest, SignOnOpensMarksAndHandsTheSessionOn) {
