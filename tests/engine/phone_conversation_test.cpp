@@ -6,8 +6,7 @@
 #include "fakes.h"
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
-#include "pass_runner.h"
-#include "server_fixture.h"
+#include "server_pass_fixture.h"
 #include "settings/ini_file.h"
 #include "temp_dir.h"
 #include "virtual_clock.h"
@@ -143,58 +142,20 @@ const QString kJapaneseBody = QStringLiteral("山田様\r\n\r\n明日の会議�
 const QString kLong = QStringLiteral("長いお知らせのメール");
 const QString kAttached = QStringLiteral("資料を送ります");
 
-QString longBody() {
-    QStringList lines;
-    for (int i = 1; i <= 10; ++i)
-        lines << QStringLiteral("第%1行").arg(i, 2, 10, QLatin1Char('0')).leftJustified(50, u'あ');
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-class PhoneConversationTest : public ::testing::Test {
+class PhoneConversationTest : public ServerPassTest {
 protected:
     void SetUp() override {
-        if (servers.imapPort == 0)
-            GTEST_SKIP() << "the mail servers are not running";
-        ASSERT_TRUE(sink.start());
-        mail = std::make_unique<ServerMail>(user);
+        ServerPassTest::SetUp();
+        if (IsSkipped())
+            return;
         // The suite's profile, sending to this test's own sink.
-        QString profiles = QString::fromUtf8(readAll(mail->profilesPath));
-        profiles.replace(QStringLiteral("smtp://127.0.0.1:%1").arg(servers.smtpPort),
-                         QStringLiteral("smtp://127.0.0.1:%1").arg(sink.port));
-        mail->writeProfiles(profiles);
-        for (const SettingKey& k : settingKeys())
-            設定.*k.field = k.firstStart ? QString::fromUtf16(k.firstStart) : QString();
-        設定.メールアドレス = kPhone;
-        設定.自動分割フラグ = "0";
-        ctx.mapSess = mail->mapSess.get();
-        ctx.mapMess = mail->mapMess.get();
-        ctx.リストファイルパス = dir.filePath(QStringLiteral("list.ini"));
+        ASSERT_TRUE(sink.start());
+        route(servers.imapPort, sink.port);
     }
 
     void deliver(const QByteArray& raw) { servers.deliver(user, raw); }
-    void pass() {
-        clock.advance(60);
-        パス実行(ctx);
-    }
-    QStringList errors() const {
-        QStringList out;
-        for (const QString& line : window.monitor)
-            if (line.contains(QStringLiteral("エラー！")))
-                out << line;
-        return out;
-    }
 
-    const MailServers& servers = MailServers::get();
-    const QString user = QStringLiteral("phone-%1").arg(QDateTime::currentMSecsSinceEpoch(), 0, 36);
     StoppableSink sink;
-    std::unique_ptr<ServerMail> mail;
-    QTemporaryDir dir;
-    VirtualClock clock{QDateTime::currentDateTime()};
-    FakeWindow window{clock};
-    RecordingExit exit;
-    SettingsRecord 設定;
-    RunState 状態;
-    EngineContext ctx{設定, 状態, window, clock, clock, exit, QString()};
 };
 
 TEST_F(PhoneConversationTest, NewMailListAndRequestedMail) {

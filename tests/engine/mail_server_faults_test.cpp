@@ -1,0 +1,210 @@
+// Passes against the private Dovecot and SMTP sink when a server breaks off in the middle of a
+// command, and when the profiles file cannot be used. In every case the pass shows an error
+// line, no mail is lost, and the next pass forwards what is left.
+
+#include "cutting_proxy.h"
+#include "mail/vmime_text.h"
+#include "server_pass_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <vmime/vmime.hpp>
+
+namespace kelvo::test {
+namespace {
+
+using Side = CuttingProxy::Side;
+
+QByteArray message(const QString& from, const QString& subject, const QString& text) {
+    return "Received: from mx by box; " +
+           QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() +
+           "\r\nFrom: " + from.toUtf8() + "\r\nTo: Taro <taro@example.jp>\r\nSubject: =?UTF-8?B?" +
+           subject.toUtf8().toBase64() +
+           "?=\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+           "Content-Transfer-Encoding: base64\r\n\r\n" +
+           text.toUtf8().toBase64() + "\r\n";
+}
+
+class MailServerFaultTest : public ServerPassTest {
+protected:
+    MailServerFaultTest() { phone = user + QStringLiteral("@docomo.ne.jp"); }
+    void SetUp() override {
+        ServerPassTest::SetUp();
+        if (IsSkipped())
+            return;
+        // Both servers are reached through the proxies.
+        goodProfiles = route(imap.port(), smtp.port());
+    }
+
+    void deliver(const QString& subject, const QString& text = QStringLiteral("本文")) {
+        servers.deliver(user, message(QStringLiteral("taro@example.jp"), subject, text));
+    }
+    // The subjects the sink received for this test's phone, sorted.
+    QStringList arrived() const {
+        vm::initialize();
+        QStringList out;
+        for (const auto& r : servers.received()) {
+            if (r.to != QStringList{phone})
+                continue;
+            vmime::message m;
+            m.parse(r.data.toStdString());
+            out << vm::toQString(*m.getHeader()->findFieldValue<vmime::text>("Subject"));
+        }
+        out.sort();
+        return out;
+    }
+    // Unread messages as the mailbox holds them, read from its folder rather than through the
+    // profiles file (which some tests break).
+    int unreadInMailbox() const {
+        const QString box = servers.mailRoot + u'/' + user;
+        int unread =
+            static_cast<int>(QDir(box + QStringLiteral("/new")).entryList(QDir::Files).size());
+        for (const QString& name : QDir(box + QStringLiteral("/cur")).entryList(QDir::Files))
+            if (!name.section(QStringLiteral(":2,"), 1).contains(u'S'))
+                ++unread;
+        return unread;
+    }
+
+    CuttingProxy imap{servers.imapPort};
+    CuttingProxy smtp{servers.smtpPort};
+    QString goodProfiles;
+};
+
+QStringList subjects(int count) {
+    QStringList out;
+    for (int i = 1; i <= count; ++i)
+        out << QStringLiteral("お知らせ%1").arg(i, 2, 10, QLatin1Char('0'));
+    return out;
+}
+
+TEST_F(MailServerFaultTest, ServerBreakingOffTheListOfMessagesLosesNothing) {
+    const QStringList all = subjects(12);
+    for (const QString& s : all)
+        deliver(s);
+    // The list is made of the flags, then the headers: broken off inside the headers.
+    imap.cutAfter("RFC822.HEADER", 1, Side::ServerReply, 600);
+    pass();
+    EXPECT_EQ(imap.cuts(), 1);
+    // The fetch that broke off is the one error line: the pass ends as if the Inbox were empty.
+    ASSERT_EQ(errors().size(), 1) << errors().join('\n').toStdString();
+    EXPECT_TRUE(errors()[0].endsWith(QStringLiteral("(32002)」"))) << errors()[0].toStdString();
+    EXPECT_TRUE(arrived().isEmpty());
+    EXPECT_EQ(unreadInMailbox(), 12);
+
+    pass();
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_EQ(errors().size(), 1) << errors().join('\n').toStdString();
+}
+
+TEST_F(MailServerFaultTest, ServerBreakingOffAMessageTextLosesNothing) {
+    const QStringList all = subjects(3);
+    for (const QString& s : all)
+        deliver(s, QStringLiteral("長めの本文です。").repeated(10));
+    // Broken off inside the second message's text.
+    imap.cutAfter("BODY.PEEK[]", 2, Side::ServerReply, 200);
+    pass();
+    EXPECT_EQ(imap.cuts(), 1);
+    ASSERT_FALSE(errors().isEmpty());
+    // The first message went out before the break; its read mark could not be stored then.
+    const QStringList first = arrived();
+    EXPECT_EQ(first.size(), 1);
+
+    pass();
+    const QStringList got = arrived();
+    for (const QString& s : all)
+        EXPECT_TRUE(got.contains(s)) << s.toStdString();
+    // Sent again at most where the mark was lost with the connection.
+    EXPECT_LE(got.size(), all.size() + first.size());
+    EXPECT_EQ(unreadInMailbox(), 0);
+}
+
+TEST_F(MailServerFaultTest, SinkBreakingOffASendKeepsTheMessageForTheNextPass) {
+    const QStringList all = subjects(3);
+    for (const QString& s : all)
+        deliver(s);
+    smtp.cutAfter("DATA\r\n", 1, Side::ClientData, 120);
+    pass();
+    EXPECT_EQ(smtp.cuts(), 1);
+    ASSERT_EQ(errors().size(), 1) << errors().join('\n').toStdString();
+    EXPECT_EQ(arrived().size(), 2);
+    EXPECT_EQ(unreadInMailbox(), 1);
+
+    pass();
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_EQ(errors().size(), 1);
+}
+
+TEST_F(MailServerFaultTest, SinkBreakingOffTheSecondPartSendsThePartsAgain) {
+    deliver(QStringLiteral("長いお知らせ"), longBody());
+    smtp.cutAfter("DATA\r\n", 2, Side::ClientData, 300);
+    pass();
+    EXPECT_EQ(smtp.cuts(), 1);
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("1/3_長いお知らせ")});
+    EXPECT_EQ(unreadInMailbox(), 1);
+
+    pass();
+    // The first part twice, since the forward failed after it: a copy rather than a loss.
+    EXPECT_EQ(
+        arrived(),
+        (QStringList{QStringLiteral("1/3_長いお知らせ"), QStringLiteral("1/3_長いお知らせ"),
+                     QStringLiteral("2/3_長いお知らせ"), QStringLiteral("3/3_長いお知らせ")}));
+    EXPECT_EQ(unreadInMailbox(), 0);
+}
+
+class ProfilesFaultTest : public MailServerFaultTest {
+protected:
+    // One pass with the profiles file as the test left it: one error line that names the
+    // file, nothing read or sent. Then the good file again, and the next pass forwards.
+    void expectOneErrorLineThenRecovery(const QString& mention) {
+        deliver(QStringLiteral("届いたメール"));
+        pass();
+        ASSERT_EQ(errors().size(), 1);
+        EXPECT_TRUE(errors()[0].contains(mail->profilesPath)) << errors()[0].toStdString();
+        EXPECT_TRUE(errors()[0].contains(mention)) << errors()[0].toStdString();
+        EXPECT_TRUE(arrived().isEmpty());
+        EXPECT_EQ(unreadInMailbox(), 1);
+
+        QFile::remove(mail->profilesPath);
+        QDir().rmdir(mail->profilesPath);
+        mail->writeProfiles(goodProfiles);
+        pass();
+        EXPECT_EQ(arrived(), QStringList{QStringLiteral("届いたメール")});
+        EXPECT_EQ(unreadInMailbox(), 0);
+        EXPECT_EQ(errors().size(), 1);
+    }
+};
+
+TEST_F(ProfilesFaultTest, FolderInPlaceOfTheProfilesFile) {
+    // Root reads every file whatever its mode: a folder cannot be read as a file by anyone.
+    ASSERT_TRUE(QFile::remove(mail->profilesPath));
+    ASSERT_TRUE(QDir().mkdir(mail->profilesPath));
+    expectOneErrorLineThenRecovery(QStringLiteral("プロファイル"));
+}
+
+TEST_F(ProfilesFaultTest, ProfilesFileWithoutReadPermission) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads files whatever their mode; the folder case stands for it";
+    ASSERT_TRUE(QFile::setPermissions(mail->profilesPath, QFile::WriteOwner));
+    expectOneErrorLineThenRecovery(QStringLiteral("プロファイル"));
+}
+
+TEST_F(ProfilesFaultTest, ProfilesFileOfBinaryGarbage) {
+    QByteArray garbage;
+    for (int i = 0; i < 256; ++i)
+        garbage += static_cast<char>((i * 37) & 0xff);
+    ASSERT_TRUE(writeAll(mail->profilesPath, garbage));
+    expectOneErrorLineThenRecovery(QStringLiteral("行目"));
+}
+
+TEST_F(ProfilesFaultTest, ProfilesFileCutInTheMiddleOfAKey) {
+    mail->writeProfiles(goodProfiles.left(goodProfiles.indexOf(QStringLiteral("transport")) + 5));
+    expectOneErrorLineThenRecovery(QStringLiteral("trans"));
+}
+
+} // namespace
+} // namespace kelvo::test

@@ -1,0 +1,177 @@
+#include "cutting_proxy.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kelvo::test {
+
+namespace {
+
+int connectTo(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+bool sendAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+CuttingProxy::CuttingProxy(int upstreamPort) : upstream(upstreamPort) {
+    [[maybe_unused]] const int piped = ::pipe2(wakeFds, O_CLOEXEC);
+    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::listen(listenFd, 8) == 0 &&
+        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        listenPort = ntohs(addr.sin_port);
+    worker = std::thread([this] { serve(); });
+}
+
+CuttingProxy::~CuttingProxy() {
+    // Every thread polls the pipe: one byte ends them all.
+    [[maybe_unused]] const ssize_t n = ::write(wakeFds[1], "x", 1);
+    worker.join();
+    ::close(listenFd);
+    ::close(wakeFds[0]);
+    ::close(wakeFds[1]);
+}
+
+void CuttingProxy::cutAfter(const QByteArray& command, int occurrence, Side side, qint64 bytes) {
+    std::lock_guard guard(lock);
+    pending = Cut{command.toUpper(), occurrence, side, bytes};
+    seen = 0;
+}
+
+std::optional<CuttingProxy::Cut> CuttingProxy::count(const QByteArray& data, qsizetype from,
+                                                     qsizetype& end) {
+    std::lock_guard guard(lock);
+    if (!pending)
+        return std::nullopt;
+    const QByteArray& command = pending->command;
+    const QByteArray upper = data.toUpper();
+    for (qsizetype at = upper.indexOf(command); at >= 0; at = upper.indexOf(command, at + 1)) {
+        end = at + command.size();
+        if (end > from && ++seen == pending->occurrence)
+            return pending;
+    }
+    return std::nullopt;
+}
+
+void CuttingProxy::cutDone() {
+    {
+        std::lock_guard guard(lock);
+        pending.reset();
+    }
+    ++cutCount;
+}
+
+void CuttingProxy::serve() {
+    std::vector<std::thread> relays;
+    for (;;) {
+        pollfd fds[2] = {{listenFd, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 || fds[1].revents != 0 || listenPort == 0)
+            break;
+        const int client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        ++connectionCount;
+        const int server = connectTo(upstream);
+        if (server < 0) {
+            ::close(client);
+            continue;
+        }
+        relays.emplace_back([this, client, server] { relay(client, server); });
+    }
+    for (std::thread& t : relays)
+        t.join();
+}
+
+void CuttingProxy::relay(int client, int server) {
+    constexpr qsizetype kTail = 64; // longer than any command a test cuts at
+    QByteArray tail;        // the end of the client's data, for a command split between reads
+    std::optional<Cut> cut; // the cut under way in this connection
+    qint64 left = 0;        // what may still pass before it
+    char buffer[16384];
+
+    // Lets through what the budget allows; true when the connection is to be cut now.
+    auto spend = [&](int to, const char* data, qint64 size) {
+        const qint64 n = std::min(size, left);
+        sendAll(to, data, n);
+        left -= n;
+        return left <= 0;
+    };
+
+    for (;;) {
+        pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
+        if (::poll(fds, 3, -1) < 0 || fds[2].revents != 0)
+            break;
+        if (fds[0].revents != 0) {
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            qint64 from = 0; // where the bytes after the command start in this read
+            if (!cut) {
+                const QByteArray seenData = tail + QByteArray(buffer, n);
+                qsizetype end = 0;
+                cut = count(seenData, tail.size(), end);
+                if (cut) {
+                    left = cut->bytes;
+                    from = end - tail.size();
+                }
+                tail = seenData.right(kTail);
+            }
+            if (cut && cut->side == Side::ClientData) {
+                sendAll(server, buffer, from);
+                if (spend(server, buffer + from, n - from))
+                    break;
+            } else if (!sendAll(server, buffer, n) || (cut && left <= 0)) {
+                break;
+            }
+        }
+        if (fds[1].revents != 0) {
+            const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            if (cut && cut->side == Side::ServerReply) {
+                if (spend(client, buffer, n))
+                    break;
+            } else if (!sendAll(client, buffer, n)) {
+                break;
+            }
+        }
+    }
+    if (cut)
+        cutDone();
+    ::shutdown(client, SHUT_RDWR);
+    ::shutdown(server, SHUT_RDWR);
+    ::close(client);
+    ::close(server);
+}
+
+} // namespace kelvo::test

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace kelvo::test {
+
+// A loopback relay in front of a test server that can break a connection off in the middle of
+// a command, as a server that stops or a line that drops would. Connections are relayed one
+// at a time on a thread of their own; each cut happens once, and later connections are
+// relayed whole again.
+class CuttingProxy {
+public:
+    // Relays 127.0.0.1:port() to 127.0.0.1:upstreamPort.
+    explicit CuttingProxy(int upstreamPort);
+    ~CuttingProxy();
+    CuttingProxy(const CuttingProxy&) = delete;
+    CuttingProxy& operator=(const CuttingProxy&) = delete;
+
+    int port() const { return listenPort; }
+
+    enum class Side { ServerReply, ClientData };
+    // Once the client has sent `command` (a case-blind match) for the occurrence-th time since
+    // this call, over all connections, let `bytes` more bytes through on the given side (the
+    // server's answer, or what the client sends next), then close both ends.
+    void cutAfter(const QByteArray& command, int occurrence, Side side, qint64 bytes);
+    // How many connections were cut so far.
+    int cuts() const { return cutCount.load(); }
+    int connections() const { return connectionCount.load(); }
+
+private:
+    struct Cut {
+        QByteArray command;
+        int occurrence;
+        Side side;
+        qint64 bytes;
+    };
+    void serve();
+    void relay(int client, int server);
+    // Counts the occurrences of the armed cut's command that end past `from` in the client's
+    // data; the cut when one of them is the one to cut at, with `end` just after it.
+    std::optional<Cut> count(const QByteArray& data, qsizetype from, qsizetype& end);
+    void cutDone();
+
+    int listenFd = -1;
+    int listenPort = 0;
+    int upstream;
+    int wakeFds[2] = {-1, -1};
+    std::mutex lock;
+    std::optional<Cut> pending;
+    int seen = 0; // the command's occurrences so far
+    std::atomic<int> cutCount{0};
+    std::atomic<int> connectionCount{0};
+    std::thread worker;
+};
+
+} // namespace kelvo::test
