@@ -2,10 +2,14 @@
 #include "fakes.h"
 #include "shell/log_file.h"
 #include "shell/monitor.h"
+#include "shell/monitor_view.h"
 #include "temp_dir.h"
 #include "virtual_clock.h"
 
 #include <QFile>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kelvo;
@@ -45,6 +49,67 @@ TEST(MonitorModel, AppendsRowsInOrder) {
     EXPECT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.data(model.index(1)).toString(), QStringLiteral("b"));
     EXPECT_FALSE(model.data(model.index(1), Qt::EditRole).isValid());
+}
+
+// The view keeps the newest line in sight, shows whole lines only, and finds, selects and
+// paints the lines where they are drawn.
+TEST(MonitorView, ScrolledToTheNewestLineAtAnyLength) {
+    MonitorModel model;
+    MonitorView view;
+    view.setModel(&model);
+    view.resize(300, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    for (int n = 1; n <= 1000; ++n) {
+        model.append(QStringLiteral("line %1").arg(n));
+        view.scrollToBottom();
+    }
+    const QModelIndex last = model.index(999);
+    const QRect shown = view.viewport()->rect();
+    auto wholeLineShown = [&](const QModelIndex& index) {
+        const QRect r = view.visualRect(index);
+        return r.top() >= 0 && r.bottom() < view.viewport()->height();
+    };
+    EXPECT_TRUE(wholeLineShown(last)) << view.visualRect(last).y();
+    EXPECT_FALSE(shown.intersects(view.visualRect(model.index(0))));
+    EXPECT_EQ(view.indexAt(view.visualRect(last).center()), last);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(),
+              1000 - shown.height() / view.visualRect(last).height());
+    // A wide line brings the horizontal scroll bar, which takes room from the lines.
+    view.setHorizontalExtent(5000);
+    model.append(QStringLiteral("wide"));
+    view.scrollToBottom();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(wholeLineShown(model.index(1000)));
+
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(last).center());
+    EXPECT_EQ(view.currentIndex(), last);
+    EXPECT_TRUE(view.selectionModel()->isSelected(last));
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.currentIndex(), model.index(0));
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
+
+    // Something is drawn where the first line is.
+    const QImage image = view.viewport()->grab().toImage();
+    const QRect first = view.visualRect(model.index(0)).intersected(image.rect());
+    bool inked = false;
+    for (int x = first.left(); x < first.right() && !inked; ++x)
+        for (int y = first.top(); y < first.bottom() && !inked; ++y)
+            inked = image.pixel(x, y) != image.pixel(first.right() - 1, first.top());
+    EXPECT_TRUE(inked);
+}
+
+TEST(MonitorView, HorizontalRangeFollowsTheExtentAlone) {
+    MonitorModel model;
+    MonitorView view;
+    view.setModel(&model);
+    view.resize(300, 200);
+    view.show();
+    model.append(QString(200, u'x'));
+    view.setHorizontalExtent(1000);
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 1000 - view.viewport()->width());
+    view.setHorizontalExtent(10);
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
 }
 
 namespace {
