@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$CPACK" --config "$BUILD/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
     fail "cpack: $(cat "$work/cpack.log")"
 debs=("$work"/kelvo_*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single kelvo_*.deb: $(ls "$work")"
+if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then fail "no single kelvo_*.deb: $(ls "$work")"; fi
 deb=${debs[0]}
 
 field() { dpkg-deb -f "$deb" "$1"; }

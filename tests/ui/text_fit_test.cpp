@@ -2,6 +2,7 @@
 // texts fit their widgets and no two widgets overlap.
 #include "about/about_window.h"
 #include "about/splash_window.h"
+#include "dialog_fixture.h"
 #include "engine/engine_context.h"
 #include "engine/run_state.h"
 #include "engine/schedule.h"
@@ -29,14 +30,9 @@ using namespace kelvo::test;
 
 namespace {
 
-class TextFit : public ::testing::Test {
+// The settings dialogs' fixture: a first-start settings file, its record and the desktop double.
+class TextFit : public DialogTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
-        ASSERT_TRUE(初期設定ファイル作成(設定.設定ファイルパス, dir.path()));
-    }
-
     // Shows the window, lets its layout settle and reports what does not fit.
     static void expectFits(QWidget& window, const QString& what) {
         window.show();
@@ -46,12 +42,6 @@ protected:
             << what.toStdString() << " at " << window.logicalDpiX() << " DPI:\n  "
             << problems.join(QStringLiteral("\n  ")).toStdString();
     }
-
-    DialogContext context() { return {設定, dir.path(), ui}; }
-
-    QTemporaryDir dir;
-    SettingsRecord 設定;
-    FakeUi ui;
 };
 
 // The check itself finds what it is there to find.
