@@ -4,13 +4,39 @@
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
 
+#include <algorithm>
+#include <vmime/net/imap/IMAPCommand.hpp>
+#include <vmime/net/imap/IMAPConnection.hpp>
 #include <vmime/net/imap/IMAPFolder.hpp>
+#include <vmime/net/imap/IMAPMessageStructure.hpp>
+#include <vmime/net/imap/IMAPStore.hpp>
 
 namespace kelvo {
 
 namespace {
-using vmime::net::fetchAttributes;
+
+namespace imap = vmime::net::imap;
+using Parser = imap::IMAPParser;
 using vmime::net::messageSet;
+
+// Message numbers, ascending, as an IMAP sequence set of ranges ("1:3,7").
+std::string sequenceSet(std::vector<size_t> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    std::string set;
+    for (size_t i = 0; i < numbers.size();) {
+        size_t j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
+            ++j;
+        if (!set.empty())
+            set += ',';
+        set += std::to_string(numbers[i]);
+        if (j > i)
+            set += ':' + std::to_string(numbers[j]);
+        i = j + 1;
+    }
+    return set;
+}
+
 } // namespace
 
 ImapStore::ImapStore(const vm::ServiceOptions& opts) : options(opts) {
@@ -35,68 +61,91 @@ std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
     requireOpen();
     return vm::guarded(options, mailerr::Failure, [&] {
         std::vector<MailSummary> out;
-        // Learns of mail that arrived since the Inbox was opened.
-        if (auto imap = vmime::dynamicCast<vmime::net::imap::IMAPFolder>(inbox))
-            imap->noop();
-        if (inbox->getMessageCount() == 0)
+        // The summaries are read on the store's own connection, which is otherwise idle,
+        // with the Inbox open read-only there. A later fetch first learns of mail that
+        // arrived meanwhile.
+        command(examined ? "NOOP" : "EXAMINE INBOX", examined ? "NOOP" : "EXAMINE");
+        examined = true;
+        const std::string set = sequenceSet(numbers(unreadOnly ? "UNSEEN" : "ALL"));
+        if (set.empty())
             return out;
-        auto all = inbox->getAndFetchMessages(
-            messageSet::byNumber(1, -1),
-            fetchAttributes(fetchAttributes::FLAGS | fetchAttributes::UID));
-        std::vector<vmime::shared_ptr<vmime::net::message>> kept;
-        for (const auto& m : all)
-            if (!unreadOnly || !(m->getFlags() & vmime::net::message::FLAG_SEEN))
-                kept.push_back(m);
-        if (kept.empty())
-            return out;
-        std::set<vmime::net::message*> unparsed;
-        fetchHeaders(kept, unparsed);
+        // The whole header (RFC822.HEADER never sets the read mark) rather than named
+        // fields, which are fetched without PEEK and would mark the messages read.
+        const auto answer =
+            command("FETCH " + set + " (UID FLAGS BODYSTRUCTURE RFC822.HEADER)", "FETCH");
+        std::vector<std::pair<unsigned int, MailSummary>> found;
         const QDateTime now = QDateTime::currentDateTime();
-        for (const auto& m : kept) {
-            MailSummary s;
-            s.id = validity + u'.' + QString::fromStdString(static_cast<std::string>(m->getUID()));
-            s.seen = m->getFlags() & vmime::net::message::FLAG_SEEN;
-            if (unparsed.count(m.get())) {
-                // Read from the whole message, which the lenient parse can always read.
-                const auto whole = message(s.id);
-                vm::readHeader(*whole->getHeader(), now, s);
-                s.attachmentCount = static_cast<int>(vm::attachmentParts(*whole).size());
-            } else {
-                vm::readHeader(*m->getHeader(), now, s);
-                s.attachmentCount = vm::attachmentCount(*m->getStructure());
-            }
-            out.push_back(std::move(s));
+        for (const Parser::continue_req_or_response_data* item :
+             answer->continue_req_or_response_data()) {
+            const Parser::response_data* data = item->response_data();
+            if (data && data->message_data() &&
+                data->message_data()->type() == Parser::message_data::FETCH)
+                found.emplace_back(data->message_data()->number(),
+                                   summaryOf(*data->message_data()->msg_att(), now));
         }
+        // Oldest first, whatever order the server answered in.
+        std::stable_sort(found.begin(), found.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& f : found)
+            out.push_back(std::move(f.second));
         return out;
     });
 }
 
-void ImapStore::fetchHeaders(std::vector<vmime::shared_ptr<vmime::net::message>> messages,
-                             std::set<vmime::net::message*>& unparsed) {
-    try {
-        // The whole header rather than named fields: named fields are fetched without PEEK
-        // and would mark the messages read.
-        inbox->fetchMessages(messages,
-                             fetchAttributes(fetchAttributes::STRUCTURE |
-                                             fetchAttributes::FULL_HEADER | fetchAttributes::UID));
-    } catch (const vmime::exceptions::net_exception&) {
-        throw;
-    } catch (const vmime::exceptions::tls_exception&) {
-        throw;
-    } catch (...) {
-        // The server answered, but VMime's parser threw on some message's header. The
-        // halves are fetched again until the messages it throws on are known; they are then
-        // read whole, one by one.
-        if (!store->isConnected())
-            throw;
-        if (messages.size() == 1) {
-            unparsed.insert(messages.front().get());
-            return;
-        }
-        const auto middle = messages.begin() + static_cast<std::ptrdiff_t>(messages.size() / 2);
-        fetchHeaders({messages.begin(), middle}, unparsed);
-        fetchHeaders({middle, messages.end()}, unparsed);
+std::unique_ptr<Parser::response> ImapStore::command(const std::string& text, const char* name) {
+    const auto imapStore = vmime::dynamicCast<imap::IMAPStore>(store);
+    const auto connection = imapStore ? imapStore->getConnection() : nullptr;
+    if (!connection || !connection->isConnected())
+        throw vmime::exceptions::not_connected();
+    imap::IMAPCommand::createCommand(text)->send(connection);
+    std::unique_ptr<Parser::response> answer(connection->readResponse());
+    if (answer->isBad() ||
+        answer->response_done()->response_tagged()->resp_cond_state()->status() !=
+            Parser::resp_cond_state::OK)
+        throw vmime::exceptions::command_error(name, answer->getErrorLog(), "bad response");
+    return answer;
+}
+
+std::vector<size_t> ImapStore::numbers(const char* key) {
+    const auto answer = command(std::string("SEARCH ") + key, "SEARCH");
+    std::vector<size_t> found;
+    for (const Parser::continue_req_or_response_data* item :
+         answer->continue_req_or_response_data()) {
+        const Parser::response_data* data = item->response_data();
+        if (!data || !data->mailbox_data() ||
+            data->mailbox_data()->type() != Parser::mailbox_data::SEARCH)
+            continue;
+        for (const Parser::nz_number* n : data->mailbox_data()->search_nz_number_list())
+            found.push_back(n->value());
     }
+    return found;
+}
+
+MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const {
+    MailSummary s;
+    for (const Parser::msg_att_item* item : attributes.items()) {
+        switch (item->type()) {
+        case Parser::msg_att_item::UID:
+            s.id = validity + u'.' + QString::number(item->unique_id()->value());
+            break;
+        case Parser::msg_att_item::FLAGS:
+            for (const Parser::flag* flag : item->flag_list()->flags())
+                s.seen = s.seen || flag->type() == Parser::flag::SEEN;
+            break;
+        case Parser::msg_att_item::BODY_STRUCTURE:
+            s.attachmentCount = vm::attachmentCount(imap::IMAPMessageStructure(item->body()));
+            break;
+        case Parser::msg_att_item::RFC822_HEADER:
+        case Parser::msg_att_item::BODY_SECTION:
+            // Read with the lenient parse: a header it cannot read in full never stops the
+            // fetch of the others.
+            vm::readHeader(*vm::parseMessage(item->nstring()->value())->getHeader(), now, s);
+            break;
+        default:
+            break;
+        }
+    }
+    return s;
 }
 
 void ImapStore::requireOpen() const {

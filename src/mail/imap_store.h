@@ -3,15 +3,17 @@
 #include "mail/mail_store.h"
 #include "mail/vmime_service.h"
 
-#include <set>
+#include <memory>
 #include <vector>
+#include <vmime/net/imap/IMAPParser.hpp>
 
 namespace kelvo {
 
 // The Inbox of an IMAP or IMAPS server. A fetch costs the same few round trips whatever the
-// number of messages: one batched fetch of flags, one of the headers and structure of the
-// messages it keeps. Texts are fetched one by one when asked for, without setting the read
-// mark. A message's id is the folder's UIDVALIDITY and the message's UID.
+// number of messages: a search for the unread ones, and one batched fetch of their flags,
+// headers and structure, both on the store's own connection. Texts are fetched one by one when
+// asked for, without setting the read mark. A message's id is the folder's UIDVALIDITY and the
+// message's UID.
 class ImapStore final : public MailStore {
 public:
     // Connects, signs on and opens the Inbox.
@@ -24,10 +26,14 @@ public:
     void close() override;
 
 private:
-    // Fetches the headers and structure of the messages in one command, or, when the parser
-    // throws on some header, in halves, leaving out and naming the messages it throws on.
-    void fetchHeaders(std::vector<vmime::shared_ptr<vmime::net::message>> messages,
-                      std::set<vmime::net::message*>& unparsed);
+    using Parser = vmime::net::imap::IMAPParser;
+    // The summaries are read from the server's answers directly: VMime's folder would match
+    // every answer against every message object it holds, a cost that grows with the square
+    // of the Inbox.
+    std::unique_ptr<Parser::response> command(const std::string& text, const char* name);
+    // The numbers of the messages a search key finds ("UNSEEN", "ALL").
+    std::vector<size_t> numbers(const char* key);
+    MailSummary summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const;
     void requireOpen() const;
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
     unsigned long uidOf(const QString& id) const;
@@ -37,6 +43,7 @@ private:
     vmime::shared_ptr<vmime::net::store> store;
     vmime::shared_ptr<vmime::net::folder> inbox;
     QString validity;
+    bool examined = false;
 };
 
 } // namespace kelvo

@@ -141,10 +141,11 @@ bool isBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-// A line of the form "Name: value": a header field, or a line of text that looks like one.
+// A line of the form "Name: value" (the parser takes an empty name too): a header field, or a
+// line of text that looks like one.
 bool looksLikeField(const std::string& line) {
     const size_t colon = line.find(':');
-    if (colon == 0 || colon == std::string::npos)
+    if (colon == std::string::npos)
         return false;
     for (size_t i = 0; i < colon; ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
@@ -190,6 +191,20 @@ std::string withoutRejectedFields(const std::string& raw) {
     return out;
 }
 
+// Where the body starts: after the first empty line, or at the end.
+size_t bodyStart(const std::string& raw) {
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        const size_t end = raw.find('\n', pos);
+        if (end == std::string::npos)
+            break;
+        if (end == pos || (end == pos + 1 && raw[pos] == '\r'))
+            return end + 1;
+        pos = end + 1;
+    }
+    return raw.size();
+}
+
 } // namespace
 
 vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
@@ -200,8 +215,25 @@ vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
     } catch (...) {
         // Some field VMime cannot read: read the message without it.
     }
+    try {
+        message = vmime::make_shared<vmime::message>();
+        message->parse(withoutRejectedFields(raw));
+        return message;
+    } catch (...) {
+        // Still unreadable as MIME: the header's readable fields, and the body as plain text.
+    }
+    const size_t split = bodyStart(raw);
     message = vmime::make_shared<vmime::message>();
-    message->parse(withoutRejectedFields(raw));
+    try {
+        message->getHeader()->parse(withoutRejectedFields(raw.substr(0, split)));
+    } catch (...) {
+        message->getHeader()->removeAllFields();
+    }
+    for (const char* field :
+         {vmime::fields::CONTENT_TYPE, vmime::fields::CONTENT_TRANSFER_ENCODING})
+        message->getHeader()->removeAllFields(field);
+    message->getBody()->setContents(
+        vmime::make_shared<vmime::stringContentHandler>(raw.substr(split)));
     return message;
 }
 

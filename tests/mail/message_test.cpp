@@ -121,6 +121,8 @@ TEST(MessageReadTest, FieldsTheParserRejectsAreLeftOutOfAnOtherwiseReadableMessa
     ASSERT_EQ(s.recipients.size(), 1u);
     EXPECT_EQ(vm::noteText(*m), "line");
     EXPECT_EQ(vm::attachmentParts(*m).size(), 1u);
+    // A field without a name is a field to the parser as well.
+    EXPECT_EQ(vm::noteText(*vm::parseMessage(":" + bad + "\r\n\r\ntext")), "text");
 }
 
 TEST(MessageReadTest, SenderWithoutNameShowsTheAddressAndRecipientsComeToThenCc) {
