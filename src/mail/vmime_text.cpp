@@ -92,7 +92,10 @@ std::string utf8(const QString& text) {
 QDateTime toLocal(const vmime::datetime& d) {
     const QDate date(d.getYear(), d.getMonth(), d.getDay());
     const QTime time(d.getHour(), d.getMinute(), d.getSecond());
-    if (!date.isValid() || !time.isValid() || d.getYear() < 1980)
+    // Offsets beyond a day are no time zone's, only damage.
+    constexpr int kDayMinutes = 24 * 60;
+    if (!date.isValid() || !time.isValid() || d.getYear() < 1980 || d.getZone() <= -kDayMinutes ||
+        d.getZone() >= kDayMinutes)
         return QDateTime();
     return QDateTime(date, time, Qt::OffsetFromUTC, d.getZone() * 60).toLocalTime();
 }

@@ -155,6 +155,10 @@ TEST(MessageReadTest, ReceivedTimeIsTheNewestReceivedHeaderThenDateThenFallback)
     EXPECT_EQ(summaryOf(dateOnly).received,
               QDateTime(QDate(2026, 11, 30), QTime(23, 0), Qt::UTC).toLocalTime());
     EXPECT_EQ(summaryOf("Subject: x\r\n\r\nx").received, QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+    // A time zone offset of years is damage: the next source of the time is taken.
+    const std::string badZone =
+        "Received: from mx; Tue, 1 Dec 2026 09:30:00 +918030999\r\n" + dateOnly;
+    EXPECT_EQ(summaryOf(badZone).received, summaryOf(dateOnly).received);
 }
 
 const std::string kMultipart =
