@@ -54,7 +54,6 @@ SplashSteps 起動手順(MainForm& window) {
 int runKelvo(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
     QApplication::setWindowIcon(プログラムアイコン());
 
