@@ -138,41 +138,45 @@ SettingsRecord fullRecord(const QString& path) {
     return r;
 }
 
-void BM_Settings_WriteAll(benchmark::State& state) {
+// A settings file with every setting, in a folder of its own.
+struct SavedSettings {
     QTemporaryDir dir;
-    const SettingsRecord r = fullRecord(dir.filePath(QStringLiteral("setting.ini")));
+    const SettingsRecord record = fullRecord(dir.filePath(QStringLiteral("setting.ini")));
+    const bool saved = 設定書込(record);
+};
+
+void BM_Settings_WriteAll(benchmark::State& state) {
+    const SavedSettings settings;
     for (auto _ : state)
-        if (!設定書込(r))
+        if (!設定書込(settings.record))
             state.SkipWithError("write failed");
 }
 BENCHMARK(BM_Settings_WriteAll)->Unit(benchmark::kMillisecond);
 
 void BM_Settings_ReadAll(benchmark::State& state) {
-    QTemporaryDir dir;
-    const SettingsRecord r = fullRecord(dir.filePath(QStringLiteral("setting.ini")));
-    if (!設定書込(r))
-        state.SkipWithError("write failed");
+    const SavedSettings settings;
     SettingsRecord read;
-    read.設定ファイルパス = r.設定ファイルパス;
+    read.設定ファイルパス = settings.record.設定ファイルパス;
     for (auto _ : state) {
-        設定読込(read, dir.path());
+        設定読込(read, settings.dir.path());
         benchmark::DoNotOptimize(read);
     }
-    if (!(read == r))
+    if (!settings.saved || !(read == settings.record))
         state.SkipWithError("read back differs");
 }
 BENCHMARK(BM_Settings_ReadAll)->Unit(benchmark::kMillisecond);
 
 // References: the same file saved whole with QSaveFile, and read whole.
+QByteArray fileBytes(const QString& path) {
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
 void BM_Reference_SaveFile(benchmark::State& state) {
-    QTemporaryDir dir;
-    const SettingsRecord r = fullRecord(dir.filePath(QStringLiteral("setting.ini")));
-    設定書込(r);
-    QFile in(r.設定ファイルパス);
-    in.open(QIODevice::ReadOnly);
-    const QByteArray bytes = in.readAll();
+    const SavedSettings settings;
+    const QByteArray bytes = fileBytes(settings.record.設定ファイルパス);
     for (auto _ : state) {
-        QSaveFile out(dir.filePath(QStringLiteral("copy.ini")));
+        QSaveFile out(settings.dir.filePath(QStringLiteral("copy.ini")));
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
             state.SkipWithError("save failed");
     }
@@ -180,14 +184,9 @@ void BM_Reference_SaveFile(benchmark::State& state) {
 BENCHMARK(BM_Reference_SaveFile)->Unit(benchmark::kMillisecond);
 
 void BM_Reference_ReadFile(benchmark::State& state) {
-    QTemporaryDir dir;
-    const SettingsRecord r = fullRecord(dir.filePath(QStringLiteral("setting.ini")));
-    設定書込(r);
-    for (auto _ : state) {
-        QFile in(r.設定ファイルパス);
-        in.open(QIODevice::ReadOnly);
-        benchmark::DoNotOptimize(fromCp932(in.readAll()));
-    }
+    const SavedSettings settings;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fromCp932(fileBytes(settings.record.設定ファイルパス)));
 }
 BENCHMARK(BM_Reference_ReadFile)->Unit(benchmark::kMillisecond);
 

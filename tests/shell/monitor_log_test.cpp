@@ -51,14 +51,27 @@ TEST(MonitorModel, AppendsRowsInOrder) {
     EXPECT_FALSE(model.data(model.index(1), Qt::EditRole).isValid());
 }
 
+namespace {
+
+// A monitor on screen, with its lines.
+struct ShownMonitor {
+    ShownMonitor() {
+        view.setModel(&model);
+        view.resize(300, 200);
+        view.show();
+    }
+    MonitorModel model;
+    MonitorView view;
+};
+
+} // namespace
+
 // The view keeps the newest line in sight, shows whole lines only, and finds, selects and
 // paints the lines where they are drawn.
 TEST(MonitorView, ScrolledToTheNewestLineAtAnyLength) {
-    MonitorModel model;
-    MonitorView view;
-    view.setModel(&model);
-    view.resize(300, 200);
-    view.show();
+    ShownMonitor monitor;
+    MonitorModel& model = monitor.model;
+    MonitorView& view = monitor.view;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     for (int n = 1; n <= 1000; ++n) {
         model.append(QStringLiteral("line %1").arg(n));
@@ -100,12 +113,9 @@ TEST(MonitorView, ScrolledToTheNewestLineAtAnyLength) {
 }
 
 TEST(MonitorView, HorizontalRangeFollowsTheExtentAlone) {
-    MonitorModel model;
-    MonitorView view;
-    view.setModel(&model);
-    view.resize(300, 200);
-    view.show();
-    model.append(QString(200, u'x'));
+    ShownMonitor monitor;
+    MonitorView& view = monitor.view;
+    monitor.model.append(QString(200, u'x'));
     view.setHorizontalExtent(1000);
     EXPECT_EQ(view.horizontalScrollBar()->maximum(), 1000 - view.viewport()->width());
     view.setHorizontalExtent(10);
