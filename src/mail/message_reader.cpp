@@ -122,6 +122,19 @@ void collectText(const vmime::bodyPart& part, const Place& place, QStringList& p
     }
 }
 
+// The address as text. VMime converts its parts from the charset they were written in; a part
+// in a charset nobody here can convert from is read as if it had declared none.
+QString addressOf(const vmime::emailAddress& e) {
+    try {
+        return QString::fromStdString(e.toString());
+    } catch (const vmime::exception&) {
+        std::string raw = e.getLocalName().getBuffer();
+        if (!e.getDomainName().getBuffer().empty())
+            raw += '@' + e.getDomainName().getBuffer();
+        return decode(raw, vmime::charset("us-ascii"));
+    }
+}
+
 void addRecipients(const vmime::header& h, const char* field, int type, MailSummary& s) {
     auto value = h.findFieldValue<vmime::addressList>(field);
     if (!value)
@@ -129,7 +142,7 @@ void addRecipients(const vmime::header& h, const char* field, int type, MailSumm
     for (const auto& mb : value->toMailboxList()->getMailboxList()) {
         MailRecipient r;
         r.type = type;
-        r.address = QString::fromStdString(mb->getEmail().toString());
+        r.address = addressOf(mb->getEmail());
         r.displayName = toQString(mb->getName()).trimmed();
         if (r.displayName.isEmpty())
             r.displayName = r.address;
@@ -241,7 +254,7 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
     if (auto subject = h.findFieldValue<vmime::text>(vmime::fields::SUBJECT))
         s.subject = toQString(*subject);
     if (auto from = h.findFieldValue<vmime::mailbox>(vmime::fields::FROM)) {
-        s.origAddress = QString::fromStdString(from->getEmail().toString());
+        s.origAddress = addressOf(from->getEmail());
         s.origDisplayName = toQString(from->getName()).trimmed();
     }
     if (s.origDisplayName.isEmpty())

@@ -102,6 +102,12 @@ TEST(MessageReadTest, UnknownCharsetIsReadAsIfUndeclared) {
                             in(kBody, "shift_jis");
     EXPECT_EQ(summaryOf(raw).subject, kSubject + u'x');
     EXPECT_EQ(vm::noteText(*parse(raw)), kBody);
+    // An address written in such a charset, with bytes that are not ASCII.
+    const MailSummary s =
+        summaryOf("From: =?ETF-8?B?broken?=\xff\xff@example.jp\r\nTo: me@example.jp\r\n\r\n");
+    EXPECT_FALSE(s.origAddress.isEmpty());
+    ASSERT_EQ(s.recipients.size(), 1u);
+    EXPECT_EQ(s.recipients[0].address, "me@example.jp");
 }
 
 // VMime's parser throws on two encoded words of one charset when the first is not text in it.
