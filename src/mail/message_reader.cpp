@@ -3,6 +3,7 @@
 #include "mail/vmime_text.h"
 
 #include <QTextDocumentFragment>
+#include <algorithm>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
 
@@ -122,17 +123,22 @@ void collectText(const vmime::bodyPart& part, const Place& place, QStringList& p
     }
 }
 
-// The address as text. VMime converts its parts from the charset they were written in; a part
-// in a charset nobody here can convert from is read as if it had declared none.
+bool isAscii(const std::string& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The address as text. Parts that are not ASCII are converted here: VMime converts them to
+// the charset they were written in, which throws, and leaks, for a charset nobody here knows.
 QString addressOf(const vmime::emailAddress& e) {
-    try {
+    const vmime::word& local = e.getLocalName();
+    const vmime::word& domain = e.getDomainName();
+    if (isAscii(local.getBuffer()) && isAscii(domain.getBuffer()))
         return QString::fromStdString(e.toString());
-    } catch (const vmime::exception&) {
-        std::string raw = e.getLocalName().getBuffer();
-        if (!e.getDomainName().getBuffer().empty())
-            raw += '@' + e.getDomainName().getBuffer();
-        return decode(raw, vmime::charset("us-ascii"));
-    }
+    QString text = decode(local.getBuffer(), local.getCharset());
+    if (!domain.getBuffer().empty())
+        text += u'@' + decode(domain.getBuffer(), domain.getCharset());
+    return text;
 }
 
 void addRecipients(const vmime::header& h, const char* field, int type, MailSummary& s) {
