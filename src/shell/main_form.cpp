@@ -218,20 +218,19 @@ void MainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainForm::実行モード() {
-    ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(6));
-    ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(2));
-    mnu開始->setEnabled(false);
-    mnu停止->setEnabled(true);
-    実行状態値 = 2;
-}
+void MainForm::実行モード() { モード切替(2); }
 
-void MainForm::停止モード() {
-    ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(1));
-    ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(7));
-    mnu開始->setEnabled(true);
-    mnu停止->setEnabled(false);
-    実行状態値 = 1;
+void MainForm::停止モード() { モード切替(1); }
+
+// Running (2): Start unavailable, Stop available; stopped (1) the other way round. The
+// toolbar buttons stay enabled and show it by their pictures.
+void MainForm::モード切替(int state) {
+    const bool running = state == 2;
+    ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(running ? 6 : 1));
+    ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(running ? 2 : 7));
+    mnu開始->setEnabled(!running);
+    mnu停止->setEnabled(running);
+    実行状態値 = state;
 }
 
 void MainForm::ウィンドウの最小化() {

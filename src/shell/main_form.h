@@ -122,6 +122,7 @@ private:
     void ツールバー作成();
     void ステイタスバー作成();
     bool 多重起動();
+    void モード切替(int state);
 
     AppContext& ctx;
     int 実行状態値 = 1;
