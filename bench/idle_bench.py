@@ -44,18 +44,25 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime of all threads
 
 
-def wakeups(pid):
-    """Voluntary context switches of all the process's threads: each is one sleep, one wake."""
-    total = 0
+def switches(pid):
+    """Voluntary context switches of each of the process's threads: each is one sleep, one
+    wake."""
+    counts = {}
     for task in os.listdir("/proc/%d/task" % pid):
         try:
             with open("/proc/%d/task/%s/status" % (pid, task)) as f:
                 for line in f:
                     if line.startswith("voluntary_ctxt_switches:"):
-                        total += int(line.split()[1])
+                        counts[task] = int(line.split()[1])
         except FileNotFoundError:
             pass  # a thread that ended meanwhile
-    return total
+    return counts
+
+
+def wakeups(before, after):
+    """Wake-ups between two counts: of the threads that lived through, and of those that
+    started meanwhile (a thread that ended meanwhile took its count along)."""
+    return sum(n - before.get(task, 0) for task, n in after.items())
 
 
 def resident_mb(pid):
@@ -106,16 +113,16 @@ def wait_for_logout(state, user, seconds=60.0):
 
 
 def watch(pids, seconds):
-    start = {name: (cpu_seconds(p), wakeups(p)) for name, p in pids.items()}
+    start = {name: (cpu_seconds(p), switches(p)) for name, p in pids.items()}
     t0 = time.monotonic()
     time.sleep(seconds)
     elapsed = time.monotonic() - t0
     out = {}
     for name, p in pids.items():
-        cpu, wake = cpu_seconds(p), wakeups(p)
+        cpu = cpu_seconds(p)
         out[name] = {"seconds": elapsed,
                      "cpu_percent": 100.0 * (cpu - start[name][0]) / elapsed,
-                     "wakeups_per_second": (wake - start[name][1]) / elapsed,
+                     "wakeups_per_second": wakeups(start[name][1], switches(p)) / elapsed,
                      "rss_mb": resident_mb(p),
                      "threads": threads(p)}
     return out
@@ -157,7 +164,9 @@ def main():
             if not wait_for_logout(state, user):
                 log = open(os.path.join(root, name, "kelvo.log"), errors="replace").read()
                 sys.exit("Kelvo (%s) made no pass:\n%s" % (name, log))
-        time.sleep(5)  # the wait after the pass
+        # The wait after the pass, and Qt's idle pool threads (name look-ups) ending 30 s
+        # after their last use.
+        time.sleep(35)
         if any(p.poll() is not None for pair in procs.values() for p in pair):
             sys.exit("a program ended early")
         watched = {"%s/%s" % (name, role): pair[i].pid for name, pair in procs.items()
