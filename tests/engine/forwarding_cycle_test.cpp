@@ -2,6 +2,7 @@
 #include "engine/forwarding_cycle.h"
 #include "engine/schedule.h"
 #include "fake_system_control.h"
+#include "first_start_settings.h"
 #include "forward_fixture.h"
 #include "settings/settings_record.h"
 #include "temp_dir.h"
@@ -306,14 +307,11 @@ TEST_F(CycleTest, TimedFinishOfZeroHoursIsNoTimedFinish) {
 TEST_F(CycleTest, ScheduleRunsPassesOnlyInsideItsWindows) {
     // Friday 09:00 start; windows Monday to Friday 10:00-18:00, through the weekend.
     clock.setLocalTime(QDateTime(QDate(2026, 12, 11), QTime(9, 0)));
-    設定.スケジュールフラグ = QStringLiteral("1");
-    設定.スケジュール開始時 = QStringLiteral("10");
-    設定.スケジュール開始分 = QStringLiteral("00");
-    設定.スケジュール終了時 = QStringLiteral("18");
-    設定.スケジュール終了分 = QStringLiteral("00");
-    for (QString* day : {&設定.スケジュール月, &設定.スケジュール火, &設定.スケジュール水,
-                         &設定.スケジュール木, &設定.スケジュール金})
-        *day = QStringLiteral("1");
+    using R = SettingsRecord;
+    週間スケジュール(設定, QStringLiteral("10"), QStringLiteral("00"), QStringLiteral("18"),
+                     QStringLiteral("00"),
+                     {&R::スケジュール月, &R::スケジュール火, &R::スケジュール水,
+                      &R::スケジュール木, &R::スケジュール金});
     設定.メールチェック間隔 = QStringLiteral("60");
     std::vector<QDateTime> passes;
     system.onCall = [&](const QString& call) {

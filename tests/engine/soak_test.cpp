@@ -90,15 +90,12 @@ protected:
         設定.端末プログラム実行 = QStringLiteral("1");
         設定.プログラム名 = kProgram;
         // Every day from 06:00 to 23:30: mail of the night waits for the morning.
-        設定.スケジュールフラグ = QStringLiteral("1");
-        設定.スケジュール開始時 = QStringLiteral("6");
-        設定.スケジュール開始分 = QStringLiteral("0");
-        設定.スケジュール終了時 = QStringLiteral("23");
-        設定.スケジュール終了分 = QStringLiteral("30");
-        for (QString* day : {&設定.スケジュール日, &設定.スケジュール月, &設定.スケジュール火,
-                             &設定.スケジュール水, &設定.スケジュール木, &設定.スケジュール金,
-                             &設定.スケジュール土})
-            *day = QStringLiteral("1");
+        using R = SettingsRecord;
+        週間スケジュール(設定, QStringLiteral("6"), QStringLiteral("0"), QStringLiteral("23"),
+                         QStringLiteral("30"),
+                         {&R::スケジュール日, &R::スケジュール月, &R::スケジュール火,
+                          &R::スケジュール水, &R::スケジュール木, &R::スケジュール金,
+                          &R::スケジュール土});
         ctx.リストファイルパス = dir.filePath(QStringLiteral("list.ini"));
         ctx.設定ディレクトリ = dir.path();
         ctx.システム = &sys;
