@@ -8,7 +8,10 @@
 #include "mail/mail_types.h"
 #include "mail/mapi_messages.h"
 
+#include <QCryptographicHash>
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace kelvo {
 
@@ -29,7 +32,33 @@ void 送信(EngineContext& ctx, const QString& subject, const QString& text,
     送信後処理(ctx);
 }
 
-void 転送本体(EngineContext& ctx) {
+// One mail of a forward as it goes out, with its monitor line.
+struct 一通 {
+    QString 件名;
+    QString 本文;
+    QString 終了行;
+    bool 待つ前に行 = false; // the first of several parts shows its line before the wait
+};
+
+QByteArray 指紋(const 一通& mail) {
+    return QCryptographicHash::hash((mail.件名 + u'\n' + mail.本文).toUtf8(),
+                                    QCryptographicHash::Sha256);
+}
+
+// How many of the mails went out at an earlier try: those are not sent again when the retry
+// would send the very same mails to the same address; anything else starts the record afresh.
+qsizetype 送信済みの数(送信記録& record, const QString& destination,
+                       const std::vector<一通>& mails) {
+    QList<QByteArray> prints;
+    for (const 一通& mail : mails)
+        prints.append(指紋(mail));
+    if (record.宛先 == destination && record.指紋 == prints)
+        return std::min<qsizetype>(record.送信済み, static_cast<qsizetype>(mails.size()));
+    record = 送信記録{destination, prints, 0};
+    return 0;
+}
+
+void 転送本体(EngineContext& ctx, 送信記録* record) {
     const SettingsRecord& s = ctx.設定;
     MapiMessages& m = *ctx.mapMess;
 
@@ -39,12 +68,15 @@ void 転送本体(EngineContext& ctx) {
     const QDateTime received = m.MsgDateReceived();
     const QString body = m.MsgNoteText();
     const int attachments = m.AttachmentCount();
+    // What goes into header fields, header lines and monitor lines stays on one line.
+    const QString shownSubject = 一行化(subject);
+    const QString shownName = 一行化(senderName);
 
     QString attachmentLine, senderLine, ccLine, toLine;
     if (attachments >= 1)
         attachmentLine = QStringLiteral("添付ファイル数：") + QString::number(attachments) + kCRLF;
     if (isOn(s.差出人フラグ))
-        senderLine = u'<' + m.MsgOrigAddress() + u'>' + kCRLF;
+        senderLine = u'<' + 一行化(m.MsgOrigAddress()) + u'>' + kCRLF;
     if (isOn(s.CCフラグ)) {
         const QString cc = 受信者一覧(ctx, kRecipCc);
         if (!cc.isEmpty())
@@ -59,55 +91,61 @@ void 転送本体(EngineContext& ctx) {
     else
         m.Compose();
 
-    const QString header = QStringLiteral("From") + senderName + kCRLF + 受信日時(received) +
+    const QString header = QStringLiteral("From") + shownName + kCRLF + 受信日時(received) +
                            kCRLF + senderLine + toLine + ccLine + attachmentLine +
                            QStringLiteral(" ") + kCRLF;
     const qint64 limit = 整数値(数値(s.分割文字数) * 2);
     const bool noBreaks = isOn(s.改行フラグ);
-    // What goes into header fields and monitor lines stays on one line.
-    const QString shownSubject = 一行化(subject);
-    const QString shownName = 一行化(senderName);
 
     QStringList parts;
     if (!isOn(s.自動分割フラグ) && バイト長(header + body) > limit)
         parts = 分割(lines, limit - バイト長(header), limit, 整数値(s.最大分割数),
                      noBreaks ? QString() : kCRLF);
 
+    std::vector<一通> mails;
     if (parts.isEmpty()) {
-        送信(ctx, shownSubject, header + 分割なし本文(lines, noBreaks), destination, shownName);
-        ctx.待機.wait(3);
-        転送終了行(ctx, QStringLiteral("件名「") + shownSubject + QStringLiteral("」 を転送終了"));
-        return;
+        mails.push_back({shownSubject, header + 分割なし本文(lines, noBreaks),
+                         QStringLiteral("件名「") + shownSubject + QStringLiteral("」 を転送終了")});
+    } else {
+        const QString total = QString::number(parts.size());
+        for (qsizetype n = 1; n <= parts.size(); ++n) {
+            const QString number = QString::number(n);
+            const QString line = QStringLiteral("件名「") + shownSubject +
+                                 QStringLiteral("」の") + number + u'/' + total +
+                                 QStringLiteral("を転送終了");
+            if (n == 1)
+                mails.push_back({QStringLiteral("1/") + total + u'_' + shownSubject,
+                                 header + parts[0], line, true});
+            else
+                mails.push_back({number + u'/' + total + u'_' + 先頭文字(shownSubject, 6),
+                                 parts[n - 1], line});
+        }
     }
 
-    const QString total = QString::number(parts.size());
-    for (qsizetype n = 1; n <= parts.size(); ++n) {
-        const QString number = QString::number(n);
-        const QString line = QStringLiteral("件名「") + shownSubject + QStringLiteral("」の") +
-                             number + u'/' + total + QStringLiteral("を転送終了");
-        if (n == 1) {
-            送信(ctx, QStringLiteral("1/") + total + u'_' + shownSubject, header + parts[0],
-                 destination, shownName);
-            転送終了行(ctx, line);
-            ctx.待機.wait(3);
-        } else {
-            // Later parts never carry the attachments.
+    const qsizetype first = record ? 送信済みの数(*record, destination, mails) : 0;
+    for (qsizetype k = first; k < static_cast<qsizetype>(mails.size()); ++k) {
+        const 一通& mail = mails[static_cast<size_t>(k)];
+        // Later parts never carry the attachments.
+        if (k > 0)
             m.Compose();
-            送信(ctx, number + u'/' + total + u'_' + 先頭文字(shownSubject, 6), parts[n - 1],
-                 destination, shownName);
-            ctx.待機.wait(3);
-            転送終了行(ctx, line);
-        }
+        送信(ctx, mail.件名, mail.本文, destination, shownName);
+        if (record)
+            ++record->送信済み;
+        if (mail.待つ前に行)
+            転送終了行(ctx, mail.終了行);
+        ctx.待機.wait(3);
+        if (!mail.待つ前に行)
+            転送終了行(ctx, mail.終了行);
     }
 }
 
 } // namespace
 
-std::optional<KelvoError> メール転送(EngineContext& ctx) {
+std::optional<KelvoError> メール転送(EngineContext& ctx, 送信記録* 記録) {
     std::optional<KelvoError> failure;
     const bool done = エラートラップ(ctx.画面, [&] {
         try {
-            転送本体(ctx);
+            転送本体(ctx, 記録);
         } catch (const KelvoError& e) {
             failure = e;
             throw;
@@ -125,7 +163,7 @@ QString 受信者一覧(EngineContext& ctx, int kind) {
     for (int r = 0; r < count; ++r) {
         m.setRecipIndex(r);
         if (m.RecipType() == kind)
-            names.append(m.RecipDisplayName());
+            names.append(一行化(m.RecipDisplayName()));
     }
     return names.isEmpty() ? QString() : names.join(QStringLiteral("; ")) + kCRLF;
 }

@@ -13,7 +13,11 @@ namespace kelvo {
 // and numbered parts when the whole is longer than the part size. Returns nothing when every
 // mail was sent; otherwise the error that ended the forward, which is already on the monitor
 // as one error line (mails sent before it stay sent).
-std::optional<KelvoError> メール転送(EngineContext& ctx);
+//
+// With a record (the automatic pass's retries), the forward notes what it sent; when it is
+// tried again, mails that went out at an earlier try are not sent again as long as they are
+// the same mails to the same address.
+std::optional<KelvoError> メール転送(EngineContext& ctx, 送信記録* 記録 = nullptr);
 
 // The display names of the current message's recipients of the kind (kRecipTo, kRecipCc), in
 // order, "; " between them and CR LF after; empty when there is none. Moves RecipIndex.

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -9,6 +11,14 @@
 namespace kelvo {
 
 struct EngineContext;
+
+// What a forward of the automatic pass sent before it failed: its retry sends only the mails
+// not yet sent, as long as they would be the same mails to the same address.
+struct 送信記録 {
+    QString 宛先;
+    QList<QByteArray> 指紋; // of each mail's subject and text, in sending order
+    qsizetype 送信済み = 0;  // the first mails of the list that went out
+};
 
 // What the forwarding carries from one pass to the next.
 struct 転送状態 {
@@ -18,6 +28,8 @@ struct 転送状態 {
     // Forwards that could not be sent, by MsgID. A message that reaches the limit is given up
     // until forwarding is started again.
     QHash<QString, int> 送信失敗回数;
+    // What went out of the forwards that failed part-way, by MsgID.
+    QHash<QString, 送信記録> 送信済み;
     // The MsgID of every "Z" mail read in this pass: the finish waits until its read mark is
     // in the mailbox.
     QStringList 終了要求;
@@ -29,10 +41,19 @@ struct 転送状態 {
 // How many times a message's forward is tried before it is given up.
 inline constexpr int k送信試行上限 = 3;
 
-// At every start of forwarding: the first pass goes back 30 minutes only, nothing of an
-// earlier start is pending, and every message gets its full number of tries again (a message
-// given up stays unread; a new start forwards it only if it is still within the 30 minutes).
+// At every start of forwarding: nothing of an earlier start is pending, and every message gets
+// its full number of tries again. The first pass goes back to the check start of the last pass
+// that forwarded everything, as the state file beside list.ini keeps it (at most 24 hours, so a
+// start after a long pause does not forward an old Inbox), and at least 30 minutes.
 void 転送状態リセット(EngineContext& ctx);
+
+// A pass fetched and forwarded everything: later passes, and a later start, reach back to its
+// check start. The state file keeps it; a file that cannot be written only costs a restart
+// its longer reach.
+void 締切基準更新(EngineContext& ctx, const QDateTime& start);
+
+// The state file beside list.ini; empty when there is no list.ini path.
+QString 状態ファイルパス(const EngineContext& ctx);
 
 // After the pass has signed off: raises the finish flag when the read mark of a "Z" mail of
 // the pass is stored in the mailbox. A mark that could not be stored leaves the mail unread,

@@ -3,6 +3,7 @@
 #include "common/error_trap.h"
 #include "engine/forward_mail.h"
 #include "engine/forward_text.h"
+#include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 
 #include <initializer_list>
@@ -23,7 +24,9 @@ enum class 取得結果 { 記録なし, 失敗, 成功 };
 
 QDateTime チェック開始(const EngineContext& ctx) {
     const QDateTime& start = ctx.状態.チェック開始時刻;
-    return start.isValid() ? start : ctx.時計.now();
+    const QDateTime t = start.isValid() ? start : ctx.時計.now();
+    // Received times are whole seconds, and so is every comparison made with the check start.
+    return t.addMSecs(-t.time().msec());
 }
 
 bool いずれか(const QString& s, std::initializer_list<const char16_t*> texts) {
@@ -69,6 +72,16 @@ void コマンド確認(EngineContext& ctx, const QString& s) {
     }
 }
 
+// Addresses are the same when their local parts are and their domains are without regard to
+// letter case (domain names are case-blind; local parts may not be).
+bool 同じアドレス(const QString& a, const QString& b) {
+    const qsizetype at = a.lastIndexOf(u'@');
+    if (at < 0 || at != b.lastIndexOf(u'@'))
+        return a == b;
+    return QStringView(a).left(at) == QStringView(b).left(at) &&
+           QStringView(a).mid(at).compare(QStringView(b).mid(at), Qt::CaseInsensitive) == 0;
+}
+
 bool 送信不能の件名(const QString& subject) {
     for (const char16_t* word : {u"配信不能", u"Returned mail", u"Host unknown"}) {
         if (subject.contains(QStringView(word)))
@@ -103,8 +116,10 @@ bool モードで除く(const QString& mode, bool listed) {
     return (mode == QLatin1String("1") && !listed) || (mode == QLatin1String("0") && listed);
 }
 
-// The forward failed: the message stays unread for the next pass, until the last try. False
-// while it will be tried again.
+// The forward failed: the message stays unread for the next pass, until the last try. Only a
+// failure of the mail itself is a try; an outage of the server or the connection is not, so
+// the mail goes out at the first pass after it, however long it lasts. False while it will be
+// tried again.
 bool 送信失敗(EngineContext& ctx, int i, const QString& id, const QString& subject,
               const KelvoError& error) {
     MapiMessages& m = *ctx.mapMess;
@@ -113,7 +128,8 @@ bool 送信失敗(EngineContext& ctx, int i, const QString& id, const QString& s
         m.KeepUnread();
     });
     int& tries = ctx.状態.転送.送信失敗回数[id];
-    ++tries;
+    if (!isOutage(error.number()))
+        ++tries;
     if (tries < k送信試行上限)
         return false;
     ctx.画面.エラー行追加(QStringLiteral("件名「") + 一行化(subject) +
@@ -134,7 +150,8 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
     m.setMsgIndex(i);
     const QString subject = m.MsgSubject();
     const QDateTime received = m.MsgDateReceived();
-    if (m.MsgOrigAddress() == s.メールアドレス || m.MsgOrigDisplayName() == s.メールアドレス)
+    if (同じアドレス(m.MsgOrigAddress(), s.メールアドレス) ||
+        同じアドレス(m.MsgOrigDisplayName(), s.メールアドレス))
         return true;
     if (received < cutOff)
         return true;
@@ -144,10 +161,10 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
         return true;
 
     const QString id = m.MsgID();
-    const int failures = r.転送.送信失敗回数.value(id);
-    if (failures >= k送信試行上限)
+    if (r.転送.送信失敗回数.value(id) >= k送信試行上限)
         return true; // given up
-    if (failures == 0) {
+    // A message tried before was counted then.
+    if (!r.転送.送信失敗回数.contains(id)) {
         ++r.新着メール数;
         計数パネル更新(ctx.画面, kPanel新着メール数, r.新着メール数);
     }
@@ -162,9 +179,15 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
 
     if (r.停止要求フラグ != 0)
         return false;
-    const std::optional<KelvoError> failure = メール転送(ctx);
+    const std::optional<KelvoError> failure = メール転送(ctx, &r.転送.送信済み[id]);
     if (!failure) {
         r.転送.送信失敗回数.remove(id);
+        r.転送.送信済み.remove(id);
+        // Stored at once: a connection lost later in the pass must not send it again.
+        エラー無視([&] {
+            m.setMsgIndex(i);
+            m.StoreReadMark();
+        });
         return true;
     }
     return 送信失敗(ctx, i, id, subject, *failure);
@@ -203,7 +226,7 @@ void メールチェック(EngineContext& ctx) {
         // must not undo the request of a mail the phone sent after it.
         for (int i = m.MsgCount() - 1; i >= 0; --i) {
             m.setMsgIndex(i);
-            if (m.MsgOrigAddress() != phone)
+            if (!同じアドレス(m.MsgOrigAddress(), phone))
                 continue;
             const QString s = m.MsgSubject();
             if (!s.isEmpty())
@@ -234,7 +257,7 @@ void 自動転送(EngineContext& ctx) {
     }
     // Until a pass has fetched and forwarded everything, later passes reach back as far as
     // this one did, so nothing that arrived meanwhile is too old for them.
-    st.締切基準 = allDone ? start : cutOff;
+    締切基準更新(ctx, allDone ? start : cutOff);
 }
 
 } // namespace kelvo

@@ -89,8 +89,9 @@ void 一覧取得(EngineContext& ctx) {
         for (int i = 0; i < m.MsgCount() && i < listed; ++i) {
             m.setMsgIndex(i);
             リスト書込(ctx, i + 1, m.MsgID());
-            const QString entry = QString::number(i + 1) + 先頭文字(m.MsgSubject(), width) + kCRLF +
-                                  m.MsgOrigDisplayName() + kCRLF;
+            // Subject and name stay one line each, or the phone would read more entries.
+            const QString entry = QString::number(i + 1) + 先頭文字(一行化(m.MsgSubject()), width) +
+                                  kCRLF + 一行化(m.MsgOrigDisplayName()) + kCRLF;
             // An entry counts as one phone line at most.
             total += バイト長(バイト数で切る(entry, 2 * width));
             pages.last() += entry;

@@ -46,8 +46,34 @@ QString mailErrorText(int number) {
         return QStringLiteral("プロファイルに誤りがあります");
     case mailerr::CommandFailed:
         return QStringLiteral("コマンドが失敗しました");
+    case mailerr::SendDeferred:
+        return QStringLiteral("サーバーが今はメールを受け付けません");
+    case mailerr::ConnectionLost:
+        return QStringLiteral("サーバーとの接続が切れました");
     default:
         return QStringLiteral("メールシステムのエラーです");
+    }
+}
+
+bool isOutage(int number) {
+    switch (number) {
+    case mailerr::LoginFailed:
+    case mailerr::InvalidSession:
+    case mailerr::NoSession:
+    case mailerr::ConnectionRefused:
+    case mailerr::HostNotFound:
+    case mailerr::TimedOut:
+    case mailerr::CertificateNotTrusted:
+    case mailerr::MailboxMissing:
+    case mailerr::ProfileMissing:
+    case mailerr::ProfileInsecure:
+    case mailerr::ProfileInvalid:
+    case mailerr::CommandFailed:
+    case mailerr::SendDeferred:
+    case mailerr::ConnectionLost:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -33,7 +33,13 @@ inline constexpr int MarksNotStored = 32108; // read marks could not be written 
 inline constexpr int NoAddressBook = 32109;
 inline constexpr int ProfileInvalid = 32110; // the profiles file or a profile in it is wrong
 inline constexpr int CommandFailed = 32111;  // the download or password command failed
+inline constexpr int SendDeferred = 32112;   // the server would not take the mail for now (4xx)
+inline constexpr int ConnectionLost = 32113; // the connection broke off while the server is up
 } // namespace mailerr
+
+// The mail system could not be reached or would not work at the moment: nothing was wrong with
+// the mail a call was about, and the same call may work later.
+bool isOutage(int number);
 
 // The Japanese text for an error number of the mail layer.
 QString mailErrorText(int number);

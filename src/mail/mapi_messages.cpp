@@ -253,6 +253,12 @@ void MapiMessages::KeepUnread() {
     }
 }
 
+void MapiMessages::StoreReadMark() {
+    const QString id = currentFetched().summary.id;
+    if (session.isLive(sessionId))
+        session.storeMark(id);
+}
+
 bool MapiMessages::ReadMarkStored() const {
     return ReadMarkStored(currentFetched().summary.id);
 }

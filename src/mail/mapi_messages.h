@@ -91,6 +91,10 @@ public:
     // program already stored in the mailbox is cleared again. For a forward that could not
     // be sent, so that the message comes again.
     void KeepUnread();
+    // Stores the current message's read mark in the mailbox now, rather than at sign-off, so
+    // that a session lost later keeps it. A mark that cannot be stored now waits for the
+    // sign-off.
+    void StoreReadMark();
     // True when the current message's read mark has been stored in the mailbox.
     bool ReadMarkStored() const;
     bool ReadMarkStored(const QString& msgId) const;

@@ -78,4 +78,15 @@ void MapiSession::storeMarks() {
         marks.dropped(ids);
 }
 
+void MapiSession::storeMark(const QString& id) {
+    if (!conn || !marks.isPending(id))
+        return;
+    try {
+        call([&] { conn->setSeen({id}, true); });
+        marks.stored({id});
+    } catch (const std::exception&) {
+        // The sign-off tries again and reports it then.
+    }
+}
+
 } // namespace kelvo

@@ -62,6 +62,9 @@ public:
     const ReadMarks& readMarks() const { return marks; }
     // Writes the pending read marks and clears, reporting a failure.
     void storeMarks();
+    // Writes one message's pending read mark now. A mark that cannot be written stays pending
+    // for the sign-off; nothing is raised.
+    void storeMark(const QString& id);
     // Runs a call into the back end, off the user-interface thread when it may block.
     template <typename Work> auto call(Work&& work) {
         return mailCall(backend.mayBlock(), std::forward<Work>(work));

@@ -15,6 +15,8 @@ public:
     void markRead(const QString& id);
     // Read in this session or stored: an unread-only fetch passes it over.
     bool isRead(const QString& id) const { return 保存待ち.contains(id) || 保存済み.contains(id); }
+    // The mark waits to be stored.
+    bool isPending(const QString& id) const { return 保存待ち.contains(id); }
     // The mark is in the mailbox.
     bool isStored(const QString& id) const { return 保存済み.contains(id); }
 

@@ -135,7 +135,7 @@ KelvoError classifyConnection(const ServiceOptions& options, const QString& libr
     const QString where = QStringLiteral(" (%1:%2)").arg(ep.host).arg(ep.port);
     if (connected) {
         probe.abort();
-        return mailError(mailerr::Failure, libraryText + where);
+        return mailError(mailerr::ConnectionLost, libraryText + where);
     }
     switch (probe.error()) {
     case QAbstractSocket::ConnectionRefusedError:
@@ -173,8 +173,11 @@ KelvoError classify(std::exception_ptr error, const ServiceOptions& options, int
     } catch (const ex::socket_exception& e) {
         return classifyConnection(options, chainText(e));
     } catch (const vmime::net::smtp::SMTPCommandError& e) {
-        return mailError(commandNumber, QString::number(e.statusCode()) + u' ' +
-                                            QString::fromStdString(e.response()).trimmed());
+        // A 4xx answer asks to try again later: the mail itself was not refused.
+        const int code = e.statusCode();
+        return mailError(code >= 400 && code < 500 ? mailerr::SendDeferred : commandNumber,
+                         QString::number(code) + u' ' +
+                             QString::fromStdString(e.response()).trimmed());
     } catch (const ex::command_error& e) {
         return mailError(commandNumber, QString::fromStdString(e.response()).trimmed());
     } catch (const ex::folder_not_found& e) {

@@ -294,11 +294,20 @@ TEST_F(SplitTest, FailureEndsTheForwardAndKeepsWhatWasSent) {
 TEST_F(ForwardMailTest, LineBreaksInSubjectAndNameNeverReachTheHeaders) {
     const QString id = add("件名\r\nBcc: victim@example.com", 0, "本文", "evil@example.com",
                            "悪\r\nX-Injected: 1");
+    // Nor the forwarded header's lines, where the phone would read them as lines of their own.
+    設定.宛先フラグ = "1";
+    設定.CCフラグ = "1";
+    system.find(id)->summary.recipients = {{kRecipTo, "to@example.jp", "宛\n先"},
+                                           {kRecipCc, "cc@example.jp", "写\r\nし"}};
     forward(id);
     ASSERT_EQ(system.outbox.size(), 1u);
     EXPECT_EQ(sent().subject, "件名  Bcc: victim@example.com");
     EXPECT_EQ(sent().recipient.displayName, "悪  X-Injected: 1");
     EXPECT_EQ(sent().recipient.address, kPhone);
+    const QStringList header = sent().noteText.split("\r\n").mid(0, 5);
+    EXPECT_EQ(header[0], "From悪  X-Injected: 1");
+    EXPECT_EQ(header[3], " 宛先: 宛 先");
+    EXPECT_EQ(header[4], " CC: 写  し");
     for (const QString& line : window.monitor)
         EXPECT_FALSE(line.contains('\n') || line.contains('\r'));
 }

@@ -71,10 +71,15 @@ TEST_F(MailCheckTest, NumbersMakeAMailRequestWithinOneToHundred) {
 
 TEST_F(MailCheckTest, CommandsCountOnlyFromThePhoneAddress) {
     add("Z", 0, "", "other@example.jp", kPhone); // the phone's address as a mere name
-    add("G", 0, "", "PHONE@docomo.ne.jp");       // case matters
+    add("G", 0, "", "PHONE@docomo.ne.jp");       // the local part's case matters
     add("3", 0);
     check();
     expectNoRequest();
+    // The domain's does not: domain names are case-blind.
+    command("G");
+    system.inbox.back().summary.origAddress = "phone@DOCOMO.ne.jp";
+    check();
+    EXPECT_EQ(状態.一覧要求フラグ, 1);
 }
 
 TEST_F(MailCheckTest, WithoutAPhoneAddressNothingIsACommand) {
@@ -153,6 +158,7 @@ protected:
 TEST_F(AutoForwardTest, MailFromThePhoneIsNeverForwarded) {
     add("携帯から", 0, "x", kPhone, "名前");
     add("名前が携帯", 0, "x", "x@example.jp", kPhone);
+    add("ドメインが大文字", 0, "x", "phone@DOCOMO.NE.JP", "名前");
     add("普通", 0);
     forwardPass();
     EXPECT_EQ(sentSubjects(), QStringList{"普通"});
@@ -193,13 +199,34 @@ TEST_F(AutoForwardTest, LongIntervalLosesNothingThatArrivedSinceTheLastPass) {
     clock.advance(60 * 60);
     forwardPass();
     EXPECT_EQ(sentSubjects(), QStringList{"一時間前"});
-    // A new start goes back 30 minutes only.
+    // A new start goes back to the last pass that forwarded everything, as the state file
+    // beside list.ini keeps it, but never more than a day.
     clock.advance(60 * 60);
     add("停止中に着信", 0);
     clock.advance(60 * 60);
+    状態 = RunState();
     転送状態リセット(ctx);
     forwardPass();
-    EXPECT_EQ(system.outbox.size(), 1u);
+    EXPECT_EQ(sentSubjects(), (QStringList{"一時間前", "停止中に着信"}));
+    clock.advance(30 * 60 * 60);
+    add("一日以上前", -25 * 60);
+    add("一日以内", -23 * 60);
+    状態 = RunState();
+    転送状態リセット(ctx);
+    forwardPass();
+    EXPECT_EQ(sentSubjects().last(), "一日以内");
+    EXPECT_EQ(system.outbox.size(), 3u);
+}
+
+TEST_F(AutoForwardTest, MessageReceivedExactlyThirtyMinutesBeforeTheStartPasses) {
+    // The check start carries milliseconds, received times never do.
+    clock.advance(0.75);
+    const QDateTime start = clock.now();
+    add("ちょうど", 0);
+    system.inbox.back().summary.received =
+        start.addSecs(-30 * 60).addMSecs(-start.time().msec());
+    forwardPass();
+    EXPECT_EQ(sentSubjects(), QStringList{"ちょうど"});
 }
 
 TEST_F(AutoForwardTest, BounceAndErrorSubjectsAreSkipped) {
@@ -309,23 +336,34 @@ TEST_F(AutoForwardTest, StopRequestForwardsNothingMoreButStillCounts) {
     EXPECT_EQ(状態.新着メール数, 3);
 }
 
-TEST_F(AutoForwardTest, SendFailingTwiceThenSucceedingIsForwardedOnce) {
+TEST_F(AutoForwardTest, OutageOfAnyLengthIsNoTryAndTheMailGoesOutAfterIt) {
     const QString id = add("大事", -29);
-    system.failNext("send", mailError(mailerr::ConnectionRefused), true);
-    forwardPass();
-    EXPECT_FALSE(system.isSeen(id));
-    // The next pass comes after more than 30 minutes; the message is tried all the same.
-    clock.advance(31 * 60);
-    forwardPass();
-    EXPECT_FALSE(system.isSeen(id));
+    // Connection failures and answers that say "later" are the server's, not the mail's.
+    for (int error : {mailerr::ConnectionRefused, mailerr::SendDeferred, mailerr::TimedOut,
+                      mailerr::ConnectionLost, mailerr::ConnectionRefused}) {
+        system.failNext("send", mailError(error), true);
+        forwardPass();
+        EXPECT_FALSE(system.isSeen(id));
+        // The next pass comes after more than 30 minutes; the message is tried all the same.
+        clock.advance(31 * 60);
+    }
     system.heal("send");
-    clock.advance(31 * 60);
     forwardPass();
     EXPECT_EQ(sentSubjects(), QStringList{"大事"});
     EXPECT_TRUE(system.isSeen(id));
-    EXPECT_EQ(errorLines().size(), 2);
+    EXPECT_EQ(errorLines().size(), 5);
     EXPECT_EQ(状態.新着メール数, 1); // one mail, however often it was tried
     EXPECT_FALSE(状態.転送.送信失敗回数.contains(id));
+}
+
+TEST_F(AutoForwardTest, ForwardedMailIsMarkedReadBeforeThePassEnds) {
+    const QString a = add("一", 0);
+    const QString b = add("二", 0);
+    ASSERT_TRUE(beginPass());
+    自動転送(ctx);
+    // Not signed off yet: a connection lost now must not send them again.
+    EXPECT_TRUE(system.isSeen(a));
+    EXPECT_TRUE(system.isSeen(b));
 }
 
 TEST_F(AutoForwardTest, SendFailingFourTimesIsGivenUpAfterTheThird) {
@@ -359,19 +397,34 @@ TEST_F(AutoForwardTest, FailedPassKeepsItsReachForTheNext) {
     EXPECT_EQ(状態.転送.締切基準, 状態.チェック開始時刻);
 }
 
-TEST_F(AutoForwardTest, PartsAlreadySentMayComeAgainOnTheRetry) {
+TEST_F(AutoForwardTest, RetrySendsOnlyThePartsNotYetSent) {
     設定.自動分割フラグ = "0";
-    設定.分割文字数 = "30";
-    add("分割", 0, "1111111111111111111111111\r\n2222222222222222222222222");
-    system.onCall = [&](const QString& call) {
-        if (call == "send" && system.outbox.size() == 1)
-            throw mailError(mailerr::TimedOut);
+    設定.分割文字数 = "20";
+    add("分割", 0, "1111111111111111111111111\r\n2222222222222222222222222\r\n33333333333333");
+    auto refuseSecondPartOnce = [&] {
+        system.onCall = [&](const QString& call) {
+            if (call == "send" && system.outbox.size() == 1) {
+                system.onCall = nullptr;
+                throw mailError(mailerr::SendRefused, "550");
+            }
+        };
     };
+    refuseSecondPartOnce();
     forwardPass();
-    system.onCall = nullptr;
     clock.advance(60);
     forwardPass();
-    EXPECT_EQ(sentSubjects(), (QStringList{"1/2_分割", "1/2_分割", "2/2_分割"}));
+    EXPECT_EQ(sentSubjects(), (QStringList{"1/3_分割", "2/3_分割", "3/3_分割"}));
+    EXPECT_EQ(状態.転送メール数, 3);
+
+    // Other settings between the tries make other parts: all of them go out again.
+    system.outbox.clear();
+    add("分割二", 0, "1111111111111111111111111\r\n2222222222222222222222222\r\n33333333333333");
+    refuseSecondPartOnce();
+    forwardPass();
+    設定.分割文字数 = "30";
+    clock.advance(60);
+    forwardPass();
+    EXPECT_EQ(sentSubjects(), (QStringList{"1/3_分割二", "1/2_分割二", "2/2_分割二"}));
 }
 
 TEST_F(AutoForwardTest, NewStartGivesAGivenUpMessageItsTriesAgain) {

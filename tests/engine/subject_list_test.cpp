@@ -61,6 +61,13 @@ TEST_F(SubjectListTest, ThreeMessagesMakeOneListMailAndThreeKeys) {
     EXPECT_FALSE(mapSess.DownLoadMail());
 }
 
+TEST_F(SubjectListTest, LineBreaksInSubjectsAndNamesMakeNoEntriesOfTheirOwn) {
+    system.addMessage(summary("件名\r\n2偽", 0, "a@example.jp", "名\n前"), "本文");
+    signOnAndList();
+    ASSERT_EQ(system.outbox.size(), 1u);
+    EXPECT_EQ(system.outbox[0].mail.noteText, "1件名  2偽\r\n名 前\r\n");
+}
+
 TEST_F(SubjectListTest, FortyMessagesListThirtyAndNameForty) {
     addMany(40);
     system.inbox[5].summary.seen = true; // read mail is listed as well
