@@ -63,12 +63,14 @@ struct Arrival {
 struct Attempt {
     QString subject;
     size_t outboxBefore;
+    bool outage; // a failure now is the server's, not the mail's: no try
 };
 
 // What the phone received of one mail, and how often its forward failed.
 struct Tally {
     int automaticDone = 0;
-    int automaticFailed = 0;
+    int automaticFailed = 0;  // refused: each a try
+    int automaticOutages = 0; // failed while the server was out
     int requestedDone = 0;
     int attemptsAfterDone = 0; // automatic forwards of a mail that had already arrived
     int givenUp = 0;           // error lines that give the mail up
@@ -105,7 +107,7 @@ protected:
 
         system.onCall = [this](const QString& call) {
             if (call == QStringLiteral("send"))
-                attempts.push_back({mapMess.MsgSubject(), system.outbox.size()});
+                attempts.push_back({mapMess.MsgSubject(), system.outbox.size(), sendOutage});
             // The double's own call log would grow with every pass; Kelvo's memory is measured.
             if (call == QStringLiteral("signOn")) {
                 system.calls.clear();
@@ -171,10 +173,19 @@ protected:
         });
     }
     // The mail system fails at this call for a stretch.
-    void outage(qint64 from, qint64 seconds, const QString& call) {
-        clock.at(at(from),
-                 [this, call] { system.failNext(call, mailError(mailerr::TimedOut, call), true); });
-        clock.at(at(from + seconds), [this, call] { system.heal(call); });
+    // A server that cannot be reached, or (refusing) one that refuses every mail.
+    void outage(qint64 from, qint64 seconds, const QString& call, bool refusing) {
+        clock.at(at(from), [this, call, refusing] {
+            const bool send = call == QStringLiteral("send");
+            sendOutage = send && !refusing;
+            system.failNext(
+                call, mailError(refusing && send ? mailerr::SendRefused : mailerr::TimedOut, call),
+                true);
+        });
+        clock.at(at(from + seconds), [this, call] {
+            sendOutage = false;
+            system.heal(call);
+        });
     }
     void transientFailure(qint64 when, const QString& call) {
         clock.at(at(when),
@@ -223,7 +234,7 @@ protected:
             const qint64 length = 300 + random(3 * kHour - 300);
             const bool nearFinish = from < finishAt + kHour && from + length > finishAt - kHour;
             if (!quiet(from) && !quiet(from + length) && !nearFinish)
-                outage(from, length, calls[random(3)]);
+                outage(from, length, calls[random(3)], slot % 2 == 0);
         }
         for (int n = 0; n < 20; ++n)
             transientFailure(when(), calls[random(3)]);
@@ -252,6 +263,8 @@ protected:
         };
         static const QRegularExpression part(QStringLiteral("^(\\d+)/(\\d+)_(.*)$"));
         std::optional<Forward> current;
+        // The part a failed automatic forward goes on from at its next try.
+        std::map<QString, int> resume;
         size_t nextRequest = 0;
         for (size_t i = 0; i < attempts.size(); ++i) {
             const Attempt& a = attempts[i];
@@ -270,7 +283,12 @@ protected:
                 total = m.captured(2).toInt();
                 base = m.captured(3);
             }
-            if (n == 1) {
+            const auto resumed = resume.find(base);
+            if (n > 1 && !current && resumed != resume.end() && resumed->second == n) {
+                current = Forward{base, n, total, false};
+                resume.erase(resumed);
+            } else if (n == 1) {
+                resume.erase(base);
                 ASSERT_FALSE(current)
                     << "a forward began inside another: " << a.subject.toStdString();
                 bool requested = false;
@@ -291,7 +309,9 @@ protected:
                 if (current->requested)
                     t.requestedDone += ok;
                 else
-                    (ok ? t.automaticDone : t.automaticFailed) += 1;
+                    (ok ? t.automaticDone : a.outage ? t.automaticOutages : t.automaticFailed) += 1;
+                if (!ok && !current->requested && n > 1)
+                    resume[base] = n;
                 current.reset();
             } else {
                 ++current->next;
@@ -338,6 +358,7 @@ protected:
     std::map<QString, Tally> tallies;
     int finishCommands = 0;
     int signOns = 0;
+    bool sendOutage = false;
 };
 
 TEST_F(SoakTest, AWeekOfForwardingLosesNothingAndKeepsItsMemoryAndFiles) {

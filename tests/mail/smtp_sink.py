@@ -4,13 +4,15 @@
     smtp_sink.py PORT FOLDER
 
 Each message becomes FOLDER/NNNN.json: the envelope sender, the recipients and the message
-bytes (base64). A recipient whose address starts with "refuse" is refused with 550.
+bytes (base64). A recipient whose address starts with "refuse" is refused with 550. A
+recipient whose address starts with "flakyN-" has its N-th message refused with 554, once.
 SMTPUTF8 is offered, so that a client that would write raw UTF-8 headers gets the chance.
 """
 import asyncio
 import base64
 import json
 import os
+import re
 import signal
 import sys
 
@@ -21,6 +23,7 @@ class Keeper:
     def __init__(self, folder):
         self.folder = folder
         self.count = 0
+        self.flaky = {}
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower().startswith("refuse"):
@@ -29,6 +32,12 @@ class Keeper:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        for address in envelope.rcpt_tos:
+            flaky = re.match(r"flaky(\d+)-", address.lower())
+            if flaky:
+                self.flaky[address] = self.flaky.get(address, 0) + 1
+                if self.flaky[address] == int(flaky.group(1)):
+                    return "554 5.6.0 refused once for the test"
         self.count += 1
         record = {
             "from": envelope.mail_from,
