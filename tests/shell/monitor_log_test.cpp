@@ -28,6 +28,9 @@ TEST(MonitorLine, TimePrefixAcrossMidnight) {
 TEST(MonitorLine, ErrorLineFormat) {
     EXPECT_EQ(エラーメッセージ(QStringLiteral("接続できません"), 76),
               QStringLiteral("エラー！「接続できません(76)」"));
+    // The description is outside text (a subject, a path): never read as a template.
+    EXPECT_EQ(エラーメッセージ(QStringLiteral("件名「50%1引き%2」"), 32106),
+              QStringLiteral("エラー！「件名「50%1引き%2」(32106)」"));
     VirtualClock clock(QDateTime(QDate(2026, 1, 2), QTime(9, 5)));
     FakeWindow window(clock);
     window.エラー行追加(QStringLiteral("x"), 3);
