@@ -37,7 +37,7 @@ QString mailErrorText(int number) {
     case mailerr::SendRefused:
         return QStringLiteral("メールの送信が拒否されました");
     case mailerr::ProfileInsecure:
-        return QStringLiteral("プロファイルファイルを他のユーザーが読めます");
+        return QStringLiteral("プロファイルファイルを他のユーザーが読み書きできます");
     case mailerr::MarksNotStored:
         return QStringLiteral("既読の印をメールボックスに保存できませんでした");
     case mailerr::NoAddressBook:

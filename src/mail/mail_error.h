@@ -28,7 +28,7 @@ inline constexpr int MailboxMissing = 32104;
 inline constexpr int ProfileMissing = 32105;
 inline constexpr int SendRefused = 32106; // the server or program would not take the mail
 inline constexpr int ProfileInsecure =
-    32107; // the profiles file with a password is readable by others
+    32107; // others can change the profiles file, or read the password in it
 inline constexpr int MarksNotStored = 32108; // read marks could not be written to the mailbox
 inline constexpr int NoAddressBook = 32109;
 inline constexpr int ProfileInvalid = 32110; // the profiles file or a profile in it is wrong

@@ -101,11 +101,16 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
                                                        bool downloadMail) {
     const MailProfile p = selectProfile(path, profileName);
     if (downloadMail && !p.downloadCommand.isEmpty())
-        runShellCommand(p.downloadCommand, p.timeoutSeconds, mailerr::CommandFailed);
+        runShellCommand(
+            p.downloadCommand, p.timeoutSeconds,
+            {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
     QString password = p.password;
+    // What a failing password command says may be the password itself: its exit code alone.
     if (password.isEmpty() && !p.passwordCommand.isEmpty())
         password = QString::fromLocal8Bit(
-                       runShellCommand(p.passwordCommand, p.timeoutSeconds, mailerr::CommandFailed))
+                       runShellCommand(
+                           p.passwordCommand, p.timeoutSeconds,
+                           {mailerr::CommandFailed, QStringLiteral("password-command"), false, {}}))
                        .section(u'\n', 0, 0)
                        .remove(u'\r');
 

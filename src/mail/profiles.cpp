@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelvo {
 
@@ -41,14 +44,34 @@ bool isYes(const QString& v) {
     return t == u"yes" || t == u"true" || t == u"1" || t == u"on";
 }
 
-ProfilesFile readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw mailError(mailerr::ProfileInvalid, file.errorString() + QStringLiteral(": ") + path);
+// "path の n 行目: " for an error about one line of the file.
+QString lineText(const QString& path, int number) {
+    return path + QStringLiteral(" の ") + QString::number(number) + QStringLiteral(" 行目: ");
+}
+
+// The known key a line without "=" starts with, or nothing: the rest may be a password.
+QString keyStarting(const QString& line) {
+    static const QRegularExpression keyChar(QStringLiteral("[a-z0-9-]"));
+    QString found;
+    for (const QString& key : kKeys)
+        if (line.startsWith(key, Qt::CaseInsensitive) && key.size() > found.size() &&
+            (line.size() == key.size() || !keyChar.match(line.at(key.size()).toLower()).hasMatch()))
+            found = key;
+    return found;
+}
+
+// A misspelt key is named; text that does not look like a key is not (it may be a value).
+QString unknownKeyText(const QString& key) {
+    static const QRegularExpression keyLike(QStringLiteral("^[a-z][a-z0-9_-]{0,31}$"));
+    return keyLike.match(key).hasMatch() ? QStringLiteral("不明なキー ") + key
+                                         : QStringLiteral("不明なキー");
+}
+
+ProfilesFile parse(const QByteArray& bytes, const QString& path) {
     ProfilesFile out;
     QString current;
     int number = 0;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
     for (QString line : lines) {
         ++number;
         line = line.trimmed();
@@ -61,17 +84,66 @@ ProfilesFile readFile(const QString& path) {
             out.sections[current];
             continue;
         }
+        // Errors name the line and at most its key, never a value.
         const qsizetype eq = line.indexOf(u'=');
-        const QString key = line.left(eq).trimmed().toLower();
-        if (eq < 0 || current.isEmpty() || !kKeys.contains(key))
+        if (eq < 0) {
+            const QString key = keyStarting(line);
             throw mailError(mailerr::ProfileInvalid,
-                            QStringLiteral("%1 の %2 行目: %3")
-                                .arg(path)
-                                .arg(number)
-                                .arg(line.left(eq < 0 ? line.size() : eq)));
+                            lineText(path, number) +
+                                (key.isEmpty() ? QString() : key + QStringLiteral(" の後に")) +
+                                QStringLiteral("「=」がありません"));
+        }
+        const QString key = line.left(eq).trimmed().toLower();
+        if (!kKeys.contains(key))
+            throw mailError(mailerr::ProfileInvalid, lineText(path, number) + unknownKeyText(key));
+        if (current.isEmpty())
+            throw mailError(mailerr::ProfileInvalid,
+                            lineText(path, number) + key +
+                                QStringLiteral(" が [プロファイル名] の前にあります"));
         out.sections[current][key] = line.mid(eq + 1).trimmed();
     }
     return out;
+}
+
+// What others could change runs as the user (download-command, password-command) or leads
+// mail elsewhere: the file must be the user's (or root's) and writable by its owner alone, in
+// a folder no one else can write to. A shared folder with the sticky bit (/tmp) is accepted,
+// as others cannot replace a file of ours there.
+void checkWriters(const QString& path, const struct stat& file) {
+    const uid_t me = ::geteuid();
+    if (file.st_uid != me && file.st_uid != 0)
+        throw mailError(mailerr::ProfileInsecure,
+                        path + QStringLiteral(" の所有者が自分ではありません"));
+    if (file.st_mode & (S_IWGRP | S_IWOTH))
+        throw mailError(mailerr::ProfileInsecure,
+                        path + QStringLiteral(" は他のユーザーが書き込めます。chmod go-w ") + path +
+                            QStringLiteral(" としてください"));
+    const QString folder = QFileInfo(path).absolutePath();
+    struct stat dir {};
+    if (::stat(QFile::encodeName(folder).constData(), &dir) != 0)
+        return;
+    const bool othersWrite = dir.st_mode & (S_IWGRP | S_IWOTH);
+    if ((dir.st_uid != me && dir.st_uid != 0) || (othersWrite && !(dir.st_mode & S_ISVTX)))
+        throw mailError(mailerr::ProfileInsecure,
+                        path +
+                            QStringLiteral(" のフォルダは他のユーザーが書き込めます。chmod go-w ") +
+                            folder + QStringLiteral(" としてください"));
+}
+
+struct ReadFile {
+    ProfilesFile contents;
+    mode_t mode = 0;
+};
+
+ReadFile readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw mailError(mailerr::ProfileInvalid, file.errorString() + QStringLiteral(": ") + path);
+    struct stat st {};
+    if (::fstat(file.handle(), &st) != 0)
+        throw mailError(mailerr::ProfileInvalid, path);
+    checkWriters(path, st);
+    return ReadFile{parse(file.readAll(), path), st.st_mode};
 }
 
 bool holdsPassword(const ProfilesFile& f) {
@@ -88,6 +160,25 @@ QString value(const Section& s, const char* key) {
     return it == s.end() ? QString() : it->second;
 }
 
+// Names the key and never its value (a URL may carry a password).
+KelvoError invalidValue(const char* key, const QString& name, const QString& path) {
+    return mailError(mailerr::ProfileInvalid, QLatin1String(key) +
+                                                  QStringLiteral(" の値が正しくありません ([") +
+                                                  name + QStringLiteral("] ") + path + u')');
+}
+
+// A text that starts as a URL must be one of the given schemes with a host and, when it names
+// a port, one from 1 to 65535. Other texts are paths or programs.
+bool serverUrlValid(const QString& text, std::initializer_list<QStringView> schemes) {
+    static const QRegularExpression urlStart(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (!urlStart.match(text).hasMatch())
+        return true;
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && url.port() != 0 &&
+           std::find(schemes.begin(), schemes.end(), scheme) != schemes.end();
+}
+
 MailProfile fromSection(const QString& name, const Section& s, const QString& path) {
     MailProfile p;
     p.name = name;
@@ -95,6 +186,10 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
     if (!p.storeIsImap())
         p.store = expandHome(p.store);
     p.transport = value(s, "transport");
+    if (!serverUrlValid(p.store, {u"imap", u"imaps"}))
+        throw invalidValue("store", name, path);
+    if (!serverUrlValid(p.transport, {u"smtp", u"smtps"}))
+        throw invalidValue("transport", name, path);
     p.user = value(s, "user");
     p.password = value(s, "password");
     p.passwordCommand = value(s, "password-command");
@@ -105,8 +200,7 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
     p.starttls = value(s, "starttls").toLower();
     if (!p.starttls.isEmpty() && p.starttls != u"required" && p.starttls != u"optional" &&
         p.starttls != u"no")
-        throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("starttls = %1 ([%2] %3)").arg(p.starttls, name, path));
+        throw invalidValue("starttls", name, path);
     const QString smtpAuth = value(s, "smtp-auth");
     p.smtpAuth = smtpAuth.isEmpty() || isYes(smtpAuth);
     const QString timeout = value(s, "timeout");
@@ -114,8 +208,7 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
         bool ok = false;
         p.timeoutSeconds = timeout.toInt(&ok);
         if (!ok || p.timeoutSeconds <= 0)
-            throw mailError(mailerr::ProfileInvalid,
-                            QStringLiteral("timeout = %1 ([%2] %3)").arg(timeout, name, path));
+            throw invalidValue("timeout", name, path);
     }
     const MailProfile local = builtInProfile();
     if (p.store.isEmpty())
@@ -165,13 +258,11 @@ MailProfile selectProfile(const QString& path, const QString& name) {
             return builtInProfile();
         throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
     }
-    const ProfilesFile file = readFile(path);
-    struct stat st {};
-    if (holdsPassword(file) && ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
-        (st.st_mode & (S_IRGRP | S_IROTH | S_IWGRP | S_IWOTH)))
-        throw mailError(
-            mailerr::ProfileInsecure,
-            QStringLiteral("%1 にはパスワードがあります。chmod 600 %1 としてください").arg(path));
+    const auto [file, mode] = readFile(path);
+    if (holdsPassword(file) && (mode & (S_IRGRP | S_IROTH)))
+        throw mailError(mailerr::ProfileInsecure,
+                        path + QStringLiteral(" にはパスワードがあります。chmod 600 ") + path +
+                            QStringLiteral(" としてください"));
     if (!name.isEmpty()) {
         const auto it = file.sections.find(name);
         if (it == file.sections.end())

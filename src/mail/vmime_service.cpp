@@ -132,7 +132,7 @@ KelvoError classifyConnection(const ServiceOptions& options, const QString& libr
     probe.connectToHost(ep.host, static_cast<quint16>(ep.port));
     const int waitMs = std::clamp(options.timeoutSeconds, 1, 10) * 1000;
     const bool connected = probe.waitForConnected(waitMs);
-    const QString where = QStringLiteral(" (%1:%2)").arg(ep.host).arg(ep.port);
+    const QString where = QStringLiteral(" (%1:%2)").arg(ep.host, QString::number(ep.port));
     if (connected) {
         probe.abort();
         return mailError(mailerr::ConnectionLost, libraryText + where);

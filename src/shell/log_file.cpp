@@ -34,7 +34,8 @@ void ログファイル書込(const QString& path, const QStringList& monitorLin
         // One write of the whole block, so a failure leaves no half block behind: a short
         // write is cut back to the old end of the file.
         const QByteArray name = QFile::encodeName(path);
-        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        // The monitor may show what others should not read: a new log is the owner's alone.
+        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0)
             raiseErrno(errno, path);
         struct stat st {};

@@ -12,7 +12,9 @@ QString モニター行(const QDateTime& now, const QString& message) {
 }
 
 QString エラーメッセージ(const QString& description, int number) {
-    return QStringLiteral("エラー！「%1(%2)」").arg(description).arg(number);
+    // Joined, not arg()'d: the description is outside text that may hold "%1".
+    return QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
+           QStringLiteral(")」");
 }
 
 int 横スクロール幅(const QString& line) {

@@ -184,6 +184,7 @@ TEST(MaildirProfileTest, TheDownloadCommandRunsAtSignOnOnlyWhenAsked) {
                              "download-command = printf 'Subject: fetched\\n\\nx' > %1/new/1.x.y\n")
                   .arg(dir.filePath("box"))
                   .toUtf8());
+    QFile::setPermissions(profiles, QFile::ReadOwner | QFile::WriteOwner); // whatever the umask
     ProfileBackend backend(profiles);
     MapiSession mapSess(backend);
     MapiMessages mapMess(mapSess);

@@ -1,13 +1,21 @@
 #include "error_of.h"
 #include "mail/address_book.h"
+#include "mail/command_runner.h"
 #include "mail/mail_error.h"
+#include "mail/profile_backend.h"
 #include "mail/profiles.h"
 #include "mail/vmime_text.h"
+#include "temp_dir.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelvo::test {
 namespace {
@@ -79,6 +87,35 @@ TEST_F(ProfilesTest, MistakesInTheFileAreErrorsNamingIt) {
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid);
 }
 
+// The description goes to the monitor and the log: the line and the key, never a value.
+TEST_F(ProfilesTest, MistakesAreNamedWithoutTheirValues) {
+    QString description;
+    for (const char* line : {"password hunter2", "hunter2", "Password:hunter2", "timeout = hunter2",
+                             "store = imap://u:hunter2@h:99999"}) {
+        write(QStringLiteral("[a]\nstore = /x\n") + QLatin1String(line) + u'\n');
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
+                  mailerr::ProfileInvalid);
+        EXPECT_TRUE(description.contains(path)) << description.toStdString();
+        EXPECT_FALSE(description.contains("hunter2")) << description.toStdString();
+    }
+    write("[a]\npassword secret\n");
+    errorOf([&] { selectProfile(path, "a"); }, &description);
+    EXPECT_EQ(description, mailErrorText(mailerr::ProfileInvalid) + ": " + path +
+                               " の 2 行目: password の後に「=」がありません");
+}
+
+TEST_F(ProfilesTest, AServerUrlWithABadPortIsAnInvalidProfile) {
+    for (const char* url : {"imap://127.0.0.1:99999", "imap://127.0.0.1:0", "imaps://h:x",
+                            "pop3://127.0.0.1", "imap://"}) {
+        write(QStringLiteral("[a]\nstore = ") + QLatin1String(url) + u'\n');
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid) << url;
+    }
+    write("[a]\nstore = imap://127.0.0.1\ntransport = smtp://127.0.0.1:65536\n");
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid);
+    write("[a]\nstore = imap://127.0.0.1:65535\ntransport = smtps://127.0.0.1:1\n");
+    EXPECT_EQ(selectProfile(path, "a").transport, "smtps://127.0.0.1:1");
+}
+
 TEST_F(ProfilesTest, AFileWithAPasswordReadableByOthersIsRefused) {
     write("[a]\nstore = imap://x\npassword = hunter2\n",
           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -92,6 +129,80 @@ TEST_F(ProfilesTest, AFileWithAPasswordReadableByOthersIsRefused) {
     write("[a]\nstore = imap://x\npassword-command = pass mail\n",
           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     EXPECT_EQ(selectProfile(path, "a").passwordCommand, "pass mail");
+}
+
+// Whoever can change the file chooses the commands Kelvo runs as the user.
+TEST_F(ProfilesTest, AFileOthersCanWriteIsRefusedWhateverItHolds) {
+    const QString text = "[a]\nstore = /x\ndownload-command = true\n";
+    const auto rw = QFile::ReadOwner | QFile::WriteOwner;
+    QString description;
+    write(text, rw | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther);
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
+    EXPECT_TRUE(description.contains("chmod go-w " + path)) << description.toStdString();
+    write(text, rw | QFile::WriteGroup);
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInsecure);
+    // A 0644 file in a folder everyone can write to, and in a sticky one like /tmp.
+    write(text, rw | QFile::ReadGroup | QFile::ReadOther);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
+    EXPECT_TRUE(description.contains("chmod go-w " + dir.path())) << description.toStdString();
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 01777), 0);
+    EXPECT_EQ(selectProfile(path, "a").downloadCommand, "true");
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    // Another user's file, whatever its mode.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInsecure);
+    }
+}
+
+// What a failing command says goes to the monitor: never the password command's output, and
+// the download command's with the password blotted out, taken as text and not as a template.
+TEST_F(ProfilesTest, AFailingCommandIsReportedWithoutThePassword) {
+    write("[a]\nstore = /nowhere\npassword-command = echo hunter2 >&2; exit 3\n");
+    ProfileBackend backend(path);
+    QString description;
+    EXPECT_EQ(errorOf([&] { backend.signOn("a", false); }, &description), mailerr::CommandFailed);
+    EXPECT_EQ(description,
+              mailErrorText(mailerr::CommandFailed) + ": password-command (終了コード 3)");
+    write("[a]\nstore = /nowhere\npassword = hunter2\n"
+          "download-command = echo 50%1 hunter2 %2 >&2; exit 2\n");
+    EXPECT_EQ(errorOf([&] { backend.signOn("a", true); }, &description), mailerr::CommandFailed);
+    EXPECT_EQ(description, mailErrorText(mailerr::CommandFailed) +
+                               ": download-command (終了コード 2): 50%1 **** %2");
+}
+
+// A command that hangs is ended with everything it started: TERM, then KILL for what
+// ignores TERM.
+TEST_F(ProfilesTest, ATimedOutCommandLeavesNoProcessBehind) {
+    const QString pids = dir.filePath("pids");
+    const QString command = QStringLiteral("sleep 30 & echo $! >> %1; "
+                                           "sh -c 'trap \"\" TERM; echo $$ >> %1; exec sleep 30' & "
+                                           "sleep 30 & echo $! >> %1; wait")
+                                .arg(pids);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(errorOf([&] {
+                  runShellCommand(command, 1, {mailerr::CommandFailed, "x", true, {}});
+              }),
+              mailerr::TimedOut);
+    const QList<QByteArray> started = readAll(pids).trimmed().split('\n');
+    ASSERT_EQ(started.size(), 3);
+    auto alive = [](pid_t pid) {
+        // A zombie waiting for its new parent counts as ended.
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+        return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
+    };
+    QStringList left;
+    for (const QByteArray& pid : started) {
+        while (alive(pid.toInt()) && clock.elapsed() < 4000)
+            QThread::msleep(50);
+        if (alive(pid.toInt())) {
+            left << pid;
+            ::kill(pid.toInt(), SIGKILL);
+        }
+    }
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
 
 TEST(AddressBookTest, ReadsVCardsOfEveryVersion) {

@@ -1,5 +1,7 @@
 #include "common/cp932.h"
+#include "common/error_trap.h"
 #include "fakes.h"
+#include "mail/profiles.h"
 #include "shell/log_file.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"
@@ -7,6 +9,7 @@
 #include "virtual_clock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
@@ -28,6 +31,9 @@ TEST(MonitorLine, TimePrefixAcrossMidnight) {
 TEST(MonitorLine, ErrorLineFormat) {
     EXPECT_EQ(エラーメッセージ(QStringLiteral("接続できません"), 76),
               QStringLiteral("エラー！「接続できません(76)」"));
+    // The description is outside text (a subject, a path): never read as a template.
+    EXPECT_EQ(エラーメッセージ(QStringLiteral("件名「50%1引き%2」"), 32106),
+              QStringLiteral("エラー！「件名「50%1引き%2」(32106)」"));
     VirtualClock clock(QDateTime(QDate(2026, 1, 2), QTime(9, 5)));
     FakeWindow window(clock);
     window.エラー行追加(QStringLiteral("x"), 3);
@@ -172,4 +178,22 @@ TEST_F(LogFileTest, ReadOnlyFileIsLeftAsItWas) {
     ログファイル書込(path, {QStringLiteral("x")}, clock.now(), window);
     EXPECT_EQ(readAll(path), QByteArray("old\r\n"));
     EXPECT_EQ(window.monitor.size(), 1);
+}
+
+// A password typed without "=" reaches neither the error line nor the log, and the log is
+// its owner's alone.
+TEST_F(LogFileTest, ABadProfilesLineLeavesNoPasswordInTheErrorLineOrTheLog) {
+    const QString profiles = dir.path() + QStringLiteral("/profiles.ini");
+    ASSERT_TRUE(writeAll(profiles, "[a]\nstore = /x\npassword hunter2\n"));
+    QFile::setPermissions(profiles, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_FALSE(エラートラップ(window, [&] { selectProfile(profiles, QStringLiteral("a")); }));
+    ログファイル書込(path, window.monitor, clock.now(), window);
+    ASSERT_EQ(window.monitor.size(), 1);
+    EXPECT_TRUE(window.monitor.at(0).contains(profiles + QStringLiteral(" の 3 行目")))
+        << window.monitor.at(0).toStdString();
+    for (const QByteArray& text : {window.monitor.at(0).toUtf8(), readAll(path)})
+        EXPECT_FALSE(text.contains("hunter2")) << text.toStdString();
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther;
+    EXPECT_FALSE(QFileInfo(path).permissions() & others);
 }
