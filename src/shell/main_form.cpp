@@ -333,10 +333,10 @@ QString MainForm::panelText(const QString& key) const {
 }
 
 void MainForm::モニター行追加(const QString& message, bool widen) {
-    const QString line = モニター行(ctx.clock.now(), message);
+    モニターモデル->append(モニター行(ctx.clock.now(), message));
+    // The range covers the widest line so far as drawn; a shorter line does not narrow it.
     if (widen)
-        モニター->setHorizontalExtent(横スクロール幅(line));
-    モニターモデル->append(line);
+        モニター->widenTo(モニターモデル->index(モニター行数() - 1));
     モニター->scrollToBottom();
 }
 

@@ -1,9 +1,5 @@
 #include "shell/monitor.h"
 
-#include "common/cp932.h"
-
-#include <algorithm>
-
 namespace kelvo {
 
 QString モニター行(const QDateTime& now, const QString& message) {
@@ -13,11 +9,6 @@ QString モニター行(const QDateTime& now, const QString& message) {
 
 QString エラーメッセージ(const QString& description, int number) {
     return QStringLiteral("エラー！「%1(%2)」").arg(description).arg(number);
-}
-
-int 横スクロール幅(const QString& line) {
-    constexpr qint64 kMaxExtent = 1'000'000;
-    return static_cast<int>(std::min<qint64>(6 * バイト長(line), kMaxExtent));
 }
 
 int MonitorModel::rowCount(const QModelIndex& parent) const {

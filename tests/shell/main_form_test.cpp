@@ -201,16 +201,23 @@ TEST_F(MainFormTest, ClosingWithLogOffWritesNoLog) {
     EXPECT_EQ(kelvo.exit.ends, 1);
 }
 
-TEST_F(MainFormTest, MonitorShowsLinesAndWidensToTheLastWidenedLine) {
-    w.モニター行追加(QStringLiteral("サーバーに接続"), false);
+TEST_F(MainFormTest, MonitorShowsLinesAndScrollsToTheEndOfTheWidestLine) {
+    w.show();
+    w.モニター行追加(QString(300, u'x'), false);
     EXPECT_EQ(w.モニター->horizontalExtent(), 0);
-    w.モニター行追加(QString(200, u'x'));
-    const int wide = w.モニター->horizontalExtent();
-    EXPECT_EQ(wide, 6 * (12 + 200)); // "   09:00    " and the message
-    w.エラー行追加(QStringLiteral("短い"), 5);
-    EXPECT_LT(w.モニター->horizontalExtent(), wide); // a shorter widened line narrows again
+    w.エラー行追加(QString(80, u'送') + QStringLiteral("できません"), 10053);
+    const QString longLine = w.モニター->model()->index(1, 0).data().toString();
+    w.エラー行追加(QStringLiteral("短い"), 5); // does not narrow the range
+    QScrollBar* bar = w.モニター->horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    // At full right scroll the long line ends inside the view, number and all.
+    const QRect shown = w.モニター->visualRect(w.モニター->model()->index(1, 0));
+    EXPECT_GE(shown.width(), w.モニター->fontMetrics().horizontalAdvance(longLine));
+    EXPECT_LE(shown.right(), w.モニター->viewport()->width());
+    EXPECT_EQ(w.モニター->textElideMode(), Qt::ElideNone);
     ASSERT_EQ(w.モニター->model()->rowCount(), 3);
-    EXPECT_EQ(w.モニター->model()->index(0, 0).data().toString(), QStringLiteral("   09:00    サーバーに接続"));
+    EXPECT_EQ(w.モニター->model()->index(0, 0).data().toString(),
+              QStringLiteral("   09:00    ") + QString(300, u'x'));
     EXPECT_EQ(w.モニター->model()->index(2, 0).data().toString(), QStringLiteral("   09:00    エラー！「短い(5)」"));
 }
 
