@@ -33,10 +33,20 @@ void call(const std::function<void()>& hook) {
         hook();
 }
 
+// Keeps a button without a tip from showing one: a tool button falls back to its action's
+// text when the action has no tip of its own.
+class NoToolTip : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::ToolTip; }
+};
+
 } // namespace
 
 MainForm::MainForm(AppContext& context, QWidget* parent) : QMainWindow(parent), ctx(context) {
     setWindowTitle(kAppTitle);
+    // No menu on the toolbar or the menu bar: nothing offers to hide the toolbar.
+    setContextMenuPolicy(Qt::NoContextMenu);
     部品作成();
 }
 
@@ -118,6 +128,10 @@ void MainForm::ツールバー作成() {
         action->setData(b.key);
         action->setObjectName(b.key);
         action->setToolTip(b.tip);
+        if (b.tip.isEmpty()) {
+            QWidget* button = ツールバー->widgetForAction(action);
+            button->installEventFilter(new NoToolTip(button));
+        }
         ボタン.insert(b.key, action);
     }
     connect(ツールバー, &QToolBar::actionTriggered, this,

@@ -9,13 +9,18 @@
 #include "virtual_clock.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace kelvo;
@@ -63,6 +68,8 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsWithoutSeparators) {
 }
 
 TEST_F(MainFormTest, ToolbarHasFiveKeyedButtonsWithTheirTips) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const QList<QAction*> actions = w.ツールバー->actions();
     ASSERT_EQ(actions.size(), 5);
     const QStringList keys{QStringLiteral("開始"), QStringLiteral("停止"), QStringLiteral("携帯の設定"),
@@ -72,13 +79,36 @@ TEST_F(MainFormTest, ToolbarHasFiveKeyedButtonsWithTheirTips) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(actions[i]->data().toString(), keys[i]);
         EXPECT_EQ(w.toolbarButton(keys[i]), actions[i]);
-        if (!tips[i].isEmpty()) {
-            EXPECT_EQ(actions[i]->toolTip(), tips[i]);
-        }
+        // The tip a user sees when resting the mouse on the button; none for "停止".
+        QToolTip::hideText();
+        ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        QWidget* button = w.ツールバー->widgetForAction(actions[i]);
+        QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &hover);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tips[i]) << i;
         EXPECT_TRUE(actions[i]->isEnabled());
         EXPECT_FALSE(actions[i]->icon().isNull());
     }
     EXPECT_EQ(w.imlToolbarIcons.size(), 8); // pictures 1 to 7
+}
+
+TEST_F(MainFormTest, RightClickOnToolbarOrMenuBarOffersNoMenu) {
+    w.show();
+    for (QWidget* bar : {static_cast<QWidget*>(w.ツールバー), static_cast<QWidget*>(w.menuBar())}) {
+        bool offered = false;
+        // A menu would run its own loop; this closes it again.
+        QTimer::singleShot(50, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                offered = true;
+                popup->close();
+            }
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                bar->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(bar, &click);
+        QTest::qWait(100);
+        EXPECT_FALSE(offered) << bar->objectName().toStdString();
+    }
 }
 
 TEST_F(MainFormTest, StatusBarHasThreeKeyedPanelsInOrder) {
