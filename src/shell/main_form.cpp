@@ -176,9 +176,11 @@ void MainForm::Form_Load() {
         ctx.設定.設定ファイルパス = ctx.settingsDirectory + QStringLiteral("/setting.ini");
         リストファイルパス値 = ctx.settingsDirectory + QStringLiteral("/list.ini");
         if (!QFileInfo::exists(ctx.設定.設定ファイルパス)) {
+            // A file that cannot be written is reported, and start-up goes on as at any first
+            // start: the settings are then read as if-missing values and "/S" still counts.
             QString reason;
             if (!初期設定ファイル作成(ctx.設定.設定ファイルパス, ctx.settingsDirectory, &reason))
-                throw KelvoError(errnum::PermissionDenied, reason);
+                エラー行追加(reason, errnum::PermissionDenied);
             messageBox(kWelcome);
         }
         setPanelText(kPanel次の接続まで, QStringLiteral("停止中"));

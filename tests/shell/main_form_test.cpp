@@ -1,7 +1,9 @@
+#include "about/splash_window.h"
 #include "common/cp932.h"
 #include "common/error.h"
 #include "fakes.h"
 #include "kelvo_instance.h"
+#include "shell/application.h"
 #include "shell/main_form.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"
@@ -168,13 +170,24 @@ TEST_F(MainFormTest, SecondInstanceSaysGoodbyeAndLeavesTheFirstAlone) {
     EXPECT_EQ(w.panelText(kPanel次の接続まで), QStringLiteral("停止中"));
 }
 
-TEST_F(MainFormTest, LoadFailureBecomesOneErrorLineAndTheWindowStaysStopped) {
-    Instance broken(QStringLiteral("/dev/null/kelvo"), clock);
-    broken.window->Form_Load();
+// A folder below a file cannot be written, not even by root.
+TEST_F(MainFormTest, UnwritableSettingsFileIsOneErrorLineAndStartUpGoesOn) {
+    Instance broken(QStringLiteral("/dev/null/kelvo"), clock, QStringLiteral("/S"));
+    SplashSteps steps = 起動手順(*broken.window);
+    int cycles = 0;
+    broken.window->hooks.自動転送開始 = [&] { ++cycles; };
+    steps.メインフォーム表示();
     ASSERT_EQ(broken.window->モニター行数(), 1);
     EXPECT_TRUE(broken.window->モニターモデル->lines().at(0).contains(QStringLiteral("エラー！「")));
     EXPECT_EQ(broken.window->実行状態(), 1);
-    EXPECT_TRUE(broken.ui.messages.empty());
+    ASSERT_EQ(broken.ui.messages.size(), 1u);
+    EXPECT_EQ(broken.ui.messages[0].text, kWelcome);
+    EXPECT_EQ(broken.window->panelText(kPanel次の接続まで), QStringLiteral("停止中"));
+    EXPECT_EQ(broken.ctx.設定.最大分割数, QStringLiteral("7")); // the if-missing values
+    EXPECT_EQ(broken.ctx.設定.スケジュール開始時, QStringLiteral("0"));
+    ASSERT_TRUE(steps.サイレント起動());
+    steps.自動転送開始();
+    EXPECT_EQ(cycles, 1);
     EXPECT_EQ(broken.exit.ends, 0);
 }
 
