@@ -21,7 +21,7 @@ public:
     virtual bool openUrl(const QUrl& url) = 0;
 };
 
-// The real desktop: QMessageBox without an icon, QApplication::beep, QDesktopServices.
+// The real desktop: message boxes without an icon, QApplication::beep, QDesktopServices.
 class QtUiPort final : public UiPort {
 public:
     MsgResult messageBox(QWidget* owner, const QString& text, MsgButtons buttons,

@@ -33,10 +33,20 @@ void call(const std::function<void()>& hook) {
         hook();
 }
 
+// Keeps a button without a tip from showing one: a tool button falls back to its action's
+// text when the action has no tip of its own.
+class NoToolTip : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::ToolTip; }
+};
+
 } // namespace
 
 MainForm::MainForm(AppContext& context, QWidget* parent) : QMainWindow(parent), ctx(context) {
     setWindowTitle(kAppTitle);
+    // No menu on the toolbar or the menu bar: nothing offers to hide the toolbar.
+    setContextMenuPolicy(Qt::NoContextMenu);
     部品作成();
 }
 
@@ -118,6 +128,10 @@ void MainForm::ツールバー作成() {
         action->setData(b.key);
         action->setObjectName(b.key);
         action->setToolTip(b.tip);
+        if (b.tip.isEmpty()) {
+            QWidget* button = ツールバー->widgetForAction(action);
+            button->installEventFilter(new NoToolTip(button));
+        }
         ボタン.insert(b.key, action);
     }
     connect(ツールバー, &QToolBar::actionTriggered, this,
@@ -162,9 +176,11 @@ void MainForm::Form_Load() {
         ctx.設定.設定ファイルパス = ctx.settingsDirectory + QStringLiteral("/setting.ini");
         リストファイルパス値 = ctx.settingsDirectory + QStringLiteral("/list.ini");
         if (!QFileInfo::exists(ctx.設定.設定ファイルパス)) {
+            // A file that cannot be written is reported, and start-up goes on as at any first
+            // start: the settings are then read as if-missing values and "/S" still counts.
             QString reason;
             if (!初期設定ファイル作成(ctx.設定.設定ファイルパス, ctx.settingsDirectory, &reason))
-                throw KelvoError(errnum::PermissionDenied, reason);
+                エラー行追加(reason, errnum::PermissionDenied);
             messageBox(kWelcome);
         }
         setPanelText(kPanel次の接続まで, QStringLiteral("停止中"));
@@ -333,10 +349,10 @@ QString MainForm::panelText(const QString& key) const {
 }
 
 void MainForm::モニター行追加(const QString& message, bool widen) {
-    const QString line = モニター行(ctx.clock.now(), message);
+    モニターモデル->append(モニター行(ctx.clock.now(), message));
+    // The range covers the widest line so far as drawn; a shorter line does not narrow it.
     if (widen)
-        モニター->setHorizontalExtent(横スクロール幅(line));
-    モニターモデル->append(line);
+        モニター->widenTo(モニターモデル->index(モニター行数() - 1));
     モニター->scrollToBottom();
 }
 

@@ -1,9 +1,5 @@
 #include "shell/monitor.h"
 
-#include "common/cp932.h"
-
-#include <algorithm>
-
 namespace kelvo {
 
 QString モニター行(const QDateTime& now, const QString& message) {
@@ -15,11 +11,6 @@ QString エラーメッセージ(const QString& description, int number) {
     // Joined, not arg()'d: the description is outside text that may hold "%1".
     return QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
            QStringLiteral(")」");
-}
-
-int 横スクロール幅(const QString& line) {
-    constexpr qint64 kMaxExtent = 1'000'000;
-    return static_cast<int>(std::min<qint64>(6 * バイト長(line), kMaxExtent));
 }
 
 int MonitorModel::rowCount(const QModelIndex& parent) const {

@@ -10,9 +10,6 @@ namespace kelvo {
 QString モニター行(const QDateTime& now, const QString& message);
 // "エラー！「" description "(" number ")" "」".
 QString エラーメッセージ(const QString& description, int number);
-// The horizontal scroll extent for a line: 6 pixels per CP932 byte, kept within what a
-// scroll bar accepts.
-int 横スクロール幅(const QString& line);
 
 // The monitor's lines, oldest first. Lines are only ever appended.
 class MonitorModel : public QAbstractListModel {

@@ -13,11 +13,23 @@ MonitorView::MonitorView(QWidget* parent) : QAbstractItemView(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setTextElideMode(Qt::ElideNone);
 }
 
-void MonitorView::setHorizontalExtent(int pixels) {
-    横幅 = std::max(0, pixels);
+void MonitorView::widen(int pixels) {
+    constexpr int kMaxExtent = 1'000'000;
+    const int extent = std::min(pixels, kMaxExtent);
+    if (extent <= 横幅)
+        return;
+    横幅 = extent;
     updateGeometries();
+}
+
+void MonitorView::widenTo(const QModelIndex& index) {
+    // The delegate measures the line with the font and margins it draws it with.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    widen(itemDelegateForIndex(index)->sizeHint(option, index).width());
 }
 
 int MonitorView::行数() const {

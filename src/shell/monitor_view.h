@@ -6,14 +6,18 @@ namespace kelvo {
 
 // The monitor list box: one column of lines of equal height, scrolled a line at a time.
 // Adding a line costs the same however many lines there are (a list view lays all its items
-// out again on every insertion). Its horizontal scroll range is set by the caller (the extent
-// of the line most recently added with widening), not by the widest line.
+// out again on every insertion). Its horizontal scroll range is widened by the caller, line
+// by line, and never narrows; lines are drawn whole, never cut short with "…".
 class MonitorView : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit MonitorView(QWidget* parent = nullptr);
 
-    void setHorizontalExtent(int pixels);
+    // Widens the horizontal extent to the given pixels, kept within what a scroll bar
+    // accepts; a narrower width leaves it as it is.
+    void widen(int pixels);
+    // Widens it to the whole of the line at the index, as the view draws it.
+    void widenTo(const QModelIndex& index);
     int horizontalExtent() const { return 横幅; }
 
     QRect visualRect(const QModelIndex& index) const override;

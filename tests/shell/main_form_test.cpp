@@ -1,7 +1,9 @@
+#include "about/splash_window.h"
 #include "common/cp932.h"
 #include "common/error.h"
 #include "fakes.h"
 #include "kelvo_instance.h"
+#include "shell/application.h"
 #include "shell/main_form.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"
@@ -9,13 +11,18 @@
 #include "virtual_clock.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace kelvo;
@@ -63,6 +70,8 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsWithoutSeparators) {
 }
 
 TEST_F(MainFormTest, ToolbarHasFiveKeyedButtonsWithTheirTips) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const QList<QAction*> actions = w.ツールバー->actions();
     ASSERT_EQ(actions.size(), 5);
     const QStringList keys{QStringLiteral("開始"), QStringLiteral("停止"), QStringLiteral("携帯の設定"),
@@ -72,13 +81,36 @@ TEST_F(MainFormTest, ToolbarHasFiveKeyedButtonsWithTheirTips) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(actions[i]->data().toString(), keys[i]);
         EXPECT_EQ(w.toolbarButton(keys[i]), actions[i]);
-        if (!tips[i].isEmpty()) {
-            EXPECT_EQ(actions[i]->toolTip(), tips[i]);
-        }
+        // The tip a user sees when resting the mouse on the button; none for "停止".
+        QToolTip::hideText();
+        ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        QWidget* button = w.ツールバー->widgetForAction(actions[i]);
+        QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &hover);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tips[i]) << i;
         EXPECT_TRUE(actions[i]->isEnabled());
         EXPECT_FALSE(actions[i]->icon().isNull());
     }
     EXPECT_EQ(w.imlToolbarIcons.size(), 8); // pictures 1 to 7
+}
+
+TEST_F(MainFormTest, RightClickOnToolbarOrMenuBarOffersNoMenu) {
+    w.show();
+    for (QWidget* bar : {static_cast<QWidget*>(w.ツールバー), static_cast<QWidget*>(w.menuBar())}) {
+        bool offered = false;
+        // A menu would run its own loop; this closes it again.
+        QTimer::singleShot(50, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                offered = true;
+                popup->close();
+            }
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                bar->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(bar, &click);
+        QTest::qWait(100);
+        EXPECT_FALSE(offered) << bar->objectName().toStdString();
+    }
 }
 
 TEST_F(MainFormTest, StatusBarHasThreeKeyedPanelsInOrder) {
@@ -138,13 +170,24 @@ TEST_F(MainFormTest, SecondInstanceSaysGoodbyeAndLeavesTheFirstAlone) {
     EXPECT_EQ(w.panelText(kPanel次の接続まで), QStringLiteral("停止中"));
 }
 
-TEST_F(MainFormTest, LoadFailureBecomesOneErrorLineAndTheWindowStaysStopped) {
-    Instance broken(QStringLiteral("/dev/null/kelvo"), clock);
-    broken.window->Form_Load();
+// A folder below a file cannot be written, not even by root.
+TEST_F(MainFormTest, UnwritableSettingsFileIsOneErrorLineAndStartUpGoesOn) {
+    Instance broken(QStringLiteral("/dev/null/kelvo"), clock, QStringLiteral("/S"));
+    SplashSteps steps = 起動手順(*broken.window);
+    int cycles = 0;
+    broken.window->hooks.自動転送開始 = [&] { ++cycles; };
+    steps.メインフォーム表示();
     ASSERT_EQ(broken.window->モニター行数(), 1);
     EXPECT_TRUE(broken.window->モニターモデル->lines().at(0).contains(QStringLiteral("エラー！「")));
     EXPECT_EQ(broken.window->実行状態(), 1);
-    EXPECT_TRUE(broken.ui.messages.empty());
+    ASSERT_EQ(broken.ui.messages.size(), 1u);
+    EXPECT_EQ(broken.ui.messages[0].text, kWelcome);
+    EXPECT_EQ(broken.window->panelText(kPanel次の接続まで), QStringLiteral("停止中"));
+    EXPECT_EQ(broken.ctx.設定.最大分割数, QStringLiteral("7")); // the if-missing values
+    EXPECT_EQ(broken.ctx.設定.スケジュール開始時, QStringLiteral("0"));
+    ASSERT_TRUE(steps.サイレント起動());
+    steps.自動転送開始();
+    EXPECT_EQ(cycles, 1);
     EXPECT_EQ(broken.exit.ends, 0);
 }
 
@@ -201,16 +244,23 @@ TEST_F(MainFormTest, ClosingWithLogOffWritesNoLog) {
     EXPECT_EQ(kelvo.exit.ends, 1);
 }
 
-TEST_F(MainFormTest, MonitorShowsLinesAndWidensToTheLastWidenedLine) {
-    w.モニター行追加(QStringLiteral("サーバーに接続"), false);
+TEST_F(MainFormTest, MonitorShowsLinesAndScrollsToTheEndOfTheWidestLine) {
+    w.show();
+    w.モニター行追加(QString(300, u'x'), false);
     EXPECT_EQ(w.モニター->horizontalExtent(), 0);
-    w.モニター行追加(QString(200, u'x'));
-    const int wide = w.モニター->horizontalExtent();
-    EXPECT_EQ(wide, 6 * (12 + 200)); // "   09:00    " and the message
-    w.エラー行追加(QStringLiteral("短い"), 5);
-    EXPECT_LT(w.モニター->horizontalExtent(), wide); // a shorter widened line narrows again
+    w.エラー行追加(QString(80, u'送') + QStringLiteral("できません"), 10053);
+    const QString longLine = w.モニター->model()->index(1, 0).data().toString();
+    w.エラー行追加(QStringLiteral("短い"), 5); // does not narrow the range
+    QScrollBar* bar = w.モニター->horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    // At full right scroll the long line ends inside the view, number and all.
+    const QRect shown = w.モニター->visualRect(w.モニター->model()->index(1, 0));
+    EXPECT_GE(shown.width(), w.モニター->fontMetrics().horizontalAdvance(longLine));
+    EXPECT_LE(shown.right(), w.モニター->viewport()->width());
+    EXPECT_EQ(w.モニター->textElideMode(), Qt::ElideNone);
     ASSERT_EQ(w.モニター->model()->rowCount(), 3);
-    EXPECT_EQ(w.モニター->model()->index(0, 0).data().toString(), QStringLiteral("   09:00    サーバーに接続"));
+    EXPECT_EQ(w.モニター->model()->index(0, 0).data().toString(),
+              QStringLiteral("   09:00    ") + QString(300, u'x'));
     EXPECT_EQ(w.モニター->model()->index(2, 0).data().toString(), QStringLiteral("   09:00    エラー！「短い(5)」"));
 }
 

@@ -40,14 +40,6 @@ TEST(MonitorLine, ErrorLineFormat) {
     EXPECT_EQ(window.monitor.at(0), QStringLiteral("   09:05    エラー！「x(3)」"));
 }
 
-TEST(MonitorLine, WideningExtentIsSixPixelsPerByteWithoutOverflow) {
-    EXPECT_EQ(横スクロール幅(QStringLiteral("ab")), 12);
-    EXPECT_EQ(横スクロール幅(QStringLiteral("あ")), 12);
-    // A line of 10,000 bytes would overflow 16 bits; it is measured in full.
-    EXPECT_EQ(横スクロール幅(QString(10000, u'x')), 60000);
-    EXPECT_EQ(横スクロール幅(QString(1'000'000, u'あ')), 1'000'000); // clamped
-}
-
 TEST(MonitorModel, AppendsRowsInOrder) {
     MonitorModel model;
     model.append(QStringLiteral("a"));
@@ -95,7 +87,7 @@ TEST(MonitorView, ScrolledToTheNewestLineAtAnyLength) {
     EXPECT_EQ(view.verticalScrollBar()->maximum(),
               1000 - shown.height() / view.visualRect(last).height());
     // A wide line brings the horizontal scroll bar, which takes room from the lines.
-    view.setHorizontalExtent(5000);
+    view.widen(5000);
     model.append(QStringLiteral("wide"));
     view.scrollToBottom();
     QCoreApplication::processEvents();
@@ -118,14 +110,16 @@ TEST(MonitorView, ScrolledToTheNewestLineAtAnyLength) {
     EXPECT_TRUE(inked);
 }
 
-TEST(MonitorView, HorizontalRangeFollowsTheExtentAlone) {
+TEST(MonitorView, HorizontalRangeWidensAndNeverNarrows) {
     ShownMonitor monitor;
     MonitorView& view = monitor.view;
     monitor.model.append(QString(200, u'x'));
-    view.setHorizontalExtent(1000);
+    view.widen(1000);
     EXPECT_EQ(view.horizontalScrollBar()->maximum(), 1000 - view.viewport()->width());
-    view.setHorizontalExtent(10);
-    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
+    view.widen(10);
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 1000 - view.viewport()->width());
+    view.widen(2'000'000'000);
+    EXPECT_EQ(view.horizontalExtent(), 1'000'000); // clamped
 }
 
 namespace {

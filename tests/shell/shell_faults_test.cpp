@@ -96,7 +96,8 @@ TEST_F(ShellFaultTest, FirstStartOnAFullDiskIsAnErrorLineAndTheNextStartCreatesT
     ASSERT_EQ(errorLines().size(), 1);
     EXPECT_TRUE(errorLines()[0].contains(settingPath())) << errorLines()[0].toStdString();
     EXPECT_EQ(w().実行状態(), 1);
-    EXPECT_TRUE(kelvo->ui.messages.empty()); // no greeting for a file that is not there
+    EXPECT_EQ(kelvo->ui.messages.size(), 1u); // greeted as at any first start
+    EXPECT_EQ(w().panelText(kPanel次の接続まで), QStringLiteral("停止中"));
     EXPECT_FALSE(QFile::exists(settingPath()));
     EXPECT_TRUE(QDir(dir.path())
                     .entryList({QStringLiteral("setting.ini*")}, QDir::Files | QDir::Hidden)

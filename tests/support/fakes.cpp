@@ -26,7 +26,7 @@ void FakeWindow::setPanelText(const QString& key, const QString& text) {
 void FakeWindow::モニター行追加(const QString& message, bool widen) {
     const QString line = モニター行(時計.now(), message);
     if (widen)
-        widenExtents.push_back(横スクロール幅(line));
+        widenExtents.push_back(static_cast<int>(monitor.size()));
     monitor.append(line);
 }
 

@@ -65,6 +65,7 @@ public:
     // Every text a panel was given, in order, per key.
     QHash<QString, QStringList> panelHistory;
     QStringList monitor;
+    // The rows of the lines added with widening.
     std::vector<int> widenExtents;
     std::vector<ShownMessage> messages;
     int beeps = 0;

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTabBar>
+#include <QTextLayout>
 #include <QWidget>
 
 namespace kelvo::test {
@@ -154,6 +155,29 @@ void checkChildren(QWidget* parent, QWidget* window, QStringList& out) {
 }
 
 } // namespace
+
+LaidOutText laidOut(const QLabel* label) {
+    // Lines end at the text's line breaks and, in a word-wrapped label, at its width.
+    QString text = label->text();
+    text.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(text, label->font());
+    QTextOption option;
+    option.setWrapMode(label->wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    const QRect room = label->contentsRect();
+    LaidOutText out;
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label->wordWrap() ? room.width() : 1e6);
+        ++out.lines;
+        height += line.height();
+        out.clipped = out.clipped || line.naturalTextWidth() > room.width();
+    }
+    layout.endLayout();
+    out.clipped = out.clipped || height > room.height() + 0.5;
+    return out;
+}
 
 QStringList layoutProblems(QWidget* window) {
     QStringList out;

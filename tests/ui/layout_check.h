@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class QLabel;
 class QWidget;
 
 namespace kelvo::test {
@@ -11,5 +12,13 @@ namespace kelvo::test {
 // sticks out of its parent or overlaps a sibling, a window smaller than its layout needs.
 // One line per fault, naming the widget by its path of object names.
 QStringList layoutProblems(QWidget* window);
+
+// How many lines the label's text takes at the label's present width, and whether they all
+// fit inside it.
+struct LaidOutText {
+    int lines = 0;
+    bool clipped = false;
+};
+LaidOutText laidOut(const QLabel* label);
 
 } // namespace kelvo::test

@@ -2,6 +2,7 @@
 // texts fit their widgets and no two widgets overlap.
 #include "about/about_window.h"
 #include "about/splash_window.h"
+#include "common/ui_port.h"
 #include "dialog_fixture.h"
 #include "engine/engine_context.h"
 #include "engine/run_state.h"
@@ -10,6 +11,7 @@
 #include "fake_system_control.h"
 #include "kelvo_instance.h"
 #include "layout_check.h"
+#include "modal_helper.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -137,6 +140,54 @@ TEST_F(TextFit, SplashWindow) {
     splash.show();
     const QStringList problems = layoutProblems(&splash);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QStringLiteral("\n  ")).toStdString();
+}
+
+// The longest messages of the program: lines break where the texts have CR LF, and nowhere
+// else.
+TEST_F(TextFit, MessageBoxesKeepTheirLines) {
+    const QString crlf = QStringLiteral("\r\n");
+    const QStringList messages{
+        QStringLiteral("\r\n  Kelvoをインストールしていただきありがとうございます。\r\n"
+                       "はじめに、ヘルプの 「３．はじめてお使いの方は」 を読んでください。"),
+        QStringLiteral(
+            "メールアドレスが入力されていません。マルチアカウント１のチェックをはずします。"),
+        QStringLiteral("転送ルールのメール差出人のアドレスが１つも入力されていません。"
+                       "メール差出人による振分機能は無効になります。"),
+        QStringList{
+            QStringLiteral("ダイヤルアップユーザー向け自動転送システムのテストを行います。"),
+            QStringLiteral("メールソフトの設定で「送受信を終了したら回線を切断する」のチェックを"
+                           "ＯＦＦにし、"),
+            QStringLiteral(
+                "メールソフトの「送受信」コマンドを実行し、メールサーバーと接続した状態に"
+                "してください。"),
+            QStringLiteral("準備ができたら「ＯＫ」ボタンを押してください。"),
+            QStringLiteral("本ソフトが回線を切断します。"
+                           "一時的にダイヤルアップネットワークのwindowが立ちあがりますが"
+                           "そのままお待ち下さい。"),
+        }
+            .join(crlf),
+    };
+    QtUiPort port;
+    for (const QString& text : messages) {
+        QStringList problems;
+        LaidOutText shown;
+        whenModal<QDialog>([&](QDialog* box) {
+            QCoreApplication::processEvents();
+            problems = layoutProblems(box);
+            // The message is the label with the most text.
+            const QLabel* message = nullptr;
+            for (const QLabel* label : box->findChildren<QLabel*>())
+                if (!message || label->text().size() > message->text().size())
+                    message = label;
+            if (message)
+                shown = laidOut(message);
+            box->done(QDialog::Accepted);
+        });
+        port.messageBox(nullptr, text, MsgButtons::YesNo, kAppTitle);
+        EXPECT_EQ(shown.lines, text.count(crlf) + 1) << text.toStdString();
+        EXPECT_FALSE(shown.clipped) << text.toStdString();
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QStringLiteral("\n  ")).toStdString();
+    }
 }
 
 TEST_F(TextFit, AboutWindow) {
