@@ -4,6 +4,7 @@
 
 #include "cutting_proxy.h"
 #include "mail/vmime_text.h"
+#include "nested_mail.h"
 #include "server_pass_fixture.h"
 
 #include <QDir>
@@ -153,6 +154,21 @@ TEST_F(MailServerFaultTest, SinkBreakingOffTheSecondPartSendsThePartsAgain) {
         arrived(),
         (QStringList{QStringLiteral("1/3_長いお知らせ"), QStringLiteral("1/3_長いお知らせ"),
                      QStringLiteral("2/3_長いお知らせ"), QStringLiteral("3/3_長いお知らせ")}));
+    EXPECT_EQ(unreadInMailbox(), 0);
+}
+
+TEST_F(MailServerFaultTest, CraftedMailOfThousandsOfNestedPartsStopsNoMailBehindIt) {
+    // VMime's parser overflowed the stack at such a mail, at every pass.
+    servers.deliver(
+        user, nestedMail("Received: from mx by box; " +
+                             QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() +
+                             "\r\nFrom: taro@example.jp\r\nSubject: nested\r\n",
+                         4000));
+    deliver(QStringLiteral("後ろのメール"));
+    pass();
+    pass();
+    EXPECT_EQ(arrived(), (QStringList{QStringLiteral("nested"), QStringLiteral("後ろのメール")}));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
     EXPECT_EQ(unreadInMailbox(), 0);
 }
 
