@@ -6,6 +6,8 @@
 set -euo pipefail
 fuzzer=$1 corpus=$2 seconds=$3 work=$4 runs=${5:-0}
 mkdir -p "$work/corpus" "$work/crashes"
+# Seeds longer than max_len (the deeply nested message) are cut to it in runs; the suite's
+# corpus replay reads them whole.
 # A smaller quarantine keeps long runs within the memory limit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}"
 dict="${corpus%/}.dict"

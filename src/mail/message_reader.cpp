@@ -1,9 +1,11 @@
 #include "mail/message_reader.h"
 
+#include "mail/mime_nesting.h"
 #include "mail/vmime_text.h"
 
 #include <QTextDocumentFragment>
 #include <algorithm>
+#include <optional>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
 
@@ -77,13 +79,17 @@ void collectAttachments(const vmime::bodyPart& part, const QString& subtype,
 }
 
 // The server describes a part by its type only (its header would cost a round trip each),
-// so the count goes by type and place.
-int countAttachments(const vmime::net::messagePart& part, const Place& place) {
+// so the count goes by type and place. A multipart nested too deeply is one opaque part, as
+// when the message itself is read.
+int countAttachments(const vmime::net::messagePart& part, const Place& place, int depth) {
     const vmime::mediaType& type = part.getType();
     if (lower(type.getType()) == u"multipart") {
+        if (depth >= kMaxNesting)
+            return 1;
         int n = 0;
         for (size_t i = 0; i < part.getPartCount(); ++i)
-            n += countAttachments(*part.getPartAt(i), Place{lower(type.getSubType()), i});
+            n +=
+                countAttachments(*part.getPartAt(i), Place{lower(type.getSubType()), i}, depth + 1);
         return n;
     }
     PartKind k = kindOf(vmime::header(), place);
@@ -224,27 +230,92 @@ size_t bodyStart(const std::string& raw) {
     return raw.size();
 }
 
+// The value of the header's first Subject field as written, its folds undone, or nothing.
+// The header ends where VMime ends it: at an empty line or one of blanks only.
+std::optional<std::string> rawSubject(const std::string& raw) {
+    std::optional<std::string> value;
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        size_t end = raw.find('\n', pos);
+        const size_t next = end == std::string::npos ? raw.size() : end + 1;
+        end = end == std::string::npos ? raw.size() : end;
+        if (end > pos && raw[end - 1] == '\r')
+            --end;
+        const std::string line = raw.substr(pos, end - pos);
+        pos = next;
+        if (line.find_first_not_of(" \t") == std::string::npos)
+            break;
+        if (value) {
+            if (!isBlankChar(line[0]))
+                break;
+            *value += line; // unfolding drops the line break only
+            continue;
+        }
+        if (isBlankChar(line[0]))
+            continue;
+        const size_t nameEnd = line.find_first_of(": \t");
+        const size_t colon = line.find_first_not_of(" \t", nameEnd);
+        if (colon == std::string::npos || line[colon] != ':' ||
+            QString::fromStdString(line.substr(0, nameEnd))
+                    .compare(u"Subject", Qt::CaseInsensitive) != 0)
+            continue;
+        value = line.substr(colon + 1);
+    }
+    return value;
+}
+
+// VMime drops the blanks at both ends of a field. The subject is compared whole, so it keeps
+// them, all but the one blank that conventionally follows the colon.
+void keepSubjectBlanks(const std::string& raw, vmime::header& header) {
+    const auto field = header.findField(vmime::fields::SUBJECT);
+    const auto value = rawSubject(raw);
+    if (!field || !value)
+        return;
+    const auto text = vmime::dynamicCast<vmime::text>(field->getValue());
+    const size_t first = value->find_first_not_of(" \t");
+    const size_t from = !value->empty() && isBlankChar((*value)[0]) ? 1 : 0;
+    const size_t last = value->find_last_not_of(" \t");
+    const std::string leading =
+        value->substr(from, (first == std::string::npos ? value->size() : first) - from);
+    const std::string trailing =
+        last == std::string::npos ? std::string() : value->substr(last + 1);
+    if (!text || (leading.empty() && trailing.empty()))
+        return;
+    const vmime::charset ascii(vmime::charsets::US_ASCII);
+    if (!leading.empty())
+        text->insertWordBefore(0, vmime::make_shared<vmime::word>(leading, ascii));
+    if (!trailing.empty())
+        text->appendWord(vmime::make_shared<vmime::word>(trailing, ascii));
+}
+
+// Parses the text as a whole message, with its nesting bounded first.
+vmime::shared_ptr<vmime::message> parseWhole(const std::string& raw) {
+    const std::string bounded = withBoundedNesting(raw);
+    auto message = vmime::make_shared<vmime::message>();
+    message->parse(bounded);
+    keepSubjectBlanks(bounded, *message->getHeader());
+    return message;
+}
+
 } // namespace
 
 vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
-    auto message = vmime::make_shared<vmime::message>();
     try {
-        message->parse(raw);
-        return message;
+        return parseWhole(raw);
     } catch (...) {
         // Some field VMime cannot read: read the message without it.
     }
     try {
-        message = vmime::make_shared<vmime::message>();
-        message->parse(withoutRejectedFields(raw));
-        return message;
+        return parseWhole(withoutRejectedFields(raw));
     } catch (...) {
         // Still unreadable as MIME: the header's readable fields, and the body as plain text.
     }
     const size_t split = bodyStart(raw);
-    message = vmime::make_shared<vmime::message>();
+    auto message = vmime::make_shared<vmime::message>();
     try {
-        message->getHeader()->parse(withoutRejectedFields(raw.substr(0, split)));
+        const std::string header = withoutRejectedFields(raw.substr(0, split));
+        message->getHeader()->parse(header);
+        keepSubjectBlanks(header, *message->getHeader());
     } catch (...) {
         message->getHeader()->removeAllFields();
     }
@@ -299,12 +370,12 @@ int attachmentCount(const vmime::net::messageStructure& structure) {
     const size_t n = structure.getPartCount();
     if (n == 1) {
         const auto top = structure.getPartAt(0);
-        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, Place{})
+        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, Place{}, 0)
                                                                : 0;
     }
     int count = 0;
     for (size_t i = 0; i < n; ++i)
-        count += countAttachments(*structure.getPartAt(i), Place{QStringLiteral("mixed"), i});
+        count += countAttachments(*structure.getPartAt(i), Place{QStringLiteral("mixed"), i}, 1);
     return count;
 }
 

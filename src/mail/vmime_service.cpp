@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTcpSocket>
 #include <QUrl>
+#include <memory>
 #include <mutex>
 #include <vmime/net/smtp/SMTPExceptions.hpp>
 #include <vmime/security/cert/X509Certificate.hpp>
@@ -74,49 +75,100 @@ vmime::shared_ptr<vmime::security::cert::certificateVerifier> verifierFor(const 
     return verifier;
 }
 
-// Ends a call that waits longer than the time-out for the server.
+// The time a service's server has for the command under way: a whole command and its answer,
+// or a whole sign-on. VMime restarts a time-out at every byte it receives, so a server that
+// drips its answer would hold a call for ever; here only a command sent after sign-on, or more
+// data sent, restarts it.
+class Deadline {
+public:
+    explicit Deadline(int seconds) : limitMs(qint64(seconds) * 1000) { start(); }
+    // A new connection.
+    void start() {
+        std::lock_guard guard(lock);
+        timer.start();
+        expired = false;
+    }
+    // A new command. Once the time was up, the goodbyes get none either.
+    void restart() {
+        std::lock_guard guard(lock);
+        if (!expired)
+            timer.restart();
+    }
+    bool passed() {
+        std::lock_guard guard(lock);
+        expired = expired || timer.elapsed() >= limitMs;
+        return expired;
+    }
+
+private:
+    std::mutex lock;
+    QElapsedTimer timer;
+    qint64 limitMs;
+    bool expired = false;
+};
+
 class TimeoutHandler final : public vmime::net::timeoutHandler {
 public:
-    explicit TimeoutHandler(int seconds) : limitMs(qint64(seconds) * 1000) { timer.start(); }
-    bool isTimeOut() override { return timer.elapsed() >= limitMs; }
-    void resetTimeOut() override { timer.restart(); }
+    explicit TimeoutHandler(std::shared_ptr<Deadline> deadline) : deadline(std::move(deadline)) {}
+    bool isTimeOut() override { return deadline->passed(); }
+    void resetTimeOut() override {} // called for every byte received
     bool handleTimeOut() override { return false; }
 
 private:
-    QElapsedTimer timer;
-    qint64 limitMs;
+    std::shared_ptr<Deadline> deadline;
 };
 
 class TimeoutFactory final : public vmime::net::timeoutHandlerFactory {
 public:
-    explicit TimeoutFactory(int seconds) : seconds(seconds) {}
+    explicit TimeoutFactory(std::shared_ptr<Deadline> deadline) : deadline(std::move(deadline)) {}
+    // A new connection: its sign-on starts now.
     vmime::shared_ptr<vmime::net::timeoutHandler> create() override {
-        return vmime::make_shared<TimeoutHandler>(seconds);
+        deadline->start();
+        return vmime::make_shared<TimeoutHandler>(deadline);
     }
 
 private:
-    int seconds;
+    std::shared_ptr<Deadline> deadline;
 };
 
+// Restarts the deadline for each command sent once the service is signed on (a service reads
+// as connected only then), and passes the command lines on to the options' trace.
 class Tracer final : public vmime::net::tracer {
 public:
-    explicit Tracer(std::function<void(const QString&)> sink) : sink(std::move(sink)) {}
-    void traceSend(const vmime::string& line) override { sink(QString::fromStdString(line)); }
+    Tracer(vmime::weak_ptr<vmime::net::service> service, std::shared_ptr<Deadline> deadline,
+           std::function<void(const QString&)> sink)
+        : service(std::move(service)), deadline(std::move(deadline)), sink(std::move(sink)) {}
+    void traceSend(const vmime::string& line) override {
+        restartWhenSignedOn();
+        if (sink)
+            sink(QString::fromStdString(line));
+    }
+    void traceSendBytes(const size_t, const vmime::string&) override { restartWhenSignedOn(); }
     void traceReceive(const vmime::string&) override {}
 
 private:
+    void restartWhenSignedOn() {
+        const auto s = service.lock();
+        if (s && s->isConnected())
+            deadline->restart();
+    }
+
+    vmime::weak_ptr<vmime::net::service> service;
+    std::shared_ptr<Deadline> deadline;
     std::function<void(const QString&)> sink;
 };
 
 class TracerFactory final : public vmime::net::tracerFactory {
 public:
-    explicit TracerFactory(std::function<void(const QString&)> sink) : sink(std::move(sink)) {}
-    vmime::shared_ptr<vmime::net::tracer> create(vmime::shared_ptr<vmime::net::service>,
+    TracerFactory(std::shared_ptr<Deadline> deadline, std::function<void(const QString&)> sink)
+        : deadline(std::move(deadline)), sink(std::move(sink)) {}
+    vmime::shared_ptr<vmime::net::tracer> create(vmime::shared_ptr<vmime::net::service> service,
                                                  const int) override {
-        return vmime::make_shared<Tracer>(sink);
+        return vmime::make_shared<Tracer>(service, deadline, sink);
     }
 
 private:
+    std::shared_ptr<Deadline> deadline;
     std::function<void(const QString&)> sink;
 };
 
@@ -223,10 +275,9 @@ void configure(vmime::net::service& service, const ServiceOptions& options) {
         service.setProperty("connection.tls.required", mode == u"required");
     }
     service.setCertificateVerifier(verifierFor(options.caFile));
-    service.setTimeoutHandlerFactory(
-        vmime::make_shared<TimeoutFactory>(std::max(1, options.timeoutSeconds)));
-    if (options.trace)
-        service.setTracerFactory(vmime::make_shared<TracerFactory>(options.trace));
+    auto deadline = std::make_shared<Deadline>(std::max(1, options.timeoutSeconds));
+    service.setTimeoutHandlerFactory(vmime::make_shared<TimeoutFactory>(deadline));
+    service.setTracerFactory(vmime::make_shared<TracerFactory>(deadline, options.trace));
 }
 
 KelvoError translate(std::exception_ptr error, const ServiceOptions& options, int commandNumber) {

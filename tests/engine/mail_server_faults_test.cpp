@@ -4,9 +4,11 @@
 
 #include "cutting_proxy.h"
 #include "mail/vmime_text.h"
+#include "nested_mail.h"
 #include "server_pass_fixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -183,6 +185,47 @@ TEST_F(MailServerFaultTest, SinkBreakingOffOrRefusingTheSecondPartGetsEachPartOn
     pass();
     EXPECT_EQ(arrived(), parts);
     EXPECT_EQ(unreadInMailbox(), 0);
+}
+
+TEST_F(MailServerFaultTest, CraftedMailOfThousandsOfNestedPartsStopsNoMailBehindIt) {
+    // VMime's parser overflowed the stack at such a mail, at every pass.
+    servers.deliver(
+        user, nestedMail("Received: from mx by box; " +
+                             QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() +
+                             "\r\nFrom: taro@example.jp\r\nSubject: nested\r\n",
+                         4000));
+    deliver(QStringLiteral("後ろのメール"));
+    pass();
+    pass();
+    EXPECT_EQ(arrived(), (QStringList{QStringLiteral("nested"), QStringLiteral("後ろのメール")}));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    EXPECT_EQ(unreadInMailbox(), 0);
+}
+
+// VMime's time-out restarted at every byte: a server that drips its answers held a pass for
+// ever. The time-out bounds a whole sign-on and each whole command.
+TEST_F(MailServerFaultTest, DrippingServersTimeOutWithinTheTimeout) {
+    mail->writeProfiles(QString(goodProfiles).replace("timeout = 10", "timeout = 1"));
+    deliver(QStringLiteral("届いたメール"));
+    auto timedPass = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        pass();
+        return timer.elapsed();
+    };
+    imap.dripAfter("", 1, 300, 20); // the greeting
+    EXPECT_LT(timedPass(), 5000);
+    imap.dripAfter("EXAMINE", 1, 300, 20);
+    EXPECT_LT(timedPass(), 5000);
+    smtp.dripAfter("MAIL FROM", 1, 300, 20);
+    EXPECT_LT(timedPass(), 5000);
+    ASSERT_EQ(errors().size(), 3) << errors().join('\n').toStdString();
+    for (const QString& line : errors())
+        EXPECT_TRUE(line.endsWith(QStringLiteral("(32102)」"))) << line.toStdString();
+    EXPECT_TRUE(arrived().isEmpty());
+
+    pass();
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("届いたメール")});
 }
 
 class ProfilesFaultTest : public MailServerFaultTest {

@@ -1,5 +1,6 @@
 #include "cutting_proxy.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -68,12 +69,29 @@ void CuttingProxy::cutAfter(const QByteArray& command, int occurrence, Side side
     seen = 0;
 }
 
+void CuttingProxy::dripAfter(const QByteArray& command, int occurrence, int intervalMs,
+                             int seconds) {
+    std::lock_guard guard(lock);
+    pending = Cut{command.toUpper(), occurrence, Side::ServerReply, seconds * 1000LL, intervalMs};
+    seen = 0;
+}
+
+std::optional<CuttingProxy::Cut> CuttingProxy::takeDripAtStart() {
+    std::lock_guard guard(lock);
+    std::optional<Cut> drip;
+    if (pending && pending->dripMs > 0 && pending->command.isEmpty())
+        drip.swap(pending);
+    return drip;
+}
+
 std::optional<CuttingProxy::Cut> CuttingProxy::count(const QByteArray& data, qsizetype from,
                                                      qsizetype& end) {
     std::lock_guard guard(lock);
     if (!pending)
         return std::nullopt;
     const QByteArray& command = pending->command;
+    if (command.isEmpty())
+        return std::nullopt;
     const QByteArray upper = data.toUpper();
     for (qsizetype at = upper.indexOf(command); at >= 0; at = upper.indexOf(command, at + 1)) {
         end = at + command.size();
@@ -114,10 +132,17 @@ void CuttingProxy::serve() {
 
 void CuttingProxy::relay(int client, int server) {
     constexpr qsizetype kTail = 64; // longer than any command a test cuts at
-    QByteArray tail;        // the end of the client's data, for a command split between reads
-    std::optional<Cut> cut; // the cut under way in this connection
-    qint64 left = 0;        // what may still pass before it
+    QByteArray tail; // the end of the client's data, for a command split between reads
+    std::optional<Cut> cut = takeDripAtStart(); // the cut under way in this connection
+    qint64 left = 0;                            // what may still pass before it
     char buffer[16384];
+    QByteArray held; // the server's bytes a drip holds back
+    QElapsedTimer dripping;
+    if (cut)
+        dripping.start();
+    auto isDripping = [&] {
+        return cut && cut->dripMs > 0 && dripping.isValid() && dripping.elapsed() < cut->bytes;
+    };
 
     // Lets through what the budget allows; true when the connection is to be cut now.
     auto spend = [&](int to, const char* data, qint64 size) {
@@ -128,8 +153,16 @@ void CuttingProxy::relay(int client, int server) {
     };
 
     for (;;) {
+        if (isDripping() && !held.isEmpty()) {
+            sendAll(client, held.constData(), 1);
+            held.remove(0, 1);
+        } else if (!isDripping() && !held.isEmpty()) {
+            sendAll(client, held.constData(), held.size());
+            held.clear();
+        }
         pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0 || fds[2].revents != 0)
+        const int wait = cut && cut->dripMs > 0 && !held.isEmpty() ? cut->dripMs : -1;
+        if (::poll(fds, 3, isDripping() ? cut->dripMs : wait) < 0 || fds[2].revents != 0)
             break;
         if (fds[0].revents != 0) {
             const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
@@ -143,14 +176,15 @@ void CuttingProxy::relay(int client, int server) {
                 if (cut) {
                     left = cut->bytes;
                     from = end - tail.size();
+                    dripping.start();
                 }
                 tail = seenData.right(kTail);
             }
-            if (cut && cut->side == Side::ClientData) {
+            if (cut && cut->dripMs == 0 && cut->side == Side::ClientData) {
                 sendAll(server, buffer, from);
                 if (spend(server, buffer + from, n - from))
                     break;
-            } else if (!sendAll(server, buffer, n) || (cut && left <= 0)) {
+            } else if (!sendAll(server, buffer, n) || (cut && cut->dripMs == 0 && left <= 0)) {
                 break;
             }
         }
@@ -158,7 +192,9 @@ void CuttingProxy::relay(int client, int server) {
             const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
-            if (cut && cut->side == Side::ServerReply) {
+            if (isDripping()) {
+                held.append(buffer, n);
+            } else if (cut && cut->dripMs == 0 && cut->side == Side::ServerReply) {
                 if (spend(client, buffer, n))
                     break;
             } else if (!sendAll(client, buffer, n)) {

@@ -27,7 +27,11 @@ public:
     // this call, over all connections, let `bytes` more bytes through on the given side (the
     // server's answer, or what the client sends next), then close both ends.
     void cutAfter(const QByteArray& command, int occurrence, Side side, qint64 bytes);
-    // How many connections were cut so far.
+    // As a server that drips its answer: once the client has sent `command` for the
+    // occurrence-th time (an empty command: from the next connection's start), the server's
+    // bytes go through one every intervalMs for `seconds`, and whole again after that.
+    void dripAfter(const QByteArray& command, int occurrence, int intervalMs, int seconds);
+    // How many connections were cut (or dripped) so far.
     int cuts() const { return cutCount.load(); }
     int connections() const { return connectionCount.load(); }
 
@@ -37,7 +41,10 @@ private:
         int occurrence;
         Side side;
         qint64 bytes;
+        int dripMs = 0; // a drip rather than a cut; bytes: how long it lasts, in ms
     };
+    // The armed drip from a connection's start, taken by the connection that starts now.
+    std::optional<Cut> takeDripAtStart();
     void serve();
     void relay(int client, int server);
     // Counts the occurrences of the armed cut's command that end past `from` in the client's

@@ -148,6 +148,19 @@ TEST_F(ImapTest, FetchAllAndUnreadOnlyNewestFirst) {
     EXPECT_TRUE(mail.mapMess->MsgID().contains('.'));
 }
 
+// "Z " is no finish command: the blanks of a subject are part of it, all but the conventional
+// one after the colon.
+TEST_F(ImapTest, SubjectKeepsItsBlanksButTheOneAfterTheColon) {
+    const QString user = userFor();
+    servers.deliver(user, "Subject: Z \r\n\r\nx\r\n");
+    servers.deliver(user, "Subject:  =?UTF-8?B?" + QStringLiteral("Ｇ").toUtf8().toBase64() +
+                              "?= \r\n\r\nx\r\n");
+    ServerMail mail(user);
+    mail.signOn();
+    mail.fetch(true);
+    EXPECT_EQ(mail.subjects(), (QStringList{" Ｇ ", "Z "}));
+}
+
 const QString kSubject = QStringLiteral("会議の件（再送）");
 const QString kBody = QStringLiteral("山田様\r\n明日の会議は１０時からです。\r\n");
 

@@ -2,6 +2,7 @@
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
+#include "nested_mail.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +116,31 @@ TEST_F(MaildirTest, TheDefaultProfileReadsTheLocalMaildir) {
     mapSess.SignOff();
     EXPECT_TRUE(QFile::exists(home.filePath("Maildir/cur/200.b.host:2,S")));
     EXPECT_TRUE(mapMess.ReadMarkStored("200.b.host"));
+}
+
+TEST_F(MaildirTest, SubjectKeepsItsBlanksButTheOneAfterTheColon) {
+    deliver("Subject: Z \r\n\r\nx", "110.a.host", kNine);
+    deliver("Subject:\t folded\r\n line\t\r\n\r\nx", "120.a.host", kNine.addSecs(60));
+    signOn();
+    mapMess.Fetch();
+    ASSERT_EQ(mapMess.MsgCount(), 2);
+    EXPECT_EQ(mapMess.MsgSubject(), " folded line\t");
+    mapMess.setMsgIndex(1);
+    EXPECT_EQ(mapMess.MsgSubject(), "Z ");
+}
+
+TEST_F(MaildirTest, CraftedMailOfThousandsOfNestedPartsIsReadWithTheMailBehindIt) {
+    // VMime's parser overflowed the stack at such a mail.
+    deliver(nestedMail("Subject: nested\r\n", 4000), "130.a.host", kNine);
+    deliver("Subject: behind\r\n\r\ntext\r\n", "140.a.host", kNine.addSecs(60));
+    signOn();
+    mapMess.Fetch();
+    ASSERT_EQ(mapMess.MsgCount(), 2);
+    EXPECT_EQ(mapMess.MsgNoteText(), "text\r\n");
+    mapMess.setMsgIndex(1);
+    EXPECT_EQ(mapMess.MsgSubject(), "nested");
+    EXPECT_EQ(mapMess.MsgNoteText(), "readable");
+    EXPECT_EQ(mapMess.AttachmentCount(), 1);
 }
 
 TEST_F(MaildirTest, SendingGoesThroughTheSendmailProgram) {

@@ -1,6 +1,7 @@
 #include "mail/message_reader.h"
 #include "mail/message_writer.h"
 #include "mail/vmime_text.h"
+#include "nested_mail.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -205,6 +206,18 @@ TEST(MessageReadTest, InlinePicturesOfAnHtmlTextAreNotAttachments) {
         "--R\r\nContent-Type: text/html\r\n\r\n<img src=cid:p1>\r\n"
         "--R\r\nContent-Type: image/png\r\nContent-ID: <p1>\r\n\r\nxx\r\n--R--\r\n";
     EXPECT_EQ(vm::attachmentParts(*parse(raw)).size(), 0u);
+}
+
+// VMime's parser recurses once per level: thousands of levels overflowed the stack.
+TEST(MessageReadTest, MultipartsNestedBeyondTheLimitAreOneOpaquePart) {
+    const auto m = vm::parseMessage(nestedMail("Subject: deep\r\n", 100000).toStdString());
+    EXPECT_EQ(vm::noteText(*m), "readable");
+    ASSERT_EQ(vm::attachmentParts(*m).size(), 1u);
+    EXPECT_EQ(vm::attachmentParts(*m)[0]->getBody()->getContentType().generate(),
+              "application/octet-stream");
+    // The levels up to the limit are read as they are.
+    EXPECT_EQ(vm::noteText(*vm::parseMessage(nestedMail("", 60).toStdString())),
+              "readable\r\ninnermost");
 }
 
 // Outgoing mail.
