@@ -226,7 +226,8 @@ size_t bodyStart(const std::string& raw) {
 
 } // namespace
 
-vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
+vmime::shared_ptr<vmime::message> parseMessage(const std::string& original) {
+    const std::string raw = withUndecodableWordsKept(original);
     auto message = vmime::make_shared<vmime::message>();
     try {
         message->parse(raw);

@@ -59,6 +59,12 @@ TEST(MessageReadTest, ShiftJisAndEucJpAndUtf8InEveryTransferEncoding) {
                              b64(in(kBody, "shift_jis"));
     EXPECT_EQ(summaryOf(sjis).subject, kSubject);
     EXPECT_EQ(vm::noteText(*parse(sjis)), kBody);
+    // Shift_JIS from Windows carries the NEC and IBM rows and the Windows wave dash.
+    const std::string windows = "\x87\x40\x87\x55\xfb\xfc\x81\x60";
+    const std::string cp932 = "Subject: =?Shift_JIS?B?" + b64(windows) +
+                              "?=\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n" + windows;
+    EXPECT_EQ(summaryOf(cp932).subject, "①Ⅱ髙～");
+    EXPECT_EQ(vm::noteText(*parse(cp932)), "①Ⅱ髙～");
 
     const std::string euc = "Subject: =?EUC-JP?B?" + b64(in(kSubject, "euc-jp")) +
                             "?=\r\n"
@@ -108,6 +114,29 @@ TEST(MessageReadTest, UnknownCharsetIsReadAsIfUndeclared) {
     EXPECT_FALSE(s.origAddress.isEmpty());
     ASSERT_EQ(s.recipients.size(), 1u);
     EXPECT_EQ(s.recipients[0].address, "me@example.jp");
+}
+
+// Replacement characters would hide what the sender wrote; the word as written does not.
+TEST(MessageReadTest, UndecodableEncodedWordsStayAsWritten) {
+    const std::string bad = "=?ISO-2022-JP?B?!!notbase64?=";
+    const std::string notJis = "=?ISO-2022-JP?B?" + b64("\x80\x81") + "?=";
+    const std::string good = "=?UTF-8?B?" + b64(vm::utf8("会議")) + "?=";
+    const std::string raw = "From: " + bad + " <a@example.jp>\r\nSubject: " + good + " " + bad +
+                            "\r\n =?UTF-8?Q?=ZZ?= " + notJis + " " + good + "\r\nTo: =?UTF-8?B?" +
+                            b64("\xff") + "?= <b@example.jp>\r\n\r\nx";
+    const MailSummary s = summaryOf(vm::withUndecodableWordsKept(raw));
+    EXPECT_EQ(s.subject,
+              QString::fromStdString("会議 " + bad + " =?UTF-8?Q?=ZZ?= " + notJis + " 会議"));
+    EXPECT_EQ(s.origDisplayName, QString::fromStdString(bad));
+    EXPECT_EQ(s.origAddress, "a@example.jp");
+    ASSERT_EQ(s.recipients.size(), 1u);
+    EXPECT_EQ(s.recipients[0].displayName,
+              QString::fromStdString("=?UTF-8?B?" + b64("\xff") + "?="));
+    EXPECT_EQ(s.recipients[0].address, "b@example.jp");
+    // The reader's own parse does the same, and leaves the body alone.
+    const auto m = vm::parseMessage(raw);
+    EXPECT_EQ(vm::toQString(*m->getHeader()->findFieldValue<vmime::text>("Subject")), s.subject);
+    EXPECT_EQ(vm::noteText(*m), "x");
 }
 
 // VMime's parser throws on two encoded words of one charset when the first is not text in it.
