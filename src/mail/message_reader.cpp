@@ -299,7 +299,8 @@ vmime::shared_ptr<vmime::message> parseWhole(const std::string& raw) {
 
 } // namespace
 
-vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw) {
+vmime::shared_ptr<vmime::message> parseMessage(const std::string& original) {
+    const std::string raw = withUndecodableWordsKept(original);
     try {
         return parseWhole(raw);
     } catch (...) {

@@ -12,6 +12,7 @@ namespace kelvo::vm {
 namespace {
 
 constexpr int kMaxEncodedWord = 75;
+constexpr int kFoldAt = 78;
 constexpr int kMaxLine = 998;
 
 bool isHalfWidthKana(QChar c) {
@@ -44,15 +45,25 @@ constexpr std::pair<char16_t, char16_t> kJisForms[] = {
     {u'\u00AC', u'\uFFE2'}, // not sign
 };
 
-// The text in ISO-2022-JP, or nothing when some character has no form there.
-std::optional<std::string> toJis(QString text) {
+// The text in ISO-2022-JP as the converter writes it, extension rows included.
+std::optional<std::string> jisBytes(QString text) {
     for (const auto& [from, to] : kJisForms)
         text.replace(QChar(from), QChar(to));
     return encodeStrict(text, kJis.converter);
 }
 
+// The text in ISO-2022-JP, or nothing when some character has no form there that strict
+// readers accept: the converter also writes the vendor rows of Windows (circled digits,
+// Roman numerals), which they show as replacement characters.
+std::optional<std::string> toJis(const QString& text) {
+    auto bytes = jisBytes(text);
+    if (bytes && !decodesStrictly(*bytes, "ISO-2022-JP"))
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<std::string> encode(const QString& text, const Charset& cs) {
-    return &cs == &kJis ? toJis(text) : encodeStrict(text, cs.converter);
+    return &cs == &kJis ? jisBytes(text) : encodeStrict(text, cs.converter);
 }
 
 const Charset& charsetFor(const QString& text) {
@@ -74,11 +85,100 @@ bool hasLongLine(const std::string& bytes) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos)
             end = bytes.size();
-        if (end - start > static_cast<size_t>(kMaxLine))
+        const size_t cr = end > start && bytes[end - 1] == '\r' ? 1 : 0;
+        if (end - start - cr > static_cast<size_t>(kMaxLine))
             return true;
         start = end + 1;
     }
     return false;
+}
+
+// The pieces of a header value joined into lines of at most 78 characters where the pieces
+// allow: a line is folded before a piece, and every piece but the first begins with a blank.
+// used: the columns already taken on the first line.
+std::string fold(const std::vector<std::string>& pieces, int used) {
+    std::string out;
+    size_t column = static_cast<size_t>(used);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0 && column + pieces[i].size() > static_cast<size_t>(kFoldAt)) {
+            out += "\r\n";
+            column = 0;
+        }
+        out += pieces[i];
+        column += pieces[i].size();
+    }
+    return out;
+}
+
+// Whether the folded value, on a line after used columns, keeps every line within 998.
+bool fits(const std::string& folded, int used) {
+    return !hasLongLine(std::string(static_cast<size_t>(used), ' ') + folded);
+}
+
+// Plain text cut before each blank that is followed by more text.
+std::vector<std::string> blankPieces(const std::string& text) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == ' ' && text[i + 1] != ' ') {
+            pieces.push_back(text.substr(start, i - start));
+            start = i;
+        }
+    }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// The text as encoded words of at most 75 characters, each holding whole characters and, in
+// ISO-2022-JP, starting and ending in ASCII; the first fits the first line after used.
+std::vector<std::string> wordPieces(const QString& text, int used) {
+    const Charset& cs = charsetFor(text);
+    const int overhead = static_cast<int>(std::strlen(cs.mime)) + 7; // =?cs?B? ... ?=
+    std::vector<std::string> out;
+    QString chunk;
+    std::string chunkBytes;
+    int limit = std::min(kMaxEncodedWord, kFoldAt - 2 - used);
+    auto flush = [&] {
+        if (chunk.isEmpty())
+            return;
+        out.push_back((out.empty() ? "" : " ") + word(chunkBytes, cs));
+        chunk.clear();
+        chunkBytes.clear();
+        limit = kMaxEncodedWord;
+    };
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString next = chunk + text.mid(i, n);
+        const std::string bytes = *encode(next, cs);
+        const int length = overhead + static_cast<int>((bytes.size() + 2) / 3 * 4);
+        if (length > std::max(limit, overhead + 8) && !chunk.isEmpty()) {
+            flush();
+            continue; // the same character starts the next word
+        }
+        chunk = next;
+        chunkBytes = bytes;
+        i += n;
+    }
+    flush();
+    return out;
+}
+
+// A header value: plain ASCII folded at its blanks, when no run of it is too long for a line;
+// otherwise encoded words. tail: a last piece (an address) that goes on the value's end.
+std::string headerValue(const QString& text, const std::string& asAscii, int used,
+                        const std::string& tail = std::string()) {
+    if (!asAscii.empty() || text.isEmpty()) {
+        std::vector<std::string> pieces = blankPieces(asAscii);
+        if (!tail.empty())
+            pieces.push_back(tail);
+        const std::string folded = fold(pieces, used);
+        if (fits(folded, used))
+            return folded;
+    }
+    std::vector<std::string> pieces = wordPieces(text, used);
+    if (!tail.empty())
+        pieces.push_back(tail);
+    return fold(pieces, used);
 }
 
 } // namespace
@@ -104,54 +204,20 @@ QString widenKana(const QString& text) {
 
 std::string encodedWords(const QString& raw, int used) {
     const QString text = widenKana(raw);
-    if (isPlainAscii(text))
-        return text.toStdString();
-    const Charset& cs = charsetFor(text);
-    const int overhead = static_cast<int>(std::strlen(cs.mime)) + 7; // =?cs?B? ... ?=
-    std::string out;
-    QString chunk;
-    std::string chunkBytes;
-    int limit = std::min(kMaxEncodedWord, 76 - used);
-    auto flush = [&] {
-        if (chunk.isEmpty())
-            return;
-        if (!out.empty())
-            out += "\r\n ";
-        out += word(chunkBytes, cs);
-        chunk.clear();
-        chunkBytes.clear();
-        limit = kMaxEncodedWord;
-    };
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString next = chunk + text.mid(i, n);
-        const std::string bytes = *encode(next, cs);
-        const int length = overhead + static_cast<int>((bytes.size() + 2) / 3 * 4);
-        if (length > std::max(limit, overhead + 8) && !chunk.isEmpty()) {
-            flush();
-            continue; // the same character starts the next word
-        }
-        chunk = next;
-        chunkBytes = bytes;
-        i += n;
-    }
-    flush();
-    return out;
+    return headerValue(text, isPlainAscii(text) ? text.toStdString() : std::string(), used);
 }
 
 std::string mailboxValue(const QString& displayName, const QString& address, int used) {
-    const QString name = displayName.trimmed();
+    const QString name = widenKana(displayName.trimmed());
     if (name.isEmpty() || name == address)
         return address.toStdString();
-    std::string shown;
+    std::string quoted;
     if (isPlainAscii(name)) {
-        QString quoted = name;
-        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-        shown = "\"" + quoted.toStdString() + "\"";
-    } else {
-        shown = encodedWords(name, used);
+        QString escaped = name;
+        escaped.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+        quoted = "\"" + escaped.toStdString() + "\"";
     }
-    return shown + " <" + address.toStdString() + ">";
+    return headerValue(name, quoted, used, " <" + address.toStdString() + ">");
 }
 
 std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,

@@ -14,12 +14,15 @@ namespace kelvo::vm {
 // The text with half-width katakana turned into full-width, as Japanese mail programs send it.
 QString widenKana(const QString& text);
 
-// A header value of encoded words (RFC 2047) in ISO-2022-JP when every character has a form
-// there, otherwise UTF-8, folded so that no encoded word and no line is too long. Plain
-// ASCII text stays as it is. used: the columns already taken on the first line.
+// A header value folded into lines of at most 78 characters where possible and never over
+// 998. Plain ASCII text stays readable, folded at its blanks; other text, and ASCII with a
+// run too long for one line, becomes encoded words (RFC 2047) of at most 75 characters, in
+// ISO-2022-JP when every character has a form there that strict readers accept, otherwise
+// in UTF-8. used: the columns already taken on the first line.
 std::string encodedWords(const QString& text, int used);
 
-// A mailbox header value: the name as encoded words (or quoted) and the address.
+// A mailbox header value: the name quoted (or as encoded words) and the address, folded the
+// same way.
 std::string mailboxValue(const QString& displayName, const QString& address, int used);
 
 // The whole message: the profile's From, the recipient, Subject and text as the engine set

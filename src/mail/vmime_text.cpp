@@ -1,6 +1,10 @@
 #include "mail/vmime_text.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
+#include <cctype>
+#include <cerrno>
+#include <iconv.h>
 #include <mutex>
 #include <vmime/platforms/posix/posixHandler.hpp>
 
@@ -32,6 +36,135 @@ std::string convert(const std::string& in, const vmime::charset& from, const vmi
     std::string out;
     vmime::charset::convert(in, out, from, to);
     return out;
+}
+
+bool isUndeclared(const std::string& charsetName) {
+    const std::string name = QString::fromStdString(charsetName).toLower().toStdString();
+    return name.empty() || name == "us-ascii" || name == "ascii";
+}
+
+// The bytes an encoded word's payload stands for, or nothing when it is not valid in its
+// encoding.
+std::optional<std::string> payloadBytes(char encoding, const QByteArray& payload) {
+    if (encoding == 'B' || encoding == 'b') {
+        const auto result = QByteArray::fromBase64Encoding(
+            payload, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+        if (!result)
+            return std::nullopt;
+        return result.decoded.toStdString();
+    }
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::string out;
+    for (qsizetype i = 0; i < payload.size(); ++i) {
+        const char c = payload[i];
+        if (c == '_') {
+            out += ' ';
+        } else if (c == '=') {
+            if (i + 2 >= payload.size() || !hex(payload[i + 1]) || !hex(payload[i + 2]))
+                return std::nullopt;
+            out += static_cast<char>(payload.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else if (c <= ' ' || c > '~') {
+            return std::nullopt;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Whether the encoded word (charset, encoding letter, payload) cannot be read: its payload
+// is broken, or its bytes are not text in a charset the converter knows. A charset nobody
+// here knows is read as undeclared text instead, as the body is.
+bool isUndecodable(const QByteArray& charsetAndLanguage, char encoding, const QByteArray& payload) {
+    const std::optional<std::string> bytes = payloadBytes(encoding, payload);
+    if (!bytes)
+        return true;
+    const std::string name = charsetAndLanguage.split('*').first().toStdString();
+    if (isUndeclared(name))
+        return false;
+    // The converter passes UTF-8 through unchecked.
+    if (QString::fromStdString(name).compare(u"utf-8", Qt::CaseInsensitive) == 0)
+        return !isValidUtf8(*bytes);
+    vmime::charsetConverterOptions options;
+    options.silentlyReplaceInvalidSequences = false;
+    try {
+        std::string out;
+        vmime::charsetConverter::create(vmime::charset(name), vmime::charset("utf-8"), options)
+            ->convert(*bytes, out);
+        return false;
+    } catch (const vmime::exceptions::illegal_byte_sequence_for_charset&) {
+        return true;
+    } catch (const vmime::exception&) {
+        return false;
+    }
+}
+
+bool isBlank(const QByteArray& text) {
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    return true;
+}
+
+QByteArray unfolded(QByteArray blanks) {
+    return blanks.replace("\r", "").replace("\n", "");
+}
+
+// A field's value with its undecodable encoded words replaced. Readers drop the blanks
+// between two encoded words, but keep them beside raw text: the replacement carries the
+// blanks that its raw text would have kept. Addresses are left alone.
+QByteArray keptWords(const QByteArray& value) {
+    static const QRegularExpression word(QStringLiteral(R"(=\?([^?\s]*)\?([BbQq])\?([^?\n]*)\?=)"));
+    const QString text = QString::fromLatin1(value);
+    struct Found {
+        qsizetype start, end;
+        bool bad;
+    };
+    std::vector<Found> found;
+    qsizetype scanned = 0;
+    int angles = 0; // open angle brackets before the word
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        const qsizetype start = m.capturedStart(), end = m.capturedEnd();
+        for (; scanned < start; ++scanned)
+            angles += value[scanned] == '<' ? 1 : value[scanned] == '>' ? -1 : 0;
+        const bool inAddress = angles > 0 || (end < value.size() && value[end] == '@');
+        found.push_back(
+            {start, end,
+             !inAddress && isUndecodable(m.captured(1).toLatin1(), m.captured(2).at(0).toLatin1(),
+                                         m.captured(3).toLatin1())});
+    }
+    QByteArray out;
+    qsizetype done = 0;
+    for (size_t i = 0; i < found.size(); ++i) {
+        const Found& f = found[i];
+        if (!f.bad)
+            continue;
+        QByteArray shown = value.mid(f.start, f.end - f.start);
+        if (i > 0) {
+            const QByteArray before = value.mid(found[i - 1].end, f.start - found[i - 1].end);
+            if (isBlank(before))
+                shown.prepend(unfolded(before));
+        }
+        if (i + 1 < found.size() && !found[i + 1].bad) {
+            const QByteArray after = value.mid(f.end, found[i + 1].start - f.end);
+            if (isBlank(after))
+                shown.append(unfolded(after));
+        }
+        out += value.mid(done, f.start - done) + "=?UTF-8?B?" + shown.toBase64() + "?=";
+        done = f.end;
+    }
+    return out + value.mid(done);
+}
+
+bool isFieldStart(const QByteArray& line) {
+    return !line.isEmpty() && line[0] != ' ' && line[0] != '\t';
+}
+
+bool carriesReadText(const QByteArray& fieldLine) {
+    const QByteArray name = fieldLine.left(fieldLine.indexOf(':')).trimmed().toLower();
+    return name == "subject" || name == "from" || name == "to" || name == "cc";
 }
 
 } // namespace
@@ -83,6 +216,51 @@ std::optional<std::string> encodeStrict(const QString& text, const char* charset
     } catch (const vmime::exception&) {
         return std::nullopt;
     }
+}
+
+bool decodesStrictly(const std::string& bytes, const char* iconvName) {
+    iconv_t cd = iconv_open("UTF-8", iconvName);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string in = bytes;
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char buffer[1024];
+    bool ok = true;
+    while (ok && inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) ||
+             errno == E2BIG;
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+std::string withUndecodableWordsKept(const std::string& raw) {
+    // Only the message's own header: the fields the reader takes its texts from.
+    std::string out;
+    out.reserve(raw.size());
+    QByteArray field;
+    auto flush = [&] {
+        out += (carriesReadText(field) ? keptWords(field) : field).toStdString();
+        field.clear();
+    };
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        size_t end = raw.find('\n', pos);
+        end = end == std::string::npos ? raw.size() : end + 1;
+        const QByteArray line =
+            QByteArray::fromRawData(raw.data() + pos, static_cast<qsizetype>(end - pos));
+        if (line == "\n" || line == "\r\n")
+            break;
+        if (isFieldStart(line))
+            flush();
+        field += line;
+        pos = end;
+    }
+    flush();
+    return out + raw.substr(pos);
 }
 
 std::string utf8(const QString& text) {

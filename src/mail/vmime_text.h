@@ -24,6 +24,16 @@ QString toQString(const vmime::text& text);
 // The whole text in the charset, or nothing when some character has no form there.
 std::optional<std::string> encodeStrict(const QString& text, const char* charsetName);
 
+// Whether the bytes are valid text in the charset as the C library's strict converter reads
+// it: ISO-2022-JP there is JIS X 0208 without the vendor rows strict readers refuse.
+bool decodesStrictly(const std::string& bytes, const char* iconvName);
+
+// The raw message with each encoded word of its Subject, From, To and Cc fields that cannot
+// be decoded (bad base64 or quoted-printable, bytes invalid in its known charset) replaced
+// by a word that decodes to the word's own text, so that readers show it as it was written
+// rather than as replacement characters. Words in an unknown charset stay as they are.
+std::string withUndecodableWordsKept(const std::string& raw);
+
 std::string utf8(const QString& text);
 
 // A VMime date in local time; invalid when the date is missing or impossible.

@@ -2,6 +2,9 @@
 #include "mail/vmime_text.h"
 #include "server_fixture.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -358,6 +361,50 @@ TEST_F(ImapTest, ComposeAndSendArriveAtTheServerWithEncodedHeaders) {
     EXPECT_EQ(vm::toQString(to->getName()), "携帯電話");
     EXPECT_TRUE(h->hasField("Date"));
     EXPECT_TRUE(h->hasField("Message-Id"));
+}
+
+// What a strict reader, Python's own codecs, makes of a received message; empty when it
+// cannot read it.
+QJsonObject strictlyDecoded(const QByteArray& raw) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KELVO_STRICT_DECODE)});
+    python.write(raw);
+    python.closeWriteChannel();
+    if (!python.waitForFinished(30000)) {
+        python.kill();
+        python.waitForFinished();
+    }
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+TEST_F(ImapTest, LongSubjectsAndWindowsCharactersArriveReadableByAStrictReader) {
+    QString words;
+    for (int i = 0; words.size() < 995; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    struct Case {
+        QString subject, body, charset;
+    };
+    const Case cases[] = {
+        {words.left(995), QStringLiteral("本文です"), QStringLiteral("iso-2022-jp")},
+        {QString(995, u'x'), QStringLiteral("かな漢字カナ"), QStringLiteral("iso-2022-jp")},
+        {QStringLiteral("①Ⅱの件"), QStringLiteral("①Ⅱ 会議"), QStringLiteral("utf-8")},
+    };
+    ServerMail mail(userFor());
+    mail.signOn();
+    for (const Case& c : cases) {
+        mail.mapMess->Compose();
+        mail.mapMess->setMsgSubject(c.subject);
+        mail.mapMess->setMsgNoteText(c.body);
+        mail.mapMess->setRecipAddress(QStringLiteral("strict@example.jp"));
+        mail.mapMess->setRecipDisplayName(c.subject);
+        mail.mapMess->Send();
+        const QJsonObject read = strictlyDecoded(servers.received().back().data);
+        EXPECT_EQ(read.value("subject").toString(), c.subject);
+        EXPECT_TRUE(read.value("to").toString().contains("strict@example.jp"));
+        EXPECT_EQ(read.value("body").toString().trimmed(), c.body); // 7 bits end in CR LF
+        EXPECT_EQ(read.value("charset").toString(), c.charset);
+    }
 }
 
 TEST_F(ImapTest, ForwardCarriesTheAttachmentsAndARefusedRecipientIsAnError) {

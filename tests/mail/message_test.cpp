@@ -60,6 +60,12 @@ TEST(MessageReadTest, ShiftJisAndEucJpAndUtf8InEveryTransferEncoding) {
                              b64(in(kBody, "shift_jis"));
     EXPECT_EQ(summaryOf(sjis).subject, kSubject);
     EXPECT_EQ(vm::noteText(*parse(sjis)), kBody);
+    // Shift_JIS from Windows carries the NEC and IBM rows and the Windows wave dash.
+    const std::string windows = "\x87\x40\x87\x55\xfb\xfc\x81\x60";
+    const std::string cp932 = "Subject: =?Shift_JIS?B?" + b64(windows) +
+                              "?=\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n" + windows;
+    EXPECT_EQ(summaryOf(cp932).subject, "①Ⅱ髙～");
+    EXPECT_EQ(vm::noteText(*parse(cp932)), "①Ⅱ髙～");
 
     const std::string euc = "Subject: =?EUC-JP?B?" + b64(in(kSubject, "euc-jp")) +
                             "?=\r\n"
@@ -109,6 +115,29 @@ TEST(MessageReadTest, UnknownCharsetIsReadAsIfUndeclared) {
     EXPECT_FALSE(s.origAddress.isEmpty());
     ASSERT_EQ(s.recipients.size(), 1u);
     EXPECT_EQ(s.recipients[0].address, "me@example.jp");
+}
+
+// Replacement characters would hide what the sender wrote; the word as written does not.
+TEST(MessageReadTest, UndecodableEncodedWordsStayAsWritten) {
+    const std::string bad = "=?ISO-2022-JP?B?!!notbase64?=";
+    const std::string notJis = "=?ISO-2022-JP?B?" + b64("\x80\x81") + "?=";
+    const std::string good = "=?UTF-8?B?" + b64(vm::utf8("会議")) + "?=";
+    const std::string raw = "From: " + bad + " <a@example.jp>\r\nSubject: " + good + " " + bad +
+                            "\r\n =?UTF-8?Q?=ZZ?= " + notJis + " " + good + "\r\nTo: =?UTF-8?B?" +
+                            b64("\xff") + "?= <b@example.jp>\r\n\r\nx";
+    const MailSummary s = summaryOf(vm::withUndecodableWordsKept(raw));
+    EXPECT_EQ(s.subject,
+              QString::fromStdString("会議 " + bad + " =?UTF-8?Q?=ZZ?= " + notJis + " 会議"));
+    EXPECT_EQ(s.origDisplayName, QString::fromStdString(bad));
+    EXPECT_EQ(s.origAddress, "a@example.jp");
+    ASSERT_EQ(s.recipients.size(), 1u);
+    EXPECT_EQ(s.recipients[0].displayName,
+              QString::fromStdString("=?UTF-8?B?" + b64("\xff") + "?="));
+    EXPECT_EQ(s.recipients[0].address, "b@example.jp");
+    // The reader's own parse does the same, and leaves the body alone.
+    const auto m = vm::parseMessage(raw);
+    EXPECT_EQ(vm::toQString(*m->getHeader()->findFieldValue<vmime::text>("Subject")), s.subject);
+    EXPECT_EQ(vm::noteText(*m), "x");
 }
 
 // VMime's parser throws on two encoded words of one charset when the first is not text in it.
@@ -246,15 +275,26 @@ QString headerText(const Sent& s, const char* field) {
     return vm::toQString(*s.parsed->getHeader()->findFieldValue<vmime::text>(field));
 }
 
+// Every line within 78 characters (all these headers can be folded so), every encoded word
+// within 75, every ISO-2022-JP word back in ASCII at its end.
+void expectSevenBitHeaderWithShortLines(const std::string& header) {
+    for (unsigned char c : header)
+        ASSERT_LT(c, 0x80) << header;
+    for (const QString& line : QString::fromStdString(header).split("\r\n"))
+        EXPECT_LE(line.size(), 78) << line.toStdString();
+    static const QRegularExpression word(R"(=\?([^?]+)\?B\?([^?]*)\?=)");
+    auto it = word.globalMatch(QString::fromStdString(header));
+    while (it.hasNext()) {
+        const auto m = it.next();
+        EXPECT_LE(m.capturedLength(), 75);
+        const QByteArray bytes = QByteArray::fromBase64(m.captured(2).toLatin1());
+        if (m.captured(1) == "ISO-2022-JP" && bytes.contains('\x1b')) {
+            EXPECT_TRUE(bytes.endsWith("\x1b(B")) << m.captured().toStdString();
+        }
+    }
+}
 void expectSevenBitHeaderWithShortLines(const Sent& s) {
-    for (unsigned char c : s.header)
-        ASSERT_LT(c, 0x80) << s.header;
-    for (const QString& line : QString::fromStdString(s.header).split("\r\n"))
-        EXPECT_LE(line.size(), 998) << line.toStdString();
-    static const QRegularExpression word(R"(=\?[^?]+\?[BQ]\?[^?]*\?=)");
-    auto it = word.globalMatch(QString::fromStdString(s.header));
-    while (it.hasNext())
-        EXPECT_LE(it.next().capturedLength(), 75);
+    expectSevenBitHeaderWithShortLines(s.header);
 }
 
 TEST(MessageWriteTest, JapaneseGoesOutAsIso2022JpInEncodedWordsAndSevenBitText) {
@@ -301,6 +341,40 @@ TEST(MessageWriteTest, TextWithoutAnIso2022JpFormGoesOutAsUtf8) {
     EXPECT_EQ(QString::fromStdString(s.parsed->getBody()->getCharset().getName()).toLower(),
               "utf-8");
     EXPECT_EQ(vm::noteText(*s.parsed), "髙橋さん ①");
+    // The converter writes these in the Windows rows of ISO-2022-JP, which strict readers
+    // do not know.
+    const Sent windows = build("第Ⅱ部", "①から③まで");
+    EXPECT_NE(windows.header.find("Subject: =?UTF-8?B?"), std::string::npos);
+    EXPECT_EQ(headerText(windows, "Subject"), "第Ⅱ部");
+    EXPECT_EQ(windows.parsed->getBody()->getCharset().getName(), "utf-8");
+    EXPECT_EQ(windows.parsed->getBody()->getEncoding().getName(), "base64");
+    EXPECT_EQ(vm::noteText(*windows.parsed), "①から③まで");
+}
+
+// A line over 998 characters is refused by mail servers ("500 Line too long").
+TEST(MessageWriteTest, LongNamesAndSubjectsAreFoldedAndReadBackWhole) {
+    QString words;
+    for (int i = 0; words.size() < 995; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    const QString texts[] = {words.left(995).trimmed(), QString(995, u'x'), kSubject.repeated(60),
+                             QStringLiteral("①番の件").repeated(100)};
+    for (const QString& text : texts) {
+        OutgoingMail mail;
+        mail.subject = text;
+        mail.noteText = "t";
+        mail.recipient = MailRecipient{kRecipTo, "phone@example.jp", text};
+        const std::string raw =
+            vm::buildMessage(mail, MailRecipient{kRecipTo, "taro@example.jp", text}, {});
+        const std::string header = raw.substr(0, raw.find("\r\n\r\n"));
+        expectSevenBitHeaderWithShortLines(header);
+        const MailSummary s = summaryOf(raw);
+        EXPECT_EQ(s.subject, text);
+        EXPECT_EQ(s.origDisplayName, text);
+        ASSERT_EQ(s.recipients.size(), 1u);
+        EXPECT_EQ(s.recipients[0].displayName, text);
+        EXPECT_EQ(s.recipients[0].address, "phone@example.jp");
+    }
+    EXPECT_EQ(vm::encodedWords(QString(20, u'x') + " y", 70), "xxxxxxxxxxxxxxxxxxxx\r\n y");
 }
 
 TEST(MessageWriteTest, AsciiSubjectStaysReadableAndLongLinesAreBase64) {
