@@ -259,6 +259,7 @@ class Bench:
             timed, counted = results[:RUNS], results[RUNS]
             best = min(timed, key=lambda r: r["seconds"])
             out[side] = dict(counted, seconds=best["seconds"],
+                             runs_seconds=[r["seconds"] for r in timed],
                              process_seconds=min(r["process_seconds"] for r in timed),
                              peak_rss_kb=max(r["peak_rss_kb"] for r in results))
         return out
@@ -326,7 +327,7 @@ def main():
     finally:
         bench.close()
     with open(output, "w") as f:
-        json.dump({"peers": results}, f, indent=1)
+        json.dump({"peers": results, "load_average": os.getloadavg()}, f, indent=1)
 
 
 if __name__ == "__main__":

@@ -193,7 +193,8 @@ def wire(r):
 
 def peers(t, folder):
     """The four cases of peers_bench.py, with the targets Kelvo is held to."""
-    data = (load(folder, "peers.json") or {}).get("peers", {})
+    everything = load(folder, "peers.json") or {}
+    data = everything.get("peers", {})
     case = data.get("nothing")
     if not case:
         t.missing("Nothing new, 1,000 read mails")
@@ -277,6 +278,9 @@ def peers(t, folder):
         t.add("  SMTP sessions, bytes sent", "%d, %s" % (k["smtp_sessions"],
                                                           kb(k["smtp_bytes_sent"])),
               "%d, %s" % (p["smtp_sessions"], kb(p["smtp_bytes_sent"])), "", "(recorded)")
+    if "load_average" in everything:
+        t.add("Machine's load average (1 min) after the runs",
+              "%.2f" % everything["load_average"][0], "", "", "(recorded)")
 
 
 def main():
