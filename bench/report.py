@@ -6,7 +6,8 @@
 Each row: the figure, what was measured, its target, whether the target was met, and the
 plain reference measured in the same run; a second table sets Kelvo beside the peer tools.
 SECTIONS (separated by commas, as KELVO_BENCH_ONLY of scripts/bench.sh) limits the report to
-those run. Ends with status 1 when a target was missed.
+those run. With KELVO_BENCH_MARKDOWN set, the tables come as Markdown, as the README shows
+them. Ends with status 1 when a target was missed.
 """
 import glob
 import json
@@ -41,6 +42,10 @@ class Table:
 
     def print(self):
         head = self.head
+        if os.environ.get("KELVO_BENCH_MARKDOWN"):  # for the README
+            for r in [head, ("---",) * len(head)] + self.rows:
+                print("| " + " | ".join(c.strip().replace("|", "\\|") for c in r) + " |")
+            return
         widths = [max(len(r[i]) for r in self.rows + [head]) for i in range(len(head))]
         line = "  ".join("%-*s" % (w, h) for w, h in zip(widths, head))
         print(line)
@@ -275,6 +280,10 @@ def peers(t, folder):
               ratio(k["seconds"], p["seconds"]), "(recorded)")
         t.add("  3-s pauses after each sent mail; at the end",
               "%d; %d" % (k["pauses_after_sent"], k["pause_at_end"]), "", "", "(specified)")
+        t.add("  IMAP connections, sign-ons, client turns",
+              "%d, %d, %d" % (k["connections"], k["sign_ons"], k["client_turns"]),
+              "%d, %d, %d" % (p["connections"], p["sign_ons"], p["client_turns"]), "",
+              "(recorded)")
         t.add("  SMTP sessions, bytes sent", "%d, %s" % (k["smtp_sessions"],
                                                           kb(k["smtp_bytes_sent"])),
               "%d, %s" % (p["smtp_sessions"], kb(p["smtp_bytes_sent"])), "", "(recorded)")
