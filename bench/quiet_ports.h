@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QStringList>
+#include <map>
 
 namespace kelvo::quiet {
 
@@ -38,7 +39,7 @@ public:
     int errors = 0;
 };
 
-// Stands at the time it was given; a wait moves it on at once.
+// Stands at the time it was given; a wait moves it on at once and is recorded.
 class StillClock final : public Clock, public Waiter {
 public:
     explicit StillClock(QDateTime start = QDateTime::currentDateTime()) : at(std::move(start)) {}
@@ -47,8 +48,11 @@ public:
     void wait(double seconds) override {
         if (seconds > 0)
             elapsedMs += static_cast<qint64>(seconds * 1000);
+        ++waits[seconds];
     }
     void processEvents() override {}
+
+    std::map<double, int> waits; // how many waits of each length were asked for, in seconds
 
 private:
     QDateTime at;

@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Prints the benchmark table from the results folder scripts/bench.sh fills.
 
-    report.py RESULTS_DIR
+    report.py RESULTS_DIR [SECTIONS]
 
 Each row: the figure, what was measured, its target, whether the target was met, and the
-plain reference measured in the same run. Ends with status 1 when a target was missed.
+plain reference measured in the same run; a second table sets Kelvo beside the peer tools.
+SECTIONS (separated by commas, as KELVO_BENCH_ONLY of scripts/bench.sh) limits the report to
+those run. With KELVO_BENCH_MARKDOWN set, the tables come as Markdown, as the README shows
+them. Ends with status 1 when a target was missed.
 """
 import glob
 import json
@@ -22,7 +25,8 @@ def load(folder, name):
 
 
 class Table:
-    def __init__(self):
+    def __init__(self, head=("Figure", "Measured", "Target", "Met", "Reference (same run)")):
+        self.head = head
         self.rows = []
         self.missed = 0
 
@@ -34,11 +38,15 @@ class Table:
 
     def missing(self, figure):
         self.missed += 1
-        self.rows.append((figure, "not measured", "", "NO", ""))
+        self.rows.append((figure, "not measured") + ("",) * (len(self.head) - 3) + ("NO",))
 
     def print(self):
-        head = ("Figure", "Measured", "Target", "Met", "Reference (same run)")
-        widths = [max(len(r[i]) for r in self.rows + [head]) for i in range(5)]
+        head = self.head
+        if os.environ.get("KELVO_BENCH_MARKDOWN"):  # for the README
+            for r in [head, ("---",) * len(head)] + self.rows:
+                print("| " + " | ".join(c.strip().replace("|", "\\|") for c in r) + " |")
+            return
+        widths = [max(len(r[i]) for r in self.rows + [head]) for i in range(len(head))]
         line = "  ".join("%-*s" % (w, h) for w, h in zip(widths, head))
         print(line)
         print("-" * len(line))
@@ -154,18 +162,157 @@ def fuzz(t, folder):
               "no crash", status == "0" and crashes == 0, "%d crash inputs" % crashes)
 
 
+class PeerTable(Table):
+    """Kelvo beside a peer tool doing the same work: each figure of both, their ratio, the
+    target and whether it was met."""
+
+    def __init__(self):
+        super().__init__(("Figure", "Kelvo", "Peer (same run)", "Ratio", "Target", "Met"))
+
+    def add(self, figure, kelvo, peer, ratio="", target="", met=None):
+        if met is False:
+            self.missed += 1
+        mark = "" if met is None else ("yes" if met else "NO")
+        self.rows.append((figure, kelvo, peer, ratio, target, mark))
+
+
+def ratio(a, b):
+    return "%.1f x" % (a / b) if b else ""
+
+
+def kb(n):
+    return "%.2f KB" % (n / 1e3) if n < 1e6 else "%.2f MB" % (n / 1e6)
+
+
+def mb(kilobytes):
+    return "%.1f MB" % (kilobytes / 1024.0)
+
+
+def ms(seconds):
+    return "%.1f ms" % (1e3 * seconds) if seconds < 1 else "%.3f s" % seconds
+
+
+def wire(r):
+    return r["bytes_sent"] + r["bytes_received"]
+
+
+def peers(t, folder):
+    """The four cases of peers_bench.py, with the targets Kelvo is held to."""
+    everything = load(folder, "peers.json") or {}
+    data = everything.get("peers", {})
+    case = data.get("nothing")
+    if not case:
+        t.missing("Nothing new, 1,000 read mails")
+    else:
+        k, p, name = case["kelvo"], case["peer"], case["peer_name"]
+        t.add("Nothing new, 1,000 mails: peer", "Kelvo's pass", name)
+        t.add("  time, sign-on to sign-off", ms(k["seconds"]), ms(p["seconds"]),
+              ratio(k["seconds"], p["seconds"]), "<= 2 x", k["seconds"] <= 2 * p["seconds"])
+        t.add("  connections, sign-ons", "%d, %d" % (k["connections"], k["sign_ons"]),
+              "%d, %d" % (p["connections"], p["sign_ons"]), "", "1, 1",
+              k["connections"] == 1 and k["sign_ons"] == 1)
+        t.add("  client turns", "%d" % k["client_turns"], "%d" % p["client_turns"],
+              ratio(k["client_turns"], p["client_turns"]), "<= 2 x",
+              k["client_turns"] <= 2 * p["client_turns"])
+        t.add("  bytes on the wire", kb(wire(k)), kb(wire(p)), ratio(wire(k), wire(p)), "<= 2 x",
+              wire(k) <= 2 * wire(p))
+        t.add("  peak resident memory", mb(k["peak_rss_kb"]), mb(p["peak_rss_kb"]),
+              ratio(k["peak_rss_kb"], p["peak_rss_kb"]), "(recorded)")
+    case = data.get("unread")
+    if not case:
+        t.missing("10,000 unread, none let through")
+    else:
+        k, p, name = case["kelvo"], case["peer"], case["peer_name"]
+        fields = case["header_fields_bytes"]
+        t.add("%s unread, none let through: peer" % format(case["mails"], ","), "Kelvo's pass",
+              name)
+        t.add("  time, sign-on to sign-off", ms(k["seconds"]), ms(p["seconds"]),
+              ratio(k["seconds"], p["seconds"]), "< 0.5 s", k["seconds"] < 0.5)
+        t.add("  connections, sign-ons", "%d, %d" % (k["connections"], k["sign_ons"]),
+              "%d, %d" % (p["connections"], p["sign_ons"]), "", "1, 1",
+              k["connections"] == 1 and k["sign_ons"] == 1)
+        t.add("  client turns", "%d" % k["client_turns"], "%d" % p["client_turns"],
+              ratio(k["client_turns"], p["client_turns"]), "(recorded)")
+        t.add("  bytes on the wire", kb(wire(k)), kb(wire(p)), ratio(wire(k), wire(p)),
+              "<= %s (1.1 x the header fields' answers, %s)" % (kb(1.1 * fields), kb(fields)),
+              wire(k) <= 1.1 * fields)
+        limit = k["rss_before_kb"] + 15 * 1024
+        t.add("  peak resident memory", mb(k["peak_rss_kb"]), mb(p["peak_rss_kb"]),
+              ratio(k["peak_rss_kb"], p["peak_rss_kb"]),
+              "<= %s (%s before the pass + 15 MB)" % (mb(limit), mb(k["rss_before_kb"])),
+              k["peak_rss_kb"] <= limit)
+    case = data.get("twenty")
+    if not case:
+        t.missing("20 new mails forwarded")
+    else:
+        k, p, name = case["kelvo"], case["peer"], case["peer_name"]
+        t.add("20 new mails forwarded: peer", "Kelvo's pass", name)
+        t.add("  time without the specified pauses", ms(k["seconds"]), ms(p["seconds"]),
+              ratio(k["seconds"], p["seconds"]), "<= 3 x", k["seconds"] <= 3 * p["seconds"])
+        t.add("  3-s pauses after each sent mail", "%d" % k["pauses_after_sent"], "", "",
+              "(specified)")
+        t.add("  3-s pause at the end of the pass", "%d" % k["pause_at_end"], "", "",
+              "(specified)")
+        t.add("  SMTP sessions", "%d" % k["smtp_sessions"], "(MDA)", "", "1",
+              k["smtp_sessions"] == 1)
+        t.add("  IMAP connections, sign-ons", "%d, %d" % (k["connections"], k["sign_ons"]),
+              "%d, %d" % (p["connections"], p["sign_ons"]), "", "(recorded)")
+        t.add("  client turns, IMAP + SMTP", "%d + %d" % (k["client_turns"], k["smtp_turns"]),
+              "%d" % p["client_turns"], ratio(k["client_turns"] + k["smtp_turns"],
+                                              p["client_turns"]), "(recorded)")
+        t.add("  peak resident memory", mb(k["peak_rss_kb"]), mb(p["peak_rss_kb"]),
+              ratio(k["peak_rss_kb"], p["peak_rss_kb"]), "(recorded)")
+    case = data.get("large")
+    if not case:
+        t.missing("One 30 MB mail forwarded")
+    else:
+        k, p, name, size = case["kelvo"], case["peer"], case["peer_name"], case["mail_bytes"]
+        t.add("One %s mail forwarded over SMTP: peer" % kb(size), "Kelvo's pass", name)
+        t.add("  downloaded", "%s (%.2f x the mail)" % (kb(k["bytes_received"]),
+                                                      k["bytes_received"] / size),
+              "%s (%.2f x)" % (kb(p["bytes_received"]), p["bytes_received"] / size),
+              ratio(k["bytes_received"], p["bytes_received"]), "once",
+              k["bytes_received"] < 1.1 * size)
+        t.add("  peak resident memory", mb(k["peak_rss_kb"]), mb(p["peak_rss_kb"]),
+              ratio(k["peak_rss_kb"], p["peak_rss_kb"]), "< 130 MB",
+              k["peak_rss_kb"] < 130 * 1024)
+        t.add("  time without the specified pauses", ms(k["seconds"]), ms(p["seconds"]),
+              ratio(k["seconds"], p["seconds"]), "(recorded)")
+        t.add("  3-s pauses after each sent mail; at the end",
+              "%d; %d" % (k["pauses_after_sent"], k["pause_at_end"]), "", "", "(specified)")
+        t.add("  IMAP connections, sign-ons, client turns",
+              "%d, %d, %d" % (k["connections"], k["sign_ons"], k["client_turns"]),
+              "%d, %d, %d" % (p["connections"], p["sign_ons"], p["client_turns"]), "",
+              "(recorded)")
+        t.add("  SMTP sessions, bytes sent", "%d, %s" % (k["smtp_sessions"],
+                                                          kb(k["smtp_bytes_sent"])),
+              "%d, %s" % (p["smtp_sessions"], kb(p["smtp_bytes_sent"])), "", "(recorded)")
+    if "load_average" in everything:
+        t.add("Machine's load average (1 min) after the runs",
+              "%.2f" % everything["load_average"][0], "", "", "(recorded)")
+
+
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     folder = sys.argv[1]
+    only = set(filter(None, sys.argv[2].split(","))) if len(sys.argv) == 3 else set()
+    tables = []
     t = Table()
-    idle(t, folder)
-    passes(t, folder)
-    engine(t, folder)
-    monitor(t, folder)
-    fuzz(t, folder)
-    t.print()
-    sys.exit(1 if t.missed else 0)
+    for name, section in (("idle", idle), ("pass", passes), ("engine", engine),
+                          ("monitor", monitor), ("fuzz", fuzz)):
+        if not only or name in only:
+            section(t, folder)
+    if t.rows:
+        tables.append(t)
+    if not only or "peers" in only:
+        tables.append(PeerTable())
+        peers(tables[-1], folder)
+    for n, table in enumerate(tables):
+        if n:
+            print()
+        table.print()
+    sys.exit(1 if any(table.missed for table in tables) else 0)
 
 
 if __name__ == "__main__":

@@ -8,18 +8,33 @@
 #   KELVO_IDLE_SECONDS  how long the idle program is watched (60)
 #   KELVO_FUZZ_SECONDS  how long each fuzz target runs (60; 0 leaves fuzzing out)
 #   KELVO_BENCH_KEEP    a folder to keep the raw results in
+#   KELVO_BENCH_ONLY    the sections to run, separated by commas (all when empty): engine,
+#                       monitor, pass, idle, peers (Kelvo beside fetchmail and imapfilter), fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+# Everything is installed before anything is measured.
+scripts/install-bench-deps.sh
 BENCH_DIR="${KELVO_BENCH_DIR:-build-bench}"
 FUZZ_DIR="${KELVO_FUZZ_DIR:-build-fuzz}"
 IDLE_SECONDS="${KELVO_IDLE_SECONDS:-60}"
 FUZZ_SECONDS="${KELVO_FUZZ_SECONDS:-60}"
+ONLY="${KELVO_BENCH_ONLY:-}"
 FUZZERS=(ini message command)
+
+want() { [ -z "$ONLY" ] || [[ ",$ONLY," == *",$1,"* ]]; }
+if ! want fuzz; then FUZZ_SECONDS=0; fi
+targets=()
+want engine && targets+=(bench_engine)
+want monitor && targets+=(bench_monitor)
+want pass && targets+=(bench_pass)
+want idle && targets+=(kelvo bench_idle_reference)
+want peers && targets+=(bench_peer_pass)
 
 echo "== Building the benchmarks in $BENCH_DIR"
 cmake -S . -B "$BENCH_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$BENCH_DIR" --target kelvo bench_engine bench_pass bench_monitor bench_idle_reference
+if [ "${#targets[@]}" -gt 0 ]; then
+    cmake --build "$BENCH_DIR" --target "${targets[@]}"
+fi
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
     echo "== Building the fuzz targets in $FUZZ_DIR (clang)"
     cmake -S . -B "$FUZZ_DIR" -G Ninja -C fuzz/clang.cmake >/dev/null
@@ -37,19 +52,32 @@ finish() {
     rm -rf "$results"
 }
 trap finish EXIT
-/usr/bin/python3 tests/mail/mail_servers.py start "$state"
+# Log lines stamped to the microsecond: the peers section times sessions from the log.
+/usr/bin/python3 tests/mail/mail_servers.py start "$state" --timed-log
 
 bench="$BENCH_DIR/bench"
-echo "== Composition and settings"
-"$bench/bench_engine" --benchmark_out="$results/engine.json" --benchmark_out_format=json
-echo "== Monitor with 100,000 lines"
-QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor.json"
-QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor_reference.json" --reference
-echo "== One pass over 1,000 and 10,000 unread messages"
-"$bench/bench_pass" "$state" "$results/pass.json" 1000 10000
-echo "== Idle between passes (${IDLE_SECONDS} s)"
-/usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
-    "$state" "$results/idle.json" "$IDLE_SECONDS"
+if want engine; then
+    echo "== Composition and settings"
+    "$bench/bench_engine" --benchmark_out="$results/engine.json" --benchmark_out_format=json
+fi
+if want monitor; then
+    echo "== Monitor with 100,000 lines"
+    QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor.json"
+    QT_QPA_PLATFORM=offscreen "$bench/bench_monitor" "$results/monitor_reference.json" --reference
+fi
+if want pass; then
+    echo "== One pass over 1,000 and 10,000 unread messages"
+    "$bench/bench_pass" "$state" "$results/pass.json" 1000 10000
+fi
+if want peers; then
+    echo "== Kelvo beside fetchmail and imapfilter"
+    /usr/bin/python3 bench/peers_bench.py "$bench/bench_peer_pass" "$state" "$results/peers.json"
+fi
+if want idle; then
+    echo "== Idle between passes (${IDLE_SECONDS} s)"
+    /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
+        "$state" "$results/idle.json" "$IDLE_SECONDS"
+fi
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
     for name in "${FUZZERS[@]}"; do
         echo "== Fuzzing $name for ${FUZZ_SECONDS} s"
@@ -64,4 +92,4 @@ fi
 echo
 echo "== Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | xargs)," \
      "$(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo) memory"
-/usr/bin/python3 bench/report.py "$results"
+/usr/bin/python3 bench/report.py "$results" "$ONLY"

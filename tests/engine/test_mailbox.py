@@ -29,12 +29,24 @@ def own(state, path):
         os.chown(path, state["mail_uid"], state["mail_gid"])
 
 
-def deliver(state, user, subject):
+def put(state, user, data, seen=False):
+    """Puts one message into USER's Inbox, as a mail server's delivery does: written aside,
+    then moved in one step; a read one straight into cur/ with its seen flag."""
     box = os.path.join(state["mail_root"], user)
     for sub in ("", "cur", "new", "tmp"):
         path = os.path.join(box, sub)
         os.makedirs(path, exist_ok=True)
         own(state, path)
+    name = "%d.K%s.kelvo-test" % (time.time(), uuid.uuid4().hex)
+    tmp = os.path.join(box, "tmp", name)
+    with open(tmp, "wb") as f:
+        f.write(data)
+    own(state, tmp)
+    os.rename(tmp, os.path.join(box, "cur", name + ":2,S") if seen else
+              os.path.join(box, "new", name))
+
+
+def deliver(state, user, subject):
     message = EmailMessage()
     message["From"] = "差出人 太郎 <sender@example.jp>"
     message["To"] = "%s@example.jp" % user
@@ -42,13 +54,7 @@ def deliver(state, user, subject):
     message["Date"] = email.utils.formatdate(localtime=True)
     message["Message-ID"] = email.utils.make_msgid(domain="example.jp")
     message.set_content("自動転送の本文です。\n二行目。\n")
-    name = "%d.K%s.kelvo-test" % (time.time(), uuid.uuid4().hex)
-    tmp = os.path.join(box, "tmp", name)
-    with open(tmp, "wb") as f:
-        f.write(message.as_bytes(policy=email.policy.SMTP))
-    own(state, tmp)
-    # A mail server's delivery: written aside, then moved into new/ in one step.
-    os.rename(tmp, os.path.join(box, "new", name))
+    put(state, user, message.as_bytes(policy=email.policy.SMTP))
 
 
 def received(state, address, word):

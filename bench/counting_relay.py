@@ -1,0 +1,81 @@
+"""A loopback relay that counts what passes through it, for the benchmarks.
+
+Relays 127.0.0.1:port to 127.0.0.1:upstream_port and counts the connections, the bytes each
+way and the client's turns: the times the client speaks after the server did (or first), which
+on a line protocol is one round trip each. Each connection is relayed on a thread of its own
+until either side closes.
+"""
+import selectors
+import socket
+import threading
+
+
+class CountingRelay:
+    def __init__(self, upstream_port):
+        self.upstream = upstream_port
+        self.lock = threading.Lock()
+        self.reset()
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.listener.settimeout(0.2)
+        self.port = self.listener.getsockname()[1]
+        self.stopping = threading.Event()
+        self.threads = []
+        self.acceptor = threading.Thread(target=self._accept, daemon=True)
+        self.acceptor.start()
+
+    def reset(self):
+        with self.lock:
+            self.counts = {"connections": 0, "client_bytes": 0, "server_bytes": 0,
+                           "client_turns": 0}
+
+    def figures(self):
+        with self.lock:
+            return dict(self.counts)
+
+    def close(self):
+        self.stopping.set()
+        self.acceptor.join()
+        for t in self.threads:
+            t.join(10)
+        self.listener.close()
+
+    def _add(self, **amounts):
+        with self.lock:
+            for key, n in amounts.items():
+                self.counts[key] += n
+
+    def _accept(self):
+        while not self.stopping.is_set():
+            try:
+                client, _ = self.listener.accept()
+            except socket.timeout:
+                continue
+            self._add(connections=1)
+            t = threading.Thread(target=self._relay, args=(client,), daemon=True)
+            t.start()
+            self.threads.append(t)
+
+    def _relay(self, client):
+        try:
+            server = socket.create_connection(("127.0.0.1", self.upstream))
+        except OSError:
+            client.close()
+            return
+        for s in (client, server):
+            s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        other = {client: server, server: client}
+        last = None  # who spoke last
+        with selectors.DefaultSelector() as sel, client, server:
+            sel.register(client, selectors.EVENT_READ)
+            sel.register(server, selectors.EVENT_READ)
+            while not self.stopping.is_set():
+                for key, _ in sel.select(0.5):
+                    data = key.fileobj.recv(1 << 16)
+                    if not data:
+                        return
+                    if key.fileobj is client:
+                        self._add(client_bytes=len(data), client_turns=int(last is not client))
+                    else:
+                        self._add(server_bytes=len(data))
+                    last = key.fileobj
+                    other[key.fileobj].sendall(data)

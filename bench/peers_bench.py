@@ -1,0 +1,339 @@
+#!/usr/bin/python3
+"""Kelvo's pass beside peer tools doing the same work, on the same private Dovecot and mails.
+
+    peers_bench.py PEER_PASS STATE_FILE OUTPUT_JSON
+
+PEER_PASS is bench_peer_pass (one pass of Kelvo's engine in a process of its own, the
+specified pauses counted rather than slept); STATE_FILE is the one tests/mail/mail_servers.py
+writes, started with --timed-log. Four cases:
+
+  nothing  a pass with nothing new, 1,000 read mails in the Inbox  / fetchmail --check
+  unread   a pass over 10,000 unread, none let through             / imapfilter, a server-side
+                                                                     search for the unread
+  twenty   20 new mails forwarded                                  / fetchmail -> MDA
+  large    one 30 MB mail forwarded over SMTP                      / fetchmail -> SMTP
+
+Both sides are timed the same way, from Dovecot's log: the first sign-on to the last sign-off
+of the mailbox user (the fastest of RUNS runs). One more run of each goes through counting
+relays in front of Dovecot and the SMTP sink, for the connections, client turns and bytes on
+the wire. Peak resident memory is the process's own (wait4), the largest of the runs. Cases
+that change the mailbox get a fresh copy of it for every run.
+"""
+import base64
+import json
+import os
+import pwd
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from datetime import datetime, timezone
+from email.utils import format_datetime
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "engine"))
+import test_mailbox  # noqa: E402
+from counting_relay import CountingRelay  # noqa: E402
+
+RUNS = 3
+PHONE = "phone@docomo.ne.jp"
+# What a pass reads of each unread mail's header: sender, recipients, subject, date, arrival.
+HEADER_FIELDS = "FROM SENDER REPLY-TO TO CC SUBJECT DATE RECEIVED"
+LARGE_BYTES = 30 * 1000 * 1000
+
+
+def mail(n, body=None):
+    """A mail as the benchmark's senders write them: Japanese names and subject, just
+    received."""
+    now = format_datetime(datetime.now(timezone.utc).astimezone())
+    subject = base64.b64encode(("お知らせ その%d" % n).encode()).decode()
+    body = body or ("本文 %d\r\n" % n).encode()
+    return ("Received: from mx.example.jp by box.example.jp; %s\r\n"
+            "From: =?UTF-8?B?5bGx55Sw5aSq6YOO?= <sender%d@example.jp>\r\n"
+            "To: Me <me@example.jp>\r\nSubject: =?UTF-8?B?%s?=\r\nDate: %s\r\n"
+            "Message-ID: <%d.%d@example.jp>\r\nMIME-Version: 1.0\r\n"
+            % (now, n, subject, now, n, time.time_ns())).encode() + body
+
+
+def text_mail(n):
+    lines = "".join("%d行目：来週の打ち合わせの件、資料を添付の通りお送りします。\r\n" % i
+                    for i in range(1, 11))
+    return mail(n, b"Content-Type: text/plain; charset=UTF-8\r\n"
+                   b"Content-Transfer-Encoding: 8bit\r\n\r\n" + lines.encode())
+
+
+def large_mail():
+    """One mail of LARGE_BYTES: a line of text and a binary attachment."""
+    raw = os.urandom(LARGE_BYTES * 57 // 78)  # base64 lines of 76 characters and CR LF
+    encoded = base64.encodebytes(raw).replace(b"\n", b"\r\n")
+    return mail(1, b"Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\n"
+                   b"Content-Type: text/plain; charset=UTF-8\r\n\r\n"
+                   + "資料を添付します。\r\n".encode() +
+                b"--b1\r\nContent-Type: application/octet-stream; name=\"data.bin\"\r\n"
+                b"Content-Disposition: attachment; filename=\"data.bin\"\r\n"
+                b"Content-Transfer-Encoding: base64\r\n\r\n" + encoded + b"--b1--\r\n")
+
+
+class Bench:
+    def __init__(self, peer_pass, state):
+        self.peer_pass = peer_pass
+        self.state = state
+        self.log = os.path.join(state["dir"], "dovecot.log")
+        self.work = tempfile.mkdtemp(prefix="kelvo-peers-")
+        self.users = 0
+        self.imap_relay = CountingRelay(state["imap_port"])
+        self.smtp_relay = CountingRelay(state["smtp_port"])
+        self.book = os.path.join(self.work, "contacts.vcf")
+        with open(self.book, "w") as f:
+            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Friend\r\nEMAIL:friend@example.jp\r\n"
+                    "END:VCARD\r\n")
+
+    def close(self):
+        self.imap_relay.close()
+        self.smtp_relay.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    # --- mailboxes
+
+    def mailbox(self, mails, seen=False):
+        self.users += 1
+        user = "peers%d-%d" % (self.users, os.getpid())
+        for data in mails:
+            test_mailbox.put(self.state, user, data, seen)
+        self.imap(user, ["EXAMINE INBOX", "FETCH 1:* (FLAGS)"])  # Dovecot indexes it now
+        return user
+
+    def drop(self, user):
+        shutil.rmtree(os.path.join(self.state["mail_root"], user), ignore_errors=True)
+
+    def clear_sink(self):
+        """Forgets the mails the SMTP sink kept: nobody reads them, and large ones add up."""
+        folder = self.state["sink_dir"]
+        for name in os.listdir(folder):
+            os.remove(os.path.join(folder, name))
+
+    def imap(self, user, commands):
+        """Sends the commands after signing on; the bytes of each command's answer."""
+        sizes = []
+        with socket.create_connection(("127.0.0.1", self.state["imap_port"])) as s:
+            f = s.makefile("rb")
+            f.readline()
+            for n, command in enumerate(["LOGIN %s %s" % (user, self.state["password"])]
+                                        + commands + ["LOGOUT"]):
+                tag = b"p%d " % n
+                s.sendall(tag + command.encode() + b"\r\n")
+                size = 0
+                while True:
+                    line = f.readline()
+                    if not line:
+                        raise SystemExit("Dovecot closed the connection at " + command)
+                    size += len(line)
+                    literal = re.search(rb"\{(\d+)\}\r\n$", line)
+                    if literal:
+                        size += len(f.read(int(literal.group(1))))
+                    elif line.startswith(tag):
+                        break
+                sizes.append(size)
+        return sizes[1:-1]
+
+    # --- one run of a program
+
+    def sessions(self, user, offset):
+        """Sign-ons and the seconds from the first sign-on to the last sign-off of the user in
+        Dovecot's log past offset; waits (bounded) for every session to be logged out."""
+        stamp = r"^(\S+ \S+) "
+        on = re.compile(stamp + r"imap-login: Info: Login: user=<%s>" % re.escape(user), re.M)
+        off = re.compile(stamp + r"imap\(%s\)<.*Disconnected" % re.escape(user), re.M)
+        for _ in range(100):
+            with open(self.log, errors="replace") as f:
+                f.seek(offset)
+                text = f.read()
+            ons, offs = on.findall(text), off.findall(text)
+            if ons and len(offs) >= len(ons):
+                break
+            time.sleep(0.1)
+        else:
+            raise SystemExit("Dovecot logged no whole session of " + user)
+        times = [datetime.strptime(t, "%Y-%m-%d %H:%M:%S.%f") for t in ons + offs]
+        return len(ons), (max(times) - min(times)).total_seconds()
+
+    def run(self, user, args, env=None, counted=False, ok=(0,)):
+        offset = os.path.getsize(self.log)
+        for relay in (self.imap_relay, self.smtp_relay):
+            relay.reset()
+        started = time.monotonic()
+        with open(os.path.join(self.work, "output.log"), "wb") as out:
+            proc = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, cwd=self.work)
+            _, status, usage = os.wait4(proc.pid, 0)
+            proc.returncode = os.waitstatus_to_exitcode(status)
+        wall = time.monotonic() - started
+        if proc.returncode not in ok:
+            output = open(os.path.join(self.work, "output.log"), errors="replace").read()
+            raise SystemExit("%s ended with %d:\n%s" % (args[0], proc.returncode, output[-3000:]))
+        sign_ons, seconds = self.sessions(user, offset)
+        result = {"seconds": seconds, "process_seconds": wall, "sign_ons": sign_ons,
+                  "peak_rss_kb": usage.ru_maxrss}
+        if counted:
+            imap, smtp = self.imap_relay.figures(), self.smtp_relay.figures()
+            result.update(connections=imap["connections"], client_turns=imap["client_turns"],
+                          bytes_sent=imap["client_bytes"], bytes_received=imap["server_bytes"],
+                          smtp_sessions=smtp["connections"], smtp_turns=smtp["client_turns"],
+                          smtp_bytes_sent=smtp["client_bytes"])
+        return result
+
+    def kelvo(self, user, settings, counted, expect):
+        imap = self.imap_relay.port if counted else self.state["imap_port"]
+        smtp = self.smtp_relay.port if counted else self.state["smtp_port"]
+        profiles = os.path.join(self.work, "profiles.ini")
+        with open(profiles, "w") as f:
+            f.write("[bench]\nstore = imap://127.0.0.1:%d\nstarttls = no\n"
+                    "transport = smtp://127.0.0.1:%d\nsmtp-auth = no\nuser = %s\npassword = %s\n"
+                    "address-book = %s\ntimeout = 120\ndefault = yes\n"
+                    % (imap, smtp, user, self.state["password"], self.book))
+        os.chmod(profiles, 0o600)
+        output = os.path.join(self.work, "pass.json")
+        # It ends with 1 after an error line, which the check below shows with the others.
+        result = self.run(user, [self.peer_pass, profiles, settings, output], counted=counted,
+                          ok=(0, 1))
+        with open(output) as f:
+            figures = json.load(f)
+        got = (figures["new"], figures["forwarded"])
+        if got != expect or figures["errors"]:
+            raise SystemExit("Kelvo's pass saw %d new and forwarded %d, not %d and %d:\n%s"
+                             % (got + expect + (figures["monitor"],)))
+        result.update(pauses_after_sent=figures["pauses_after_sent"], pause_at_end=1,
+                      rss_before_kb=figures["rss_before_kb"])
+        return result
+
+    def fetchmail(self, user, options, counted, check=False):
+        imap = self.imap_relay.port if counted else self.state["imap_port"]
+        smtp = self.smtp_relay.port if counted else self.state["smtp_port"]
+        home = tempfile.mkdtemp(dir=self.work)
+        rc = os.path.join(home, "fetchmailrc")
+        deliver = {"mda": 'mda "cat >/dev/null"',
+                   "smtp": 'smtphost "127.0.0.1/%d" smtpname "%s"' % (smtp, PHONE)}
+        with open(rc, "w") as f:
+            f.write('set no bouncemail\nset no syslog\npoll 127.0.0.1 service %d protocol IMAP '
+                    'auth password\n  user "%s" password "%s" is "%s" here sslproto \'\' keep %s\n'
+                    % (imap, user, self.state["password"], pwd.getpwuid(os.getuid()).pw_name,
+                       deliver[options]))
+        os.chmod(rc, 0o600)
+        env = dict(os.environ, FETCHMAILHOME=home, HOME=home)
+        args = ["fetchmail", "-f", rc] + (["--check"] if check else [])
+        # --check ends with 1 when there is no new mail, which is the case measured.
+        return self.run(user, args, env, counted, ok=(0, 1) if check else (0,))
+
+    def imapfilter(self, user, counted):
+        imap = self.imap_relay.port if counted else self.state["imap_port"]
+        home = tempfile.mkdtemp(dir=self.work)
+        config = os.path.join(home, "config.lua")
+        with open(config, "w") as f:
+            f.write("options.timeout = 120\noptions.starttls = false\noptions.create = false\n"
+                    "options.subscribe = false\n"
+                    "account = IMAP { server = '127.0.0.1', port = %d, username = '%s', "
+                    "password = '%s' }\n"
+                    "-- The unread mail, searched for on the server, and left as it is.\n"
+                    "local unread = account.INBOX:is_unseen()\n"
+                    % (imap, user, self.state["password"]))
+        return self.run(user, ["imapfilter", "-c", config], dict(os.environ, HOME=home),
+                        counted)
+
+    # --- the cases
+
+    def measure(self, make_user, kelvo_run, peer_run, reuse):
+        """RUNS timed runs of each side, alternating, and one counted run of each; the mailbox
+        made anew for every run unless reuse."""
+        shared = make_user() if reuse else None
+        runs = {"kelvo": [], "peer": []}
+        for counted in [False] * RUNS + [True]:
+            for side, go in (("kelvo", kelvo_run), ("peer", peer_run)):
+                user = shared or make_user()
+                runs[side].append(go(user, counted))
+                if not reuse:
+                    self.drop(user)
+                    self.clear_sink()
+        if reuse:
+            self.drop(shared)
+        out = {}
+        for side, results in runs.items():
+            timed, counted = results[:RUNS], results[RUNS]
+            best = min(timed, key=lambda r: r["seconds"])
+            out[side] = dict(counted, seconds=best["seconds"],
+                             runs_seconds=[r["seconds"] for r in timed],
+                             process_seconds=min(r["process_seconds"] for r in timed),
+                             peak_rss_kb=max(r["peak_rss_kb"] for r in results),
+                             runs_peak_rss_kb=[r["peak_rss_kb"] for r in results])
+        return out
+
+    def nothing(self):
+        mails = [text_mail(n) for n in range(1, 1001)]
+        result = self.measure(lambda: self.mailbox(mails, seen=True),
+                              lambda u, c: self.kelvo(u, "first-start", c, (0, 0)),
+                              lambda u, c: self.fetchmail(u, "mda", c, check=True), True)
+        result["peer_name"] = "fetchmail --check"
+        return result
+
+    def unread(self):
+        count = 10000
+        mails = [mail(n, b"Content-Type: text/plain; charset=UTF-8\r\n"
+                         b"Content-Transfer-Encoding: 8bit\r\n\r\n"
+                         + ("本文 %d\r\n" % n).encode()) for n in range(1, count + 1)]
+        header_bytes = []
+
+        def make():
+            user = self.mailbox(mails)
+            header_bytes.extend(self.imap(user, [
+                "EXAMINE INBOX", "FETCH 1:* (BODY.PEEK[HEADER.FIELDS (%s)])" % HEADER_FIELDS]))
+            return user
+
+        result = self.measure(make, lambda u, c: self.kelvo(u, "filter-all", c, (count, 0)),
+                              self.imapfilter, True)
+        result.update(peer_name="imapfilter (server-side search)", mails=count,
+                      header_fields=HEADER_FIELDS, header_fields_bytes=header_bytes[-1])
+        return result
+
+    def twenty(self):
+        mails = [text_mail(n) for n in range(1, 21)]
+        result = self.measure(lambda: self.mailbox(mails),
+                              lambda u, c: self.kelvo(u, "first-start", c, (20, 20)),
+                              lambda u, c: self.fetchmail(u, "mda", c), False)
+        result["peer_name"] = "fetchmail -> MDA"
+        return result
+
+    def large(self):
+        data = large_mail()
+        result = self.measure(lambda: self.mailbox([data]),
+                              lambda u, c: self.kelvo(u, "first-start", c, (1, 1)),
+                              lambda u, c: self.fetchmail(u, "smtp", c), False)
+        result.update(peer_name="fetchmail -> SMTP", mail_bytes=len(data))
+        return result
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    peer_pass, state_file, output = sys.argv[1:4]
+    with open(state_file) as f:
+        state = json.load(f)
+    for tool in ("fetchmail", "imapfilter"):
+        if not shutil.which(tool):
+            sys.exit("%s is missing: scripts/install-bench-deps.sh installs it" % tool)
+    bench = Bench(os.path.abspath(peer_pass), state)
+    results = {}
+    try:
+        for case in ("nothing", "unread", "twenty", "large"):
+            started = time.monotonic()
+            results[case] = getattr(bench, case)()
+            print("  %s: %.0f s" % (case, time.monotonic() - started), file=sys.stderr)
+    finally:
+        bench.close()
+    with open(output, "w") as f:
+        json.dump({"peers": results, "load_average": os.getloadavg()}, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()
