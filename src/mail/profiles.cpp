@@ -19,11 +19,21 @@ namespace kelvo {
 namespace {
 
 const QStringList kKeys = {
-    QStringLiteral("store"),        QStringLiteral("transport"),        QStringLiteral("user"),
-    QStringLiteral("password"),     QStringLiteral("password-command"), QStringLiteral("from"),
-    QStringLiteral("address-book"), QStringLiteral("download-command"), QStringLiteral("timeout"),
-    QStringLiteral("ca-file"),      QStringLiteral("starttls"),         QStringLiteral("smtp-auth"),
-    QStringLiteral("default"),      QStringLiteral("command-check"),    QStringLiteral("authserv-id"),
+    QStringLiteral("store"),
+    QStringLiteral("transport"),
+    QStringLiteral("user"),
+    QStringLiteral("password"),
+    QStringLiteral("password-command"),
+    QStringLiteral("from"),
+    QStringLiteral("address-book"),
+    QStringLiteral("download-command"),
+    QStringLiteral("timeout"),
+    QStringLiteral("ca-file"),
+    QStringLiteral("starttls"),
+    QStringLiteral("smtp-auth"),
+    QStringLiteral("default"),
+    QStringLiteral("command-check"),
+    QStringLiteral("authserv-id"),
     QStringLiteral("command-pin"),
 };
 
@@ -194,9 +204,9 @@ CommandPolicy commandPolicy(const QString& name, const Section& s, const QString
         throw invalidValue("command-check", name, path);
     c.authservId = value(s, "authserv-id");
     if (c.check != SenderCheck::None && c.authservId.isEmpty())
-        throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("command-check には authserv-id が要ります ([%1] %2)")
-                            .arg(name, path));
+        throw mailError(
+            mailerr::ProfileInvalid,
+            QStringLiteral("command-check には authserv-id が要ります ([%1] %2)").arg(name, path));
     c.pin = value(s, "command-pin");
     return c;
 }
@@ -284,8 +294,8 @@ MailProfile selectProfile(const QString& path, const QString& name) {
     const auto [file, mode] = readFile(path);
     if (holdsSecret(file) && (mode & (S_IRGRP | S_IROTH)))
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" にはパスワードか暗証番号があります。chmod 600 ") + path +
-                            QStringLiteral(" としてください"));
+                        path + QStringLiteral(" にはパスワードか暗証番号があります。chmod 600 ") +
+                            path + QStringLiteral(" としてください"));
     if (!name.isEmpty()) {
         const auto it = file.sections.find(name);
         if (it == file.sections.end())
