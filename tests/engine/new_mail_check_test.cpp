@@ -149,10 +149,11 @@ TEST_F(MailCheckTest, RefusedCommandsActNotAndAreReadWithTheirLine) {
     EXPECT_EQ(状態.要求番号, QStringList{"3"});
     EXPECT_EQ(状態.一覧要求フラグ, 0);
     EXPECT_TRUE(状態.転送.終了要求.isEmpty());
-    EXPECT_EQ(monitorMessages(),
-              (QStringList{"端末からのコマンドを拒否しました（送信者の確認に失敗しました）：件名「G」",
-                           "端末からのコマンドを拒否しました（送信者を確認できません）：件名「Z」",
-                           "端末からのコマンドを拒否しました（暗証番号が違います）：件名「Z」"}));
+    EXPECT_EQ(
+        monitorMessages(),
+        (QStringList{"端末からのコマンドを拒否しました（送信者の確認に失敗しました）：件名「G」",
+                     "端末からのコマンドを拒否しました（送信者を確認できません）：件名「Z」",
+                     "端末からのコマンドを拒否しました（暗証番号が違います）：件名「Z」"}));
     ログオフ(ctx);
     for (const QString& id : refused)
         EXPECT_TRUE(system.isSeen(id));

@@ -90,9 +90,9 @@ TEST_F(ProfilesTest, MistakesInTheFileAreErrorsNamingIt) {
 // The description goes to the monitor and the log: the line and the key, never a value.
 TEST_F(ProfilesTest, MistakesAreNamedWithoutTheirValues) {
     QString description;
-    for (const char* line : {"password hunter2", "hunter2", "Password:hunter2", "timeout = hunter2",
-                             "store = imap://u:hunter2@h:99999", "command-pin hunter2",
-                             "command-check = hunter2"}) {
+    for (const char* line :
+         {"password hunter2", "hunter2", "Password:hunter2", "timeout = hunter2",
+          "store = imap://u:hunter2@h:99999", "command-pin hunter2", "command-check = hunter2"}) {
         write(QStringLiteral("[a]\nstore = /x\n") + QLatin1String(line) + u'\n');
         EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
                   mailerr::ProfileInvalid);
