@@ -49,7 +49,7 @@ void 終了コマンド(EngineContext& ctx) {
     m.MsgNoteText();
 }
 
-bool 一覧コマンド(const QString& s) {
+bool 一覧コマンドか(const QString& s) {
     return いずれか(s, {u"g", u"G", u"ｇ", u"Ｇ"});
 }
 
@@ -58,7 +58,7 @@ bool 終了コマンドか(const QString& s) {
 }
 
 // List numbers from 1 to 100, separated by single blanks.
-bool 番号コマンド(const QString& s) {
+bool 番号コマンドか(const QString& s) {
     for (const QString& word : s.split(u' ')) {
         const double value = 数値(word);
         if (value > 100 || value < 1)
@@ -68,8 +68,8 @@ bool 番号コマンド(const QString& s) {
 }
 
 // A mail that would act: a command whose sender the profile's rule must confirm first.
-bool 実行するコマンド(const QString& s) {
-    return 一覧コマンド(s) || 終了コマンドか(s) || 番号コマンド(s);
+bool 動くコマンドか(const QString& s) {
+    return 一覧コマンドか(s) || 終了コマンドか(s) || 番号コマンドか(s);
 }
 
 QString 拒否理由(CommandVerdict verdict) {
@@ -103,9 +103,9 @@ bool コマンド許可(EngineContext& ctx, const QString& s) {
 void コマンド確認(EngineContext& ctx, const QString& s) {
     RunState& r = ctx.状態;
     MapiMessages& m = *ctx.mapMess;
-    if (実行するコマンド(s) && !コマンド許可(ctx, s))
+    if (動くコマンドか(s) && !コマンド許可(ctx, s))
         return;
-    if (一覧コマンド(s)) {
+    if (一覧コマンドか(s)) {
         r.返信アドレス = m.MsgOrigAddress();
         r.一覧要求フラグ = 1;
         m.MsgNoteText();
@@ -113,7 +113,7 @@ void コマンド確認(EngineContext& ctx, const QString& s) {
         終了コマンド(ctx);
     }
     r.要求番号 = s.split(u' ');
-    r.メール要求フラグ = 番号コマンド(s) ? 1 : 0;
+    r.メール要求フラグ = 番号コマンドか(s) ? 1 : 0;
     if (r.メール要求フラグ == 1) {
         r.返信アドレス = m.MsgOrigAddress();
         m.MsgNoteText();
