@@ -49,23 +49,71 @@ void 終了コマンド(EngineContext& ctx) {
     m.MsgNoteText();
 }
 
+bool 一覧コマンドか(const QString& s) {
+    return いずれか(s, {u"g", u"G", u"ｇ", u"Ｇ"});
+}
+
+bool 終了コマンドか(const QString& s) {
+    return いずれか(s, {u"z", u"Z", u"ｚ", u"Ｚ"});
+}
+
+// List numbers from 1 to 100, separated by single blanks.
+bool 番号コマンドか(const QString& s) {
+    for (const QString& word : s.split(u' ')) {
+        const double value = 数値(word);
+        if (value > 100 || value < 1)
+            return false;
+    }
+    return true;
+}
+
+// A mail that would act: a command whose sender the profile's rule must confirm first.
+bool 動くコマンドか(const QString& s) {
+    return 一覧コマンドか(s) || 終了コマンドか(s) || 番号コマンドか(s);
+}
+
+QString 拒否理由(CommandVerdict verdict) {
+    switch (verdict) {
+    case CommandVerdict::Unverified:
+        return QStringLiteral("送信者を確認できません");
+    case CommandVerdict::Failed:
+        return QStringLiteral("送信者の確認に失敗しました");
+    case CommandVerdict::WrongPin:
+        return QStringLiteral("暗証番号が違います");
+    case CommandVerdict::Accepted:
+        break;
+    }
+    return QString();
+}
+
+// Whether the command may act. A refused one changes nothing, is marked read like a command
+// and gets one line; the phone gets no answer, so a forger learns nothing.
+bool コマンド許可(EngineContext& ctx, const QString& s) {
+    MapiMessages& m = *ctx.mapMess;
+    const CommandVerdict verdict = m.MsgCommandVerdict(ctx.設定.メールアドレス);
+    if (verdict == CommandVerdict::Accepted)
+        return true;
+    m.MsgNoteText();
+    ctx.画面.モニター行追加(QStringLiteral("端末からのコマンドを拒否しました（") +
+                            拒否理由(verdict) + QStringLiteral("）：件名「") + 一行化(s) +
+                            QStringLiteral("」"));
+    return false;
+}
+
 void コマンド確認(EngineContext& ctx, const QString& s) {
     RunState& r = ctx.状態;
     MapiMessages& m = *ctx.mapMess;
-    if (いずれか(s, {u"g", u"G", u"ｇ", u"Ｇ"})) {
+    if (動くコマンドか(s) && !コマンド許可(ctx, s))
+        return;
+    if (一覧コマンドか(s)) {
         r.返信アドレス = m.MsgOrigAddress();
         r.一覧要求フラグ = 1;
         m.MsgNoteText();
-    } else if (いずれか(s, {u"z", u"Z", u"ｚ", u"Ｚ"})) {
+    } else if (終了コマンドか(s)) {
         終了コマンド(ctx);
     }
     r.要求番号 = s.split(u' ');
-    r.メール要求フラグ = 1;
-    for (const QString& word : r.要求番号) {
-        const double value = 数値(word);
-        if (value > 100 || value < 1)
-            r.メール要求フラグ = 0;
-    }
+    r.メール要求フラグ = 番号コマンドか(s) ? 1 : 0;
     if (r.メール要求フラグ == 1) {
         r.返信アドレス = m.MsgOrigAddress();
         m.MsgNoteText();

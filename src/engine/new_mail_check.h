@@ -13,8 +13,9 @@ bool 未読メール取得(EngineContext& ctx);
 
 // Looks through the fetched messages for commands from the phone's address: "G" asks for the
 // subject list, list numbers for those messages, "Z" for the finish (raised later by
-// 終了要求確定, once the mail's read mark is stored). Stops at the first error with one error
-// line.
+// 終了要求確定, once the mail's read mark is stored). A command the profile's rule refuses
+// (the sender not confirmed, a wrong PIN) acts not at all, is marked read and gets one
+// monitor line. Stops at the first error with one error line.
 void メールチェック(EngineContext& ctx);
 
 // The forwarding pass: every fetched message that passes the filters is forwarded with

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/command_check.h"
 #include "mail/mail_types.h"
 
 #include <QStringList>
@@ -24,6 +25,8 @@ public:
     virtual void send(const OutgoingMail& mail) = 0;
     // The address book's entry for a full name or an address.
     virtual MailRecipient resolveName(const QString& name) = 0;
+    // The profile's rule for the phone's commands.
+    virtual CommandPolicy commandPolicy() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.
     virtual void close() = 0;
 };

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace kelvo {
@@ -30,6 +31,8 @@ struct MailSummary {
     std::vector<MailRecipient> recipients; // To, then CC
     int attachmentCount = 0;
     bool seen = false; // the mailbox's own read mark
+    // The raw values of the Authentication-Results fields, topmost (the newest) first.
+    QStringList authenticationResults;
 };
 
 // The message that Compose or Forward starts and Send delivers.

@@ -267,4 +267,14 @@ bool MapiMessages::ReadMarkStored(const QString& msgId) const {
     return session.readMarks().isStored(msgId);
 }
 
+CommandVerdict MapiMessages::MsgCommandVerdict(const QString& phoneAddress) {
+    const CommandPolicy& policy = session.commandPolicy();
+    const CommandVerdict sender =
+        senderVerdict(policy, currentFetched().summary.authenticationResults, phoneAddress);
+    if (sender != CommandVerdict::Accepted || !policy.needsText())
+        return sender;
+    return pinMatches(policy.pin, MsgNoteText()) ? CommandVerdict::Accepted
+                                                 : CommandVerdict::WrongPin;
+}
+
 } // namespace kelvo

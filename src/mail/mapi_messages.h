@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/command_check.h"
 #include "mail/mail_types.h"
 
 #include <QDateTime>
@@ -98,6 +99,10 @@ public:
     // True when the current message's read mark has been stored in the mailbox.
     bool ReadMarkStored() const;
     bool ReadMarkStored(const QString& msgId) const;
+    // Whether the current message, from the phone's address, may give a command under the
+    // profile's rule: the receiving server's verdict on its sender, then the PIN in its text
+    // (read only when the profile sets one, which marks it read as MsgNoteText does).
+    CommandVerdict MsgCommandVerdict(const QString& phoneAddress);
 
 private:
     struct Fetched {

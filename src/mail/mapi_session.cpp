@@ -28,6 +28,7 @@ void MapiSession::SignOn() {
     const QString profile = userName;
     const bool download = downLoadMail;
     conn = call([&] { return backend.signOn(profile, download); });
+    policy = conn->commandPolicy();
     lastSessionId = lastSessionId % 0x7fff0000 + 1;
     sessionId = lastSessionId;
 }

@@ -70,11 +70,14 @@ public:
         return mailCall(backend.mayBlock(), std::forward<Work>(work));
     }
     void report(const KelvoError& error);
+    // The rule for the phone's commands of the profile last signed on with.
+    const CommandPolicy& commandPolicy() const { return policy; }
 
 private:
     MailBackend& backend;
     std::unique_ptr<MailConnection> conn;
     ReadMarks marks;
+    CommandPolicy policy;
     std::function<void(const KelvoError&)> reporter;
     QString userName;
     int sessionId = 0;

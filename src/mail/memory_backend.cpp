@@ -87,6 +87,8 @@ public:
         throw mailError(mailerr::UnknownRecipient, name);
     }
 
+    CommandPolicy commandPolicy() const override { return system.commandPolicy; }
+
     void close() override {
         if (closed)
             return;

@@ -40,6 +40,8 @@ public:
     bool hasAddressBook = true;
     // Profile names that exist; the empty name (the default profile) always does.
     QStringList profiles;
+    // Every profile's rule for the phone's commands.
+    CommandPolicy commandPolicy;
 
     // Calls made, by name: "signOn", "fetch", "noteText", "setSeen", "clearSeen", "send",
     // "resolveName", "close".

@@ -6,6 +6,7 @@
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
 
@@ -342,12 +343,17 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
     addRecipients(h, vmime::fields::CC, kRecipCc, s);
 
     s.received = QDateTime();
-    // The top Received: header is the last hop, the one into this mailbox.
+    s.authenticationResults.clear();
+    bool topReceived = true;
     for (const auto& field : h.getFieldList()) {
-        if (QString::fromStdString(field->getName()).compare(u"Received", Qt::CaseInsensitive) ==
-            0) {
-            s.received = toLocal(field->getValue<vmime::relay>()->getDate());
-            break;
+        const QString name = QString::fromStdString(field->getName());
+        // The top Received: header is the last hop, the one into this mailbox.
+        if (name.compare(u"Received", Qt::CaseInsensitive) == 0) {
+            if (std::exchange(topReceived, false))
+                s.received = toLocal(field->getValue<vmime::relay>()->getDate());
+        } else if (name.compare(u"Authentication-Results", Qt::CaseInsensitive) == 0) {
+            if (const auto text = vmime::dynamicCast<const vmime::text>(field->getValue()))
+                s.authenticationResults << toQString(*text);
         }
     }
     if (!s.received.isValid())

@@ -16,9 +16,9 @@ namespace kelvo::vm {
 // made message never makes the others unreadable.
 vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw);
 
-// Subject, sender, recipients (To, then CC) and received time from a message header. The
-// received time is the date of the newest Received: header, else the Date: header, else
-// fallback.
+// Subject, sender, recipients (To, then CC), received time and the Authentication-Results
+// fields from a message header. The received time is the date of the newest Received:
+// header, else the Date: header, else fallback.
 void readHeader(const vmime::header& header, const QDateTime& fallback, MailSummary& summary);
 
 // The parts of a parsed message that count as its attachments, in order.

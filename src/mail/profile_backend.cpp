@@ -45,6 +45,8 @@ public:
 
     void setSeen(const QStringList& ids, bool seen) override { store->setSeen(ids, seen); }
 
+    CommandPolicy commandPolicy() const override { return profile.commands; }
+
     void send(const OutgoingMail& mail) override {
         vmime::shared_ptr<vmime::message> original;
         std::vector<vmime::shared_ptr<const vmime::bodyPart>> attachments;

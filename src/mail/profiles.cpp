@@ -19,11 +19,22 @@ namespace kelvo {
 namespace {
 
 const QStringList kKeys = {
-    QStringLiteral("store"),        QStringLiteral("transport"),        QStringLiteral("user"),
-    QStringLiteral("password"),     QStringLiteral("password-command"), QStringLiteral("from"),
-    QStringLiteral("address-book"), QStringLiteral("download-command"), QStringLiteral("timeout"),
-    QStringLiteral("ca-file"),      QStringLiteral("starttls"),         QStringLiteral("smtp-auth"),
+    QStringLiteral("store"),
+    QStringLiteral("transport"),
+    QStringLiteral("user"),
+    QStringLiteral("password"),
+    QStringLiteral("password-command"),
+    QStringLiteral("from"),
+    QStringLiteral("address-book"),
+    QStringLiteral("download-command"),
+    QStringLiteral("timeout"),
+    QStringLiteral("ca-file"),
+    QStringLiteral("starttls"),
+    QStringLiteral("smtp-auth"),
     QStringLiteral("default"),
+    QStringLiteral("command-check"),
+    QStringLiteral("authserv-id"),
+    QStringLiteral("command-pin"),
 };
 
 using Section = std::map<QString, QString>;
@@ -146,11 +157,14 @@ ReadFile readFile(const QString& path) {
     return ReadFile{parse(file.readAll(), path), st.st_mode};
 }
 
-bool holdsPassword(const ProfilesFile& f) {
+// A password or a PIN: the file must then be readable by its owner alone.
+bool holdsSecret(const ProfilesFile& f) {
     for (const auto& [name, section] : f.sections) {
-        const auto it = section.find(QStringLiteral("password"));
-        if (it != section.end() && !it->second.isEmpty())
-            return true;
+        for (const char* key : {"password", "command-pin"}) {
+            const auto it = section.find(QLatin1String(key));
+            if (it != section.end() && !it->second.isEmpty())
+                return true;
+        }
     }
     return false;
 }
@@ -177,6 +191,24 @@ bool serverUrlValid(const QString& text, std::initializer_list<QStringView> sche
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && url.port() != 0 &&
            std::find(schemes.begin(), schemes.end(), scheme) != schemes.end();
+}
+
+CommandPolicy commandPolicy(const QString& name, const Section& s, const QString& path) {
+    CommandPolicy c;
+    const QString check = value(s, "command-check").toLower();
+    if (check == u"dkim")
+        c.check = SenderCheck::Dkim;
+    else if (check == u"dmarc")
+        c.check = SenderCheck::Dmarc;
+    else if (!check.isEmpty() && check != u"none")
+        throw invalidValue("command-check", name, path);
+    c.authservId = value(s, "authserv-id");
+    if (c.check != SenderCheck::None && c.authservId.isEmpty())
+        throw mailError(
+            mailerr::ProfileInvalid,
+            QStringLiteral("command-check には authserv-id が要ります ([%1] %2)").arg(name, path));
+    c.pin = value(s, "command-pin");
+    return c;
 }
 
 MailProfile fromSection(const QString& name, const Section& s, const QString& path) {
@@ -210,6 +242,7 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
         if (!ok || p.timeoutSeconds <= 0)
             throw invalidValue("timeout", name, path);
     }
+    p.commands = commandPolicy(name, s, path);
     const MailProfile local = builtInProfile();
     if (p.store.isEmpty())
         throw mailError(mailerr::ProfileInvalid,
@@ -259,10 +292,10 @@ MailProfile selectProfile(const QString& path, const QString& name) {
         throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
     }
     const auto [file, mode] = readFile(path);
-    if (holdsPassword(file) && (mode & (S_IRGRP | S_IROTH)))
+    if (holdsSecret(file) && (mode & (S_IRGRP | S_IROTH)))
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" にはパスワードがあります。chmod 600 ") + path +
-                            QStringLiteral(" としてください"));
+                        path + QStringLiteral(" にはパスワードか暗証番号があります。chmod 600 ") +
+                            path + QStringLiteral(" としてください"));
     if (!name.isEmpty()) {
         const auto it = file.sections.find(name);
         if (it == file.sections.end())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail/command_check.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,10 @@ namespace kelvo {
 //   starttls         required, optional or no, for imap:// and smtp:// (default: required on
 //                    port 587, optional elsewhere)
 //   smtp-auth        no: send without signing on to the SMTP server
+//   command-check    none (the default), dkim or dmarc: commands from the phone's address
+//                    act only when the receiving server's Authentication-Results says so
+//   authserv-id      the name that server writes into the field; "-": it writes none
+//   command-pin      a PIN the command mail's first line must hold (a secret, like password)
 //   default          yes: the profile used when none is named
 struct MailProfile {
     QString name;
@@ -36,6 +42,7 @@ struct MailProfile {
     QString caFile;
     QString starttls;
     bool smtpAuth = true;
+    CommandPolicy commands;
 
     bool storeIsImap() const;
     bool transportIsSmtp() const;
@@ -51,9 +58,10 @@ MailProfile builtInProfile();
 // The profile to sign on with: the named one, or (for an empty name) the one marked default,
 // or the only one; the built-in one when the file does not exist. Raises ProfileMissing for a
 // name the file lacks, ProfileInsecure for a file that others can change (its owner, its mode or
-// its folder's) or that holds a password and can be read by others, ProfileInvalid for a file
-// that cannot be read, has an unknown key or a wrong value (a server URL with a bad port).
-// Errors name the file, the line and the key, never a value.
+// its folder's) or that holds a password or a command-pin and can be read by others,
+// ProfileInvalid for a file that cannot be read, has an unknown key or a wrong value (a server
+// URL with a bad port, command-check without authserv-id). Errors name the file, the line and
+// the key, never a value.
 MailProfile selectProfile(const QString& path, const QString& name);
 
 } // namespace kelvo

@@ -273,6 +273,11 @@ TEST_F(ProfilesFaultTest, ProfilesFileOfBinaryGarbage) {
     expectOneErrorLineThenRecovery(QStringLiteral("行目"));
 }
 
+TEST_F(ProfilesFaultTest, CommandCheckWithoutAuthservId) {
+    mail->writeProfiles(goodProfiles + QStringLiteral("command-check = dkim\n"));
+    expectOneErrorLineThenRecovery(QStringLiteral("authserv-id"));
+}
+
 TEST_F(ProfilesFaultTest, ProfilesFileCutInTheMiddleOfAKey) {
     mail->writeProfiles(goodProfiles.left(goodProfiles.indexOf(QStringLiteral("transport")) + 5));
     // A line without "=" is named by its number alone: it could be a value.

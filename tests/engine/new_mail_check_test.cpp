@@ -130,6 +130,37 @@ TEST_F(MailCheckTest, StaleFinishIsMarkedReadAndReported) {
     EXPECT_EQ(状態.終了フラグ, 1);
 }
 
+// Commands the profile's rule refuses change nothing an accepted one set, are marked read and
+// each get their line; a phone mail that is no command is left alone as before.
+TEST_F(MailCheckTest, RefusedCommandsActNotAndAreReadWithTheirLine) {
+    system.commandPolicy = {SenderCheck::Dkim, "mx.kelvo.jp", "１２３４"};
+    const QString pass = "mx.kelvo.jp; dkim=pass header.d=docomo.ne.jp";
+    auto signed_ = [&](const QString& subject, const QString& field, const QString& text) {
+        const QString id = add(subject, 0, text, kPhone, kPhone);
+        system.find(id)->summary.authenticationResults = QStringList{field};
+        return id;
+    };
+    const QString other = command("hello");
+    signed_("3", pass, " 1234 \r\nよろしく");
+    const QStringList refused{signed_("G", "mx.kelvo.jp; dkim=fail header.d=docomo.ne.jp", "1234"),
+                              command("Z"), signed_("Z", pass, "\r\n123")};
+    check();
+    EXPECT_EQ(状態.メール要求フラグ, 1);
+    EXPECT_EQ(状態.要求番号, QStringList{"3"});
+    EXPECT_EQ(状態.一覧要求フラグ, 0);
+    EXPECT_TRUE(状態.転送.終了要求.isEmpty());
+    EXPECT_EQ(
+        monitorMessages(),
+        (QStringList{"端末からのコマンドを拒否しました（送信者の確認に失敗しました）：件名「G」",
+                     "端末からのコマンドを拒否しました（送信者を確認できません）：件名「Z」",
+                     "端末からのコマンドを拒否しました（暗証番号が違います）：件名「Z」"}));
+    ログオフ(ctx);
+    for (const QString& id : refused)
+        EXPECT_TRUE(system.isSeen(id));
+    EXPECT_FALSE(system.isSeen(other));
+    EXPECT_TRUE(system.outbox.empty());
+}
+
 TEST_F(MailCheckTest, FailedFetchActsOnNoCommandOfAnEarlierList) {
     command("3");
     ASSERT_TRUE(beginPass());

@@ -1,8 +1,13 @@
 // A whole conversation with the phone against the private Dovecot and SMTP sink of the mail
-// tests: new mail forwarded, a subject list asked for and a listed mail fetched.
+// tests: new mail forwarded, a subject list asked for and a listed mail fetched; commands
+// under the profile's sender check and PIN.
 
 #include "common/cp932.h"
+#include "engine/forwarding_cycle.h"
+#include "engine/schedule.h"
 #include "engine/subject_list.h"
+#include "fake_cycle_window.h"
+#include "fake_system_control.h"
 #include "fakes.h"
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
@@ -266,6 +271,117 @@ TEST_F(PhoneConversationTest, StoppedSinkMarksNothingReadAndTheNextPassSendsEver
     subjects.sort();
     EXPECT_EQ(subjects, (QStringList{"一通目", "二通目"}));
     EXPECT_EQ(mail->unreadOnServer(), 0);
+}
+
+// Commands under "command-check = dkim": the receiving server's own field stands on top.
+class PhoneCommandCheckTest : public PhoneConversationTest {
+protected:
+    void SetUp() override {
+        PhoneConversationTest::SetUp();
+        if (IsSkipped())
+            return;
+        profiles = QString::fromUtf8(readAll(mail->profilesPath));
+        useKeys("command-check = dkim\nauthserv-id = mx.kelvo.test\n");
+        設定.端末プログラム実行 = QStringLiteral("1");
+        設定.プログラム名 = QStringLiteral("/usr/bin/kelvo-finish-marker");
+        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
+        ctx.設定ディレクトリ = dir.path();
+        ctx.システム = &sys;
+        cycleWindow.addressBox = phone;
+    }
+
+    void useKeys(const QString& keys) { mail->writeProfiles(profiles + keys); }
+    // A command from the phone, its Authentication-Results fields topmost first.
+    void command(const QString& subject, const QByteArray& fields, const QString& text = {}) {
+        deliver(fields + message(kPhone.toUtf8(), subject, plainText(text)));
+    }
+    // One pass of the forwarding cycle itself, which acts on the finish command.
+    void cyclePass() {
+        ASSERT_TRUE(設定書込(設定));
+        clock.at(clock.now().addSecs(10), [this] { 状態.停止要求フラグ = 1; });
+        自動転送開始(cycle);
+    }
+    int finishes() const {
+        return static_cast<int>(sys.callsStartingWith(QStringLiteral("program")).size());
+    }
+    // The command was refused for the reason: its line, nothing sent, the mail marked read.
+    void expectRefused(const QString& subject, const QString& reason, size_t sentBefore = 0) {
+        const QString line = QStringLiteral("端末からのコマンドを拒否しました（") + reason +
+                             QStringLiteral("）：件名「") + subject + QStringLiteral("」");
+        EXPECT_TRUE(window.monitor.last().endsWith(line)) << window.monitor.last().toStdString();
+        EXPECT_EQ(arrived(sink).size(), sentBefore);
+        EXPECT_EQ(mail->unreadOnServer(), 0);
+        EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    }
+
+    QString profiles;
+    FakeSystemControl sys{&clock};
+    FakeCycleWindow cycleWindow;
+    WeeklySchedule schedule{clock};
+    CycleContext cycle{ctx, sys, cycleWindow, schedule};
+};
+
+const QByteArray kSigned = "Authentication-Results: mx.kelvo.test;\r\n"
+                           "\tdkim=pass (good signature) header.d=docomo.ne.jp header.b=Ab/9+x\r\n";
+const QString kUnverified = QStringLiteral("送信者を確認できません");
+const QString kFailed = QStringLiteral("送信者の確認に失敗しました");
+
+TEST_F(PhoneCommandCheckTest, VerifiedFinishActsAndForgedOnesAreRefused) {
+    command("Z", kSigned);
+    cyclePass();
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("program")),
+              QStringList{QStringLiteral("program /usr/bin/kelvo-finish-marker @2")});
+    EXPECT_TRUE(sys.callsStartingWith(QStringLiteral("shutdown")).isEmpty());
+
+    struct Forgery {
+        QByteArray fields;
+        QString reason;
+    };
+    for (const Forgery& f : {
+             Forgery{"Authentication-Results: mx.kelvo.test; dkim=fail header.d=docomo.ne.jp\r\n",
+                     kFailed},
+             Forgery{"", kUnverified},
+             Forgery{"Authentication-Results: mx.other.test; dkim=pass header.d=docomo.ne.jp\r\n",
+                     kUnverified},
+             Forgery{"Authentication-Results: mx.kelvo.test; dkim=none\r\n" + kSigned, kFailed},
+             Forgery{"Authentication-Results: mx.kelvo.test; dkim=pass header.d=docomo-ne.jp\r\n",
+                     kFailed},
+         }) {
+        command("Z", f.fields);
+        cyclePass();
+        EXPECT_EQ(finishes(), 1) << f.fields.toStdString();
+        expectRefused("Z", f.reason);
+    }
+}
+
+TEST_F(PhoneCommandCheckTest, ListAndNumberCommandsAreRefusedAlike) {
+    command("G", "Authentication-Results: mx.kelvo.test; dkim=fail header.d=docomo.ne.jp\r\n");
+    pass();
+    expectRefused("G", kFailed);
+    command("G", kSigned);
+    pass();
+    ASSERT_EQ(arrived(sink).size(), 1u);
+    EXPECT_EQ(arrived(sink)[0].subject, "一覧2");
+    command("1", "");
+    pass();
+    expectRefused("1", kUnverified, 1);
+}
+
+// The PIN alone, with any provider.
+TEST_F(PhoneCommandCheckTest, PinInEitherWidthActsAndAWrongOrMissingOneIsRefused) {
+    useKeys("command-pin = 4649\n");
+    command("G", "", "1234");
+    pass();
+    expectRefused("G", QStringLiteral("暗証番号が違います"));
+    command("G", "");
+    pass();
+    expectRefused("G", QStringLiteral("暗証番号が違います"));
+    command("G", "", "\r\n ４６４９ \r\n");
+    pass();
+    ASSERT_EQ(arrived(sink).size(), 1u);
+    EXPECT_EQ(arrived(sink)[0].subject, "一覧3");
+    for (const QString& line : window.monitor)
+        EXPECT_FALSE(line.contains("4649")) << line.toStdString();
 }
 
 } // namespace

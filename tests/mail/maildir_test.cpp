@@ -129,6 +129,24 @@ TEST_F(MaildirTest, SubjectKeepsItsBlanksButTheOneAfterTheColon) {
     EXPECT_EQ(mapMess.MsgSubject(), "Z ");
 }
 
+// The profile's sender check reaches the controls, and the fields are read topmost first.
+TEST_F(MaildirTest, TheSenderCheckJudgesTheTopmostAuthenticationResults) {
+    QDir().mkpath(home.filePath("no-such-folder"));
+    writeFile(home.filePath("no-such-folder/profiles.ini"),
+              "[l]\nstore = ~/Maildir\ncommand-check = dkim\nauthserv-id = mx.kelvo.jp\n");
+    const QByteArray pass =
+        "Authentication-Results: mx.kelvo.jp; dkim=pass header.d=docomo.ne.jp\r\n";
+    deliver(pass + "Subject: Z\r\n\r\nx", "130.a.host", kNine);
+    deliver("Authentication-Results: mx.kelvo.jp; dkim=fail\r\n" + pass + "Subject: Z\r\n\r\nx",
+            "140.a.host", kNine.addSecs(60));
+    signOn();
+    mapMess.Fetch();
+    ASSERT_EQ(mapMess.MsgCount(), 2);
+    EXPECT_EQ(mapMess.MsgCommandVerdict("taro@docomo.ne.jp"), CommandVerdict::Failed);
+    mapMess.setMsgIndex(1);
+    EXPECT_EQ(mapMess.MsgCommandVerdict("taro@docomo.ne.jp"), CommandVerdict::Accepted);
+}
+
 TEST_F(MaildirTest, CraftedMailOfThousandsOfNestedPartsIsReadWithTheMailBehindIt) {
     // VMime's parser overflowed the stack at such a mail.
     deliver(nestedMail("Subject: nested\r\n", 4000), "130.a.host", kNine);

@@ -90,8 +90,9 @@ TEST_F(ProfilesTest, MistakesInTheFileAreErrorsNamingIt) {
 // The description goes to the monitor and the log: the line and the key, never a value.
 TEST_F(ProfilesTest, MistakesAreNamedWithoutTheirValues) {
     QString description;
-    for (const char* line : {"password hunter2", "hunter2", "Password:hunter2", "timeout = hunter2",
-                             "store = imap://u:hunter2@h:99999"}) {
+    for (const char* line :
+         {"password hunter2", "hunter2", "Password:hunter2", "timeout = hunter2",
+          "store = imap://u:hunter2@h:99999", "command-pin hunter2", "command-check = hunter2"}) {
         write(QStringLiteral("[a]\nstore = /x\n") + QLatin1String(line) + u'\n');
         EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
                   mailerr::ProfileInvalid);
@@ -116,19 +117,36 @@ TEST_F(ProfilesTest, AServerUrlWithABadPortIsAnInvalidProfile) {
     EXPECT_EQ(selectProfile(path, "a").transport, "smtps://127.0.0.1:1");
 }
 
-TEST_F(ProfilesTest, AFileWithAPasswordReadableByOthersIsRefused) {
-    write("[a]\nstore = imap://x\npassword = hunter2\n",
-          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+TEST_F(ProfilesTest, AFileWithAPasswordOrPinReadableByOthersIsRefused) {
     QString description;
-    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
-    EXPECT_TRUE(description.contains("chmod 600 " + path)) << description.toStdString();
-    EXPECT_FALSE(description.contains("hunter2"));
+    for (const char* secret : {"password", "command-pin"}) {
+        write(QStringLiteral("[a]\nstore = imap://x\n%1 = hunter2\n").arg(secret),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
+                  mailerr::ProfileInsecure);
+        EXPECT_TRUE(description.contains("chmod 600 " + path)) << description.toStdString();
+        EXPECT_FALSE(description.contains("hunter2"));
+    }
     write("[a]\nstore = imap://x\npassword = hunter2\n");
     EXPECT_EQ(selectProfile(path, "a").password, "hunter2");
     // Without a password the file may be read by others.
     write("[a]\nstore = imap://x\npassword-command = pass mail\n",
           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     EXPECT_EQ(selectProfile(path, "a").passwordCommand, "pass mail");
+}
+
+TEST_F(ProfilesTest, CommandCheckNeedsTheAuthservId) {
+    write("[a]\nstore = /x\ncommand-check = DKIM\nauthserv-id = mx.kelvo.jp\ncommand-pin = 42\n");
+    const CommandPolicy p = selectProfile(path, "a").commands;
+    EXPECT_EQ(p.check, SenderCheck::Dkim);
+    EXPECT_EQ(p.authservId, "mx.kelvo.jp");
+    EXPECT_EQ(p.pin, "42");
+    write("[a]\nstore = /x\ncommand-check = dmarc\n");
+    QString description;
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInvalid);
+    EXPECT_TRUE(description.contains("authserv-id")) << description.toStdString();
+    write("[a]\nstore = /x\ncommand-check = none\n");
+    EXPECT_EQ(selectProfile(path, "a").commands.check, SenderCheck::None);
 }
 
 // Whoever can change the file chooses the commands Kelvo runs as the user.

@@ -1,0 +1,38 @@
+#pragma once
+
+// Whether a command mail from the phone's address really comes from the phone: the
+// receiving server's verdict on its sender, and an optional PIN in its text.
+
+#include <QString>
+#include <QStringList>
+
+namespace kelvo {
+
+enum class SenderCheck { None, Dkim, Dmarc };
+
+// A profile's rule for commands (profiles.h: command-check, authserv-id, command-pin).
+struct CommandPolicy {
+    SenderCheck check = SenderCheck::None;
+    QString authservId; // "-": the topmost field is taken whatever it names
+    QString pin;        // empty: no PIN
+
+    bool needsText() const { return !pin.isEmpty(); }
+};
+
+enum class CommandVerdict {
+    Accepted,
+    Unverified, // no usable verdict from the user's own server
+    Failed,     // its verdict does not show the phone's provider
+    WrongPin,
+};
+
+// The verdict on the sender from the message's Authentication-Results fields, topmost first.
+// Only the topmost counts: the receiving server adds it last, those below may be forged.
+CommandVerdict senderVerdict(const CommandPolicy& policy, const QStringList& authResults,
+                             const QString& phoneAddress);
+
+// Whether the first non-blank line of the text is the PIN. Blanks around it are ignored and
+// full-width digits and letters read as their ASCII forms, as phone keyboards type either.
+bool pinMatches(const QString& pin, const QString& text);
+
+} // namespace kelvo
