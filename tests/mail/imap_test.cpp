@@ -161,7 +161,10 @@ TEST_F(ImapTest, SubjectKeepsItsBlanksButTheOneAfterTheColon) {
     ServerMail mail(user);
     mail.signOn();
     mail.fetch(true);
-    EXPECT_EQ(mail.subjects(), (QStringList{" Ｇ ", "Z "}));
+    // Neither has a date: their order is not the test's.
+    QStringList subjects = mail.subjects();
+    subjects.sort();
+    EXPECT_EQ(subjects, (QStringList{" Ｇ ", "Z "}));
 }
 
 const QString kSubject = QStringLiteral("会議の件（再送）");
