@@ -1,3 +1,6 @@
+# shellcheck shell=bash
+# work comes from process_test.sh; INTERVAL_SECONDS is for the script that sources this one.
+# shellcheck disable=SC2154,SC2034
 # Sourced by the scripted runs of the real program against the mail tests' private IMAP server
 # and SMTP sink: a fresh user and phone address for the run, the stand-in system services on a
 # private bus, the program alone in the work folder with its settings, and its mail profile.
