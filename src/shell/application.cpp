@@ -22,6 +22,7 @@
 #include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
 #include "shell/main_form.h"
+#include "shell/notification_link.h"
 #include "shell/service_mode.h"
 #include "shell/shell_cycle_window.h"
 #include "shell/signal_bridge.h"
@@ -71,29 +72,6 @@ QDBusConnection セッションバス() {
         (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))))
         return QDBusConnection::sessionBus();
     return QDBusConnection(QStringLiteral("kelvo-no-session-bus"));
-}
-
-// Error lines become desktop notifications while forwarding runs; a pass begins with its
-// sign-on (a new check start time) and ends with "メールチェック終了".
-void 通知を接続(MainForm& window, DesktopNotifier& notifier) {
-    QObject::connect(&window, &MainForm::lineAdded, &notifier,
-                     [&window, &notifier](const QString& line, bool error, int number) {
-                         if (error && window.実行状態() == 2)
-                             notifier.エラー行(line, number);
-                     });
-    auto lastStart = std::make_shared<QDateTime>();
-    QObject::connect(&window, &MainForm::panelChanged, &notifier,
-                     [&window, &notifier, lastStart](const QString& key, const QString& text) {
-                         if (key != kPanel次の接続まで)
-                             return;
-                         const QDateTime& start = window.context().状態.チェック開始時刻;
-                         if (text == QStringLiteral("サーバーへ接続中・・・") && start != *lastStart) {
-                             *lastStart = start;
-                             notifier.パス開始();
-                         } else if (text == QStringLiteral("メールチェック終了")) {
-                             notifier.パス終了();
-                         }
-                     });
 }
 
 } // namespace

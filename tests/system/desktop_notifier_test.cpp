@@ -1,4 +1,6 @@
+#include "kelvo_instance.h"
 #include "private_system_bus.h"
+#include "shell/notification_link.h"
 #include "standins.h"
 #include "system/desktop_notifier.h"
 #include "virtual_clock.h"
@@ -6,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDeadlineTimer>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace kelvo {
@@ -79,6 +82,40 @@ TEST_F(DesktopNotifierTest, CleanPassesAloneNotifyNothing) {
     notifier->パス開始();
     notifier->パス終了();
     EXPECT_TRUE(shown(0).isEmpty());
+}
+
+// The main window's lines and panels as the notifier sees them: only while forwarding runs, a
+// pass begun by its sign-on at a new check start, a sign-on again inside it no new pass.
+TEST_F(DesktopNotifierTest, TheWindowsErrorLinesAndPassesReachTheNotifier) {
+    QTemporaryDir dir;
+    test::KelvoInstance kelvo(dir.path(), clock);
+    MainForm& w = *kelvo.window;
+    通知を接続(w, *notifier);
+    auto signOn = [&](bool newPass) {
+        if (newPass)
+            kelvo.ctx.状態.チェック開始時刻 = clock.now().addSecs(1);
+        clock.advance(1);
+        w.setPanelText(kPanel次の接続まで, QStringLiteral("サーバーへ接続中・・・"));
+    };
+    w.停止モード();
+    w.エラー行追加(QStringLiteral("停止中のエラー"), 1); // forwarding does not run
+    w.実行モード();
+    signOn(true);
+    w.エラー行追加(QStringLiteral("接続できません"), 10061); // the sign-on failed
+    signOn(true);
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("メールチェック中"));
+    w.エラー行追加(QStringLiteral("送信できません"), 554);
+    signOn(false); // the profile's sign-on again after a send
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("メールチェック終了"));
+    EXPECT_EQ(shown(2).size(), 2); // that pass had an error line: no recovery yet
+    signOn(true);
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("メールチェック終了"));
+    const QStringList got = shown(3);
+    ASSERT_EQ(got.size(), 3) << got.join(u'\n').toStdString();
+    EXPECT_TRUE(got[0].startsWith(kError) &&
+                got[0].endsWith(QStringLiteral("接続できません(10061)」")));
+    EXPECT_TRUE(got[1].endsWith(QStringLiteral("送信できません(554)」")));
+    EXPECT_EQ(got[2], kResumed);
 }
 
 } // namespace
