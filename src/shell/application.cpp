@@ -62,7 +62,8 @@ namespace {
 
 // Every road that ends Kelvo comes here last: the unload handler (the menu, the close box, a
 // signal, the desktop session's end, a service's failed start), power-off and the timed
-// finish. A connection kept open to the mail server between passes is closed here too.
+// finish. Whatever must not outlive Kelvo ends here: the service manager hears STOPPING=1, and
+// a push connection kept open to the mail server between passes (IMAP IDLE) is closed here.
 void 終了前処理(ServiceNotifier& service) { service.終了中(); }
 
 // The session bus when there is one; never one started on demand.
@@ -95,6 +96,8 @@ int runKelvo(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
     QApplication::setWindowIcon(プログラムアイコン());
+    // From here on a signal waits in the event loop for the main window to act on it.
+    SignalBridge signalBridge;
 
     // Standard buttons and dialogs in Japanese, as the rest of the program.
     QTranslator qtTranslator;
@@ -180,7 +183,6 @@ int runKelvo(int argc, char** argv) {
         dialog.exec();
     };
     // Signals and the desktop session's end take the road of 終了, without its goodbye box.
-    SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::signalled, &window, [&window] { window.静かに終了(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.静かに終了(); });
