@@ -6,14 +6,14 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
-  libvmime-dev libgtest-dev libgmock-dev
+  libvmime-dev libgtest-dev libgmock-dev libsystemd-dev
   fonts-noto-cjk
   dovecot-imapd python3-aiosmtpd
   xvfb xdotool x11-utils dbus-daemon
   openssl
   imagemagick
   libbenchmark-dev clang libclang-rt-14-dev
-  desktop-file-utils
+  desktop-file-utils systemd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -4,6 +4,7 @@
 #include "about/artwork.h"
 #include "about/splash_window.h"
 #include "common/clock.h"
+#include "common/error_trap.h"
 #include "common/paths.h"
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
@@ -21,21 +22,60 @@
 #include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
 #include "shell/main_form.h"
+#include "shell/notification_link.h"
+#include "shell/service_mode.h"
 #include "shell/shell_cycle_window.h"
+#include "shell/signal_bridge.h"
+#include "shell/tray_icon.h"
+#include "system/desktop_notifier.h"
 #include "system/linux_system_control.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QSessionManager>
+#include <QSystemTrayIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace kelvo {
 
 void ProcessExit::endProgram() {
+    if (終了直前)
+        エラー無視([&] { 終了直前(); });
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(終了コード);
 }
+
+void 中断した転送を未読に(const RunState& state, MapiSession& mapSess) {
+    ReadMarks& marks = mapSess.readMarks();
+    for (auto it = state.転送.送信済み.cbegin(); it != state.転送.送信済み.cend(); ++it) {
+        const bool cutShort = it->送信済み < it->指紋.size();
+        if (cutShort && marks.isPending(it.key()))
+            marks.keepUnread(it.key());
+    }
+}
+
+namespace {
+
+// Every road that ends Kelvo comes here last: the unload handler (the menu, the close box, a
+// signal, the desktop session's end, a service's failed start), power-off and the timed
+// finish. Whatever must not outlive Kelvo ends here: the service manager hears STOPPING=1, and
+// a push connection kept open to the mail server between passes (IMAP IDLE) is closed here.
+void 終了前処理(ServiceNotifier& service) { service.終了中(); }
+
+// The session bus when there is one; never one started on demand.
+QDBusConnection セッションバス() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
+        (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))))
+        return QDBusConnection::sessionBus();
+    return QDBusConnection(QStringLiteral("kelvo-no-session-bus"));
+}
+
+} // namespace
 
 SplashSteps 起動手順(MainForm& window) {
     SplashSteps steps;
@@ -56,6 +96,8 @@ int runKelvo(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
     QApplication::setWindowIcon(プログラムアイコン());
+    // From here on a signal waits in the event loop for the main window to act on it.
+    SignalBridge signalBridge;
 
     // Standard buttons and dialogs in Japanese, as the rest of the program.
     QTranslator qtTranslator;
@@ -63,10 +105,24 @@ int runKelvo(int argc, char** argv) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
+    // Run by systemd, nobody answers a message box; under the journal the monitor goes to
+    // standard error as well.
+    const bool service = サービスとして起動();
+    const bool journal = ジャーナルへ出力();
+    ServiceNotifier serviceNotifier;
     SystemClock clock;
     EventLoopWaiter waiter;
     ProcessExit exit;
-    QtUiPort ui;
+    exit.終了直前 = [&serviceNotifier] { 終了前処理(serviceNotifier); };
+    QtUiPort desktopUi;
+    MainForm* monitorWindow = nullptr;
+    ServiceUi serviceUi(
+        [&monitorWindow](const QString& text) {
+            if (monitorWindow)
+                monitorWindow->モニター行追加(text);
+        },
+        journal);
+    UiPort& ui = service ? static_cast<UiPort&>(serviceUi) : desktopUi;
     AppContext context(clock, waiter, exit, ui);
     context.programDirectory = プログラムディレクトリ();
     context.settingsDirectory = 設定ディレクトリ(context.programDirectory);
@@ -81,8 +137,15 @@ int runKelvo(int argc, char** argv) {
     context.mapMess = &mapMess;
 
     MainForm window(context);
+    monitorWindow = &window;
+    if (journal)
+        QObject::connect(&window, &MainForm::lineAdded,
+                         [](const QString& line, bool error) { ジャーナル行出力(line, error); });
     mapSess.setErrorReporter([&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
-    window.hooks.ログオフ = [&mapSess] { ログオフ(mapSess); };
+    window.hooks.ログオフ = [&context, &mapSess] {
+        中断した転送を未読に(context.状態, mapSess);
+        ログオフ(mapSess);
+    };
     AboutOpener about;
     window.hooks.バージョン表示 = [&about] { about.表示(); };
     // The settings dialogs; the options dialog hands new weekdays on to the schedule.
@@ -102,6 +165,14 @@ int runKelvo(int argc, char** argv) {
     engine.設定ディレクトリ = context.settingsDirectory;
     engine.システム = &system;
     ShellCycleWindow cycleWindow(window, dialogs);
+    if (service) {
+        cycleWindow.実行開始時 = [&serviceNotifier] { serviceNotifier.準備完了(); };
+        // Nobody could fill in the phone dialog: the service fails, and says why.
+        cycleWindow.設定画面の代わり = [&exit, &window] {
+            exit.終了コード = 1;
+            window.静かに終了();
+        };
+    }
     CycleContext cycle{engine, system, cycleWindow, schedule};
     window.hooks.自動転送開始 = [&] {
         engine.リストファイルパス = window.リストファイルパス();
@@ -111,6 +182,20 @@ int runKelvo(int argc, char** argv) {
         SelfTestDialog dialog(SelfTestContext{engine, system, cycleWindow, context.ui}, &window);
         dialog.exec();
     };
+    // Signals and the desktop session's end take the road of 終了, without its goodbye box.
+    QObject::connect(&signalBridge, &SignalBridge::signalled, &window, [&window] { window.静かに終了(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.静かに終了(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
+        window.静かに終了();
+        QCoreApplication::sendPostedEvents(); // the loop that would deliver it is ending
+    });
+
+    DesktopNotifier notifier(セッションバス(), clock);
+    通知を接続(window, notifier);
+    const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(),
+                                   [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
     return app.exec();

@@ -2,16 +2,29 @@
 
 #include "common/program_exit.h"
 
+#include <functional>
+
 namespace kelvo {
 
 // Ends the process at once; nothing after it runs.
 class ProcessExit final : public ProgramExit {
 public:
     [[noreturn]] void endProgram() override;
+
+    // Runs on every road that ends Kelvo, just before the process ends.
+    std::function<void()> 終了直前;
+    int 終了コード = 0;
 };
 
 struct SplashSteps;
+struct RunState;
 class MainForm;
+class MapiSession;
+
+// Before the sign-off that ends Kelvo: a forward cut short (only some of its mails went out)
+// keeps its message unread, so that the next start forwards it again instead of the sign-off
+// storing its read mark.
+void 中断した転送を未読に(const RunState& state, MapiSession& mapSess);
 
 // What the start-up window does with the main window: load and show it, and start forwarding
 // when the command line asked for a silent start.

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <QWindow>
 
 namespace kelvo {
 namespace {
@@ -208,9 +210,13 @@ bool MainForm::多重起動() {
 // Unload handler.
 void MainForm::Form_Unload(int& Cancel) {
     Q_UNUSED(Cancel);
-    // A second close request while the goodbye box is up must not start a second goodbye.
-    if (終了処理中)
+    // A second close request while the goodbye box is up must not start a second goodbye; a
+    // signal then ends Kelvo without waiting for the box, whose work is already done.
+    if (終了処理中) {
+        if (挨拶なし && 挨拶表示中)
+            終了する();
         return;
+    }
     終了処理中 = true;
     if (ctx.状態.終了フラグ == 1) {
         ctx.exit.endProgram();
@@ -219,11 +225,31 @@ void MainForm::Form_Unload(int& Cancel) {
     エラー無視([&] { call(hooks.ログオフ); });
     if (isOn(ctx.設定.ログ出力フラグ) && モニター行数() > 0)
         ログファイル書込(ctx.設定.ログファイルパス);
-    messageBox(kGoodbye);
+    if (!挨拶なし) {
+        挨拶表示中 = true;
+        messageBox(kGoodbye);
+        挨拶表示中 = false;
+    }
+    終了する();
+    終了処理中 = false; // only a test's exit double returns here
+}
+
+void MainForm::終了する() {
     if (ロック)
         ロック->unlock();
     ctx.exit.endProgram();
-    終了処理中 = false; // only a test's exit double returns here
+}
+
+void MainForm::静かに終了() {
+    挨拶なし = true;
+    ctx.状態.停止要求フラグ = 1;
+    // As a close request of the window, which a mail call holds until it has returned.
+    if (QWindow* handle = windowHandle()) {
+        QCoreApplication::postEvent(handle, new QCloseEvent);
+        return;
+    }
+    int cancel = 0;
+    Form_Unload(cancel);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
@@ -247,6 +273,7 @@ void MainForm::モード切替(int state) {
     mnu開始->setEnabled(!running);
     mnu停止->setEnabled(running);
     実行状態値 = state;
+    emit modeChanged(state);
 }
 
 void MainForm::ウィンドウの最小化() {
@@ -339,8 +366,10 @@ void MainForm::ログファイル書込(const QString& path) {
 int MainForm::モニター行数() const { return static_cast<int>(モニターモデル->lines().size()); }
 
 void MainForm::setPanelText(const QString& key, const QString& text) {
-    if (QLabel* label = パネル.value(key))
+    if (QLabel* label = パネル.value(key)) {
         label->setText(text);
+        emit panelChanged(key, text);
+    }
 }
 
 QString MainForm::panelText(const QString& key) const {
@@ -349,15 +378,21 @@ QString MainForm::panelText(const QString& key) const {
 }
 
 void MainForm::モニター行追加(const QString& message, bool widen) {
-    モニターモデル->append(モニター行(ctx.clock.now(), message));
+    行追加(message, widen, false, 0);
+}
+
+void MainForm::エラー行追加(const QString& description, int number) {
+    行追加(エラーメッセージ(description, number), true, true, number);
+}
+
+void MainForm::行追加(const QString& message, bool widen, bool error, int number) {
+    const QString line = モニター行(ctx.clock.now(), message);
+    モニターモデル->append(line);
     // The range covers the widest line so far as drawn; a shorter line does not narrow it.
     if (widen)
         モニター->widenTo(モニターモデル->index(モニター行数() - 1));
     モニター->scrollToBottom();
-}
-
-void MainForm::エラー行追加(const QString& description, int number) {
-    モニター行追加(エラーメッセージ(description, number), true);
+    emit lineAdded(line, error, number);
 }
 
 MsgResult MainForm::messageBox(const QString& text, MsgButtons buttons, const QString& title) {

@@ -52,6 +52,10 @@ public:
     // The load and unload handlers.
     void Form_Load();
     void Form_Unload(int& Cancel);
+    // 終了 chosen at this moment without its goodbye box, for a signal or the desktop
+    // session's end. A pass under way forwards no further message; a mail call in progress
+    // completes first, as it does for a close request.
+    void 静かに終了();
 
     // Mode routines.
     void 実行モード();
@@ -113,6 +117,12 @@ public:
     QAction* toolbarButton(const QString& key) const { return ボタン.value(key); }
     QLabel* panel(const QString& key) const { return パネル.value(key); }
 
+signals:
+    // For the tray, the journal and the desktop notifications; none changes the window.
+    void modeChanged(int state);
+    void panelChanged(const QString& key, const QString& text);
+    void lineAdded(const QString& line, bool error, int number);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -123,10 +133,14 @@ private:
     void ステイタスバー作成();
     bool 多重起動();
     void モード切替(int state);
+    void 終了する();
+    void 行追加(const QString& message, bool widen, bool error, int number);
 
     AppContext& ctx;
     int 実行状態値 = 1;
     bool 終了処理中 = false;
+    bool 挨拶表示中 = false;
+    bool 挨拶なし = false; // the end was not asked for in the window: no goodbye box
     QString リストファイルパス値;
     QHash<QString, QAction*> ボタン;
     QHash<QString, QLabel*> パネル;

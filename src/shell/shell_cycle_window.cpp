@@ -10,12 +10,21 @@ namespace kelvo {
 
 void ShellCycleWindow::ウィンドウの最小化() { 窓.ウィンドウの最小化(); }
 
-void ShellCycleWindow::実行モード() { 窓.実行モード(); }
+void ShellCycleWindow::実行モード() {
+    窓.実行モード();
+    if (実行開始時)
+        実行開始時();
+}
 
 QString ShellCycleWindow::携帯アドレス欄() {
     return 設定画面.携帯電話の設定().txtメールアドレス->text();
 }
 
-void ShellCycleWindow::携帯電話の設定表示() { 設定画面.携帯電話の設定表示(false); }
+void ShellCycleWindow::携帯電話の設定表示() {
+    if (設定画面の代わり)
+        設定画面の代わり();
+    else
+        設定画面.携帯電話の設定表示(false);
+}
 
 } // namespace kelvo

@@ -2,6 +2,8 @@
 
 #include "engine/cycle_window.h"
 
+#include <functional>
+
 namespace kelvo {
 
 class MainForm;
@@ -16,6 +18,11 @@ public:
     void 実行モード() override;
     QString 携帯アドレス欄() override;
     void 携帯電話の設定表示() override;
+
+    // Forwarding runs now (a service reports it ready).
+    std::function<void()> 実行開始時;
+    // Set where nobody could use the phone settings dialog: called instead of showing it.
+    std::function<void()> 設定画面の代わり;
 
 private:
     MainForm& 窓;

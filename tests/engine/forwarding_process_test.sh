@@ -16,89 +16,14 @@ ARTIFACTS=$5
 HERE=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../support/scripts/process_test.sh
 source "$HERE/../support/scripts/process_test.sh"
-
-INTERVAL_SECONDS=15
-mailbox() { /usr/bin/python3 "$HERE/test_mailbox.py" "$MAIL_STATE" "$@"; }
-[ -f "$MAIL_STATE" ] || fail "the mail servers are not running (fixture mail_servers)"
-
-# Fresh names for this run: the servers are shared with the other mail tests.
-user="scripted-$MODE-$$"
-phone="phone-$MODE-$$@phone.example.jp"
-mkdir -p "$ARTIFACTS"
-rm -f "$ARTIFACTS"/*
+# shellcheck source=forwarding_setup.sh
+source "$HERE/forwarding_setup.sh"
 
 # Whatever happens, what the program printed and wrote stays with the screenshots.
 keep_artifacts() {
     cp -f "$work/kelvo.out" "$work/転送ログ.txt" "$ARTIFACTS/" 2>/dev/null || true
 }
 trap 'keep_artifacts; cleanup' EXIT
-
-# The stand-in logind and NetworkManager on a private bus; the helper serves until its
-# input closes or it is told to end.
-mkfifo "$work/bus.in"
-"$BUS_HELPER" private-bus <"$work/bus.in" >"$work/bus.out" 2>"$work/bus.err" &
-pids+=("$!")
-exec 7>"$work/bus.in"
-for _ in $(seq 1 100); do
-    grep -q '^DBUS_SYSTEM_BUS_ADDRESS=' "$work/bus.out" 2>/dev/null && break
-    sleep 0.1
-done
-bus=$(sed -n 's/^DBUS_SYSTEM_BUS_ADDRESS=//p' "$work/bus.out")
-[ -n "$bus" ] || fail "no private system bus: $(cat "$work/bus.err")"
-export DBUS_SYSTEM_BUS_ADDRESS="$bus"
-unset DBUS_SESSION_BUS_ADDRESS
-
-# The program alone in a folder with its settings: a quarter-minute interval, a first pass at
-# once, and nothing that reaches system control (no dial-up, no timed finish, no program).
-cp "$KELVO" "$work/kelvo"
-iconv -f UTF-8 -t CP932 >"$work/setting.ini" <<EOF
-[携帯電話の設定]
-メールアドレス=$phone
-端末電源OFF=1
-端末プログラム実行=0
-[基本設定]
-自動分割フラグ=1
-メールチェック間隔=0.25
-同時接続フラグ=1
-[その他]
-プロファイル使用フラグ=0
-自動終了フラグ=0
-電源OFFフラグ=0
-スケジュールフラグ=0
-ログ出力フラグ=1
-ログファイルパス=$work/転送ログ.txt
-ダイヤルアップフラグ=0
-EOF
-
-# The mail profile in a configuration folder of this run only.
-export XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_CONFIG_HOME/kelvo"
-cat >"$XDG_CONFIG_HOME/kelvo/profiles.ini" <<EOF
-[scripted]
-store = imap://127.0.0.1:$(mailbox get imap_port)
-starttls = no
-transport = smtp://127.0.0.1:$(mailbox get smtp_port)
-smtp-auth = no
-user = $user
-password = $(mailbox get password)
-from = Kelvo Test <kelvo@example.jp>
-timeout = 10
-EOF
-chmod 600 "$XDG_CONFIG_HOME/kelvo/profiles.ini"
-
-# Waits (bounded) until the sink has kept `count` forwards whose subject holds the word;
-# prints the seconds it took.
-wait_for_forward() {
-    local word=$1 limit=$2 started=$SECONDS
-    while [ $((SECONDS - started)) -le "$limit" ]; do
-        if [ "$(mailbox received "$phone" "$word")" -ge 1 ]; then
-            echo $((SECONDS - started))
-            return 0
-        fi
-        sleep 0.5
-    done
-    return 1
-}
 
 # Opens the menu "接続(&C)" of the main window and chooses the item by its access key.
 connect_menu() {

@@ -5,6 +5,8 @@
     test_mailbox.py STATE deliver USER SUBJECT     put a new unread message into USER's Inbox
     test_mailbox.py STATE received ADDRESS WORD    print how many mails the sink kept for
                                                    ADDRESS whose decoded subject holds WORD
+    test_mailbox.py STATE seen USER WORD           print how many of USER's Inbox messages
+                                                   whose subject holds WORD are marked read
 """
 import base64
 import email
@@ -74,6 +76,21 @@ def received(state, address, word):
     return count
 
 
+def seen(state, user, word):
+    # Dovecot keeps the flags in the file name of a message in cur/: "...:2,<flags>".
+    folder = os.path.join(state["mail_root"], user, "cur")
+    count = 0
+    for name in os.listdir(folder) if os.path.isdir(folder) else []:
+        flags = name.rpartition(":2,")[2] if ":2," in name else ""
+        if "S" not in flags:
+            continue
+        with open(os.path.join(folder, name), "rb") as f:
+            mail = email.message_from_bytes(f.read(), policy=email.policy.default)
+        if word in str(mail["subject"]):
+            count += 1
+    return count
+
+
 def main(argv):
     if len(argv) < 4:
         sys.exit(__doc__)
@@ -85,6 +102,8 @@ def main(argv):
         deliver(state, args[0], args[1])
     elif command == "received" and len(args) == 2:
         print(received(state, args[0], args[1]))
+    elif command == "seen" and len(args) == 2:
+        print(seen(state, args[0], args[1]))
     else:
         sys.exit(__doc__)
 

@@ -14,7 +14,7 @@ prefix="$work/prefix"
     fail "install: $(cat "$work/install.log")"
 
 for f in bin/kelvo share/kelvo/kelvo.html share/applications/kelvo.desktop \
-    share/icons/hicolor/scalable/apps/kelvo.svg; do
+    share/icons/hicolor/scalable/apps/kelvo.svg lib/systemd/user/kelvo.service; do
     [ -f "$prefix/$f" ] || fail "$f not installed"
 done
 [ -x "$prefix/bin/kelvo" ] || fail "bin/kelvo not executable"
@@ -29,6 +29,19 @@ grep -qx 'Categories=Network;Email;' "$entry" || fail "Categories"
 grep -q '^Name=' "$entry" || fail "English name"
 grep -q '^Name\[ja\]=' "$entry" || fail "Japanese name"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/kelvo.svg" || fail "icon is not SVG"
+
+# The user unit runs this install's program silently, offscreen, as a notify service, and
+# systemd finds nothing wrong with it (a runtime directory of its own, no user manager needed).
+unit="$prefix/lib/systemd/user/kelvo.service"
+grep -qx "ExecStart=$prefix/bin/kelvo /S" "$unit" || fail "unit ExecStart: $(grep ExecStart "$unit")"
+for line in Type=notify WatchdogSec=5min Restart=on-failure Environment=QT_QPA_PLATFORM=offscreen; do
+    grep -qx "$line" "$unit" || fail "unit lacks $line"
+done
+if command -v systemd-analyze >/dev/null 2>&1; then
+    mkdir -m 700 "$work/runtime"
+    XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$unit" >"$work/verify.log" 2>&1 ||
+        fail "systemd-analyze verify: $(cat "$work/verify.log")"
+fi
 
 # A user with an empty home, no XDG_CONFIG_HOME, starting Kelvo from the menu's directory.
 home="$work/home"

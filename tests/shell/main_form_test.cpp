@@ -3,6 +3,8 @@
 #include "common/error.h"
 #include "fakes.h"
 #include "kelvo_instance.h"
+#include "mail/mapi_session.h"
+#include "mail/memory_backend.h"
 #include "shell/application.h"
 #include "shell/main_form.h"
 #include "shell/monitor.h"
@@ -233,6 +235,56 @@ TEST_F(MainFormTest, ExitMenuSignsOffWritesTheLogAndSaysGoodbye) {
     EXPECT_EQ(kelvo.exit.ends, 1);
     const QString log = fromCp932(readAll(kelvo.ctx.設定.ログファイルパス));
     EXPECT_TRUE(log.endsWith(QStringLiteral("のログファイル\r\n   09:00    転送しました\r\n\r\n"))) << log.toStdString();
+}
+
+// A signal or the session's end: the road of 終了 without the goodbye box, made as a close
+// request so that a mail call in progress completes first.
+TEST_F(MainFormTest, QuietEndStopsTheCycleSignsOffWritesTheLogWithoutGoodbye) {
+    w.Form_Load();
+    kelvo.ui.messages.clear();
+    int signOffs = 0;
+    w.hooks.ログオフ = [&] { ++signOffs; };
+    w.モニター行追加(QStringLiteral("転送しました"));
+    w.show();
+    w.静かに終了();
+    EXPECT_EQ(kelvo.ctx.状態.停止要求フラグ, 1);
+    EXPECT_EQ(kelvo.exit.ends, 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(kelvo.exit.ends, 1);
+    EXPECT_EQ(signOffs, 1);
+    EXPECT_TRUE(kelvo.ui.messages.empty());
+    EXPECT_TRUE(QFile::exists(kelvo.ctx.設定.ログファイルパス));
+}
+
+TEST_F(MainFormTest, QuietEndWhileTheGoodbyeIsUpEndsAtOnce) {
+    w.Form_Load();
+    int endsInsideTheBox = -1;
+    kelvo.ui.whileShown = [&](const QString&) {
+        w.静かに終了();
+        QCoreApplication::sendPostedEvents();
+        endsInsideTheBox = kelvo.exit.ends;
+    };
+    w.show();
+    w.mnu終了->trigger();
+    EXPECT_EQ(endsInsideTheBox, 1);
+}
+
+// Only some mails of a split forward went out when Kelvo ended: the sign-off must not store
+// the message's read mark, or the rest would never reach the phone.
+TEST(ProgramEndTest, AForwardCutShortKeepsItsMessageUnread) {
+    MemoryMailSystem mail;
+    MemoryMailBackend backend(mail);
+    MapiSession session(backend);
+    ReadMarks& marks = session.readMarks();
+    RunState state;
+    for (const char* id : {"cut", "whole", "phone"})
+        marks.markRead(QString::fromLatin1(id));
+    state.転送.送信済み.insert(QStringLiteral("cut"), 送信記録{QStringLiteral("p"), {"1", "2", "3"}, 1});
+    state.転送.送信済み.insert(QStringLiteral("whole"), 送信記録{QStringLiteral("p"), {"1"}, 1});
+    中断した転送を未読に(state, session);
+    EXPECT_FALSE(marks.isPending(QStringLiteral("cut")));
+    EXPECT_TRUE(marks.isPending(QStringLiteral("whole")));
+    EXPECT_TRUE(marks.isPending(QStringLiteral("phone")));
 }
 
 TEST_F(MainFormTest, ClosingWithLogOffWritesNoLog) {

@@ -93,6 +93,30 @@ private:
     QDBusConnection bus;
 };
 
+// A stand-in notification server (org.freedesktop.Notifications) for a private session bus:
+// it keeps what it was asked to show.
+class NotificationStandIn final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    using QObject::QObject;
+    QStringList shown; // "summary|body"
+
+public slots:
+    Q_SCRIPTABLE uint Notify(const QString& appName, uint replacesId, const QString& icon,
+                             const QString& summary, const QString& body,
+                             const QStringList& actions, const QVariantMap& hints, int timeout) {
+        Q_UNUSED(appName);
+        Q_UNUSED(replacesId);
+        Q_UNUSED(icon);
+        Q_UNUSED(actions);
+        Q_UNUSED(hints);
+        Q_UNUSED(timeout);
+        shown << summary + u'|' + body;
+        return static_cast<uint>(shown.size());
+    }
+};
+
 // Puts the stand-ins on the bus at the address: their objects, the names of both services and
 // "org.kelvo.StandIns" for the control object. False when the bus is not a private one.
 bool serveStandIns(const QString& address, StandIns& standIns, QString* error);

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace kelvo {
+
+class MainForm;
+class DesktopNotifier;
+
+// Error lines become desktop notifications while forwarding runs. A pass begins with its
+// sign-on at a new check start time (a sign-on again inside the same pass is no new pass) and
+// ends with "メールチェック終了".
+void 通知を接続(MainForm& window, DesktopNotifier& notifier);
+
+} // namespace kelvo

@@ -1,0 +1,116 @@
+#include "shell/tray_icon.h"
+
+#include "common/error_trap.h"
+#include "shell/autostart.h"
+#include "shell/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace kelvo {
+namespace {
+
+const QString kユニット有効 = QStringLiteral(
+    "Kelvo はユーザーサービス (kelvo.service) として有効になっています。"
+    "同じ設定で二つ起動しないよう、ログイン時の起動は使えません。");
+
+// The picture for the mode: the program's icon while running, its greyed form while stopped.
+QIcon モードの絵(int state) {
+    const QIcon icon = QApplication::windowIcon();
+    if (state == 2)
+        return icon;
+    QIcon stopped;
+    for (const QSize& size : icon.availableSizes())
+        stopped.addPixmap(icon.pixmap(size, QIcon::Disabled));
+    return stopped.isNull() ? icon : stopped;
+}
+
+} // namespace
+
+TrayIcon::TrayIcon(MainForm& window, QString program)
+    : 窓(window), プログラム(std::move(program)) {
+    メニュー = new QMenu(&window);
+    メニュー->setObjectName(QStringLiteral("trayMenu"));
+    メニュー->setToolTipsVisible(true);
+    // The same commands as the main menu, through its own items.
+    auto item = [this](const QString& text, QAction* same) {
+        QAction* action = メニュー->addAction(text);
+        if (same) {
+            connect(action, &QAction::triggered, same, &QAction::trigger);
+            action->setEnabled(same->isEnabled());
+        }
+        return action;
+    };
+    開始 = item(QStringLiteral("開始"), window.mnu開始);
+    停止 = item(QStringLiteral("停止"), window.mnu停止);
+    ウィンドウを表示 = item(QStringLiteral("ウィンドウを表示"), nullptr);
+    connect(ウィンドウを表示, &QAction::triggered, this, [this] { ウィンドウ表示(); });
+    メニュー->addSeparator();
+    ログイン時に開始 = item(QStringLiteral("ログイン時に開始"), nullptr);
+    ログイン時に開始->setCheckable(true);
+    connect(ログイン時に開始, &QAction::triggered, this, [this](bool on) { 自動起動切替(on); });
+    メニュー->addSeparator();
+    終了 = item(QStringLiteral("終了"), window.mnu終了);
+    connect(メニュー, &QMenu::aboutToShow, this, [this] { 自動起動の表示更新(); });
+
+    アイコン = new QSystemTrayIcon(this);
+    アイコン->setContextMenu(メニュー);
+    connect(アイコン, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
+            ウィンドウ表示();
+    });
+    connect(&window, &MainForm::modeChanged, this, [this](int state) { モード表示(state); });
+    connect(&window, &MainForm::panelChanged, this, [this] { ヒント更新(); });
+    モード表示(window.実行状態());
+    自動起動の表示更新();
+    アイコン->show();
+}
+
+TrayIcon::~TrayIcon() = default;
+
+void TrayIcon::モード表示(int state) {
+    開始->setEnabled(窓.mnu開始->isEnabled());
+    停止->setEnabled(窓.mnu停止->isEnabled());
+    アイコン->setIcon(モードの絵(state));
+    ヒント更新();
+}
+
+void TrayIcon::ヒント更新() {
+    const QStringList lines{kAppTitle, 窓.panelText(kPanel次の接続まで).trimmed(),
+                            窓.panelText(kPanel新着メール数), 窓.panelText(kPanel転送メール数)};
+    アイコン->setToolTip(lines.join(u'\n'));
+}
+
+void TrayIcon::ウィンドウ表示() {
+    窓.setWindowState((窓.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    窓.show();
+    窓.raise();
+    窓.activateWindow();
+}
+
+void TrayIcon::自動起動の表示更新() {
+    const bool unit = ユーザーユニット有効();
+    ログイン時に開始->setChecked(自動起動あり());
+    ログイン時に開始->setEnabled(!unit);
+    ログイン時に開始->setToolTip(unit ? kユニット有効 : QString());
+}
+
+void TrayIcon::自動起動切替(bool on) {
+    エラー無視([&] {
+        QString reason;
+        if (!自動起動設定(on, プログラム, &reason))
+            窓.messageBox(QStringLiteral("ログイン時の起動を設定できませんでした。\r\n") + reason);
+        自動起動の表示更新();
+    });
+}
+
+std::unique_ptr<TrayIcon> トレイアイコン作成(MainForm& window, const QString& program,
+                                     const std::function<bool()>& trayAvailable) {
+    if (!trayAvailable())
+        return nullptr;
+    return std::make_unique<TrayIcon>(window, program);
+}
+
+} // namespace kelvo
