@@ -67,6 +67,8 @@ public:
     }
 
     void close() override {
+        if (transport)
+            transport->close();
         if (store)
             store->close();
     }

@@ -440,6 +440,42 @@ TEST_F(ImapTest, ForwardCarriesTheAttachmentsAndARefusedRecipientIsAnError) {
     EXPECT_TRUE(description.contains("550")) << description.toStdString();
 }
 
+TEST_F(ImapTest, SendsOfASignOnShareOneSessionAndAFailedSendGivesTheNextAFreshOne) {
+    const QString user = userFor();
+    ServerMail mail(user);
+    mail.signOn();
+    auto send = [&](const QString& to) {
+        mail.mapMess->Compose();
+        mail.mapMess->setMsgSubject(to.section(u'@', 0, 0));
+        mail.mapMess->setRecipAddress(to);
+        QString description;
+        const int error = errorOf([&] { mail.mapMess->Send(); }, &description);
+        return std::make_pair(error, description);
+    };
+    auto arrived = [&] { return lastDelivered(servers).envelope.to.value(0); };
+    const QString flaky = QStringLiteral("flaky1-%1@example.jp").arg(user);
+    EXPECT_EQ(send(QStringLiteral("one@example.jp")).first, 0);
+    EXPECT_EQ(send(QStringLiteral("two@example.jp")).first, 0);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 1);
+    // Refused at the recipient, then at the end of the data: each send after starts clean.
+    const auto refused = send(QStringLiteral("refuse@example.jp"));
+    EXPECT_EQ(refused.first, mailerr::SendRefused);
+    EXPECT_TRUE(refused.second.contains("550")) << refused.second.toStdString();
+    EXPECT_EQ(send(QStringLiteral("three@example.jp")).first, 0);
+    EXPECT_EQ(arrived(), "three@example.jp");
+    const auto once = send(flaky);
+    EXPECT_EQ(once.first, mailerr::SendRefused);
+    EXPECT_TRUE(once.second.contains("554")) << once.second.toStdString();
+    EXPECT_EQ(send(flaky).first, 0);
+    EXPECT_EQ(arrived(), flaky);
+    EXPECT_EQ(send(QStringLiteral("four@example.jp")).first, 0);
+    EXPECT_EQ(arrived(), "four@example.jp");
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("QUIT")), 2);
+    mail.mapSess->SignOff();
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 3);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("QUIT")), 3);
+}
+
 TEST_F(ImapTest, ResolveNameFindsTheAddressBooksEntries) {
     const QString user = userFor();
     ServerMail mail(user);
