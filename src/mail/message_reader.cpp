@@ -1,6 +1,7 @@
 #include "mail/message_reader.h"
 
 #include "mail/mime_nesting.h"
+#include "mail/text_stream.h"
 #include "mail/vmime_text.h"
 
 #include <QTextDocumentFragment>
@@ -288,26 +289,36 @@ void keepSubjectBlanks(const std::string& raw, vmime::header& header) {
         text->appendWord(vmime::make_shared<vmime::word>(trailing, ascii));
 }
 
-// Parses the text as a whole message, with its nesting bounded first.
-vmime::shared_ptr<vmime::message> parseWhole(const std::string& raw) {
-    const std::string bounded = withBoundedNesting(raw);
-    auto message = vmime::make_shared<vmime::message>();
-    message->parse(bounded);
-    keepSubjectBlanks(bounded, *message->getHeader());
-    return message;
+// Parses the text as a whole message, with its nesting bounded first. The message keeps the
+// text itself, not a copy: a large message is held once. When the parse fails, raw is as it
+// was.
+vmime::shared_ptr<vmime::message> parseWhole(std::string& raw) {
+    std::optional<std::string> bounded = withBoundedNesting(raw);
+    auto text = vmime::make_shared<TextStream>(bounded ? std::move(*bounded) : std::move(raw));
+    try {
+        auto message = vmime::make_shared<vmime::message>();
+        message->parse(text, text->text().size());
+        keepSubjectBlanks(text->text(), *message->getHeader());
+        return message;
+    } catch (...) {
+        if (!bounded)
+            raw = text->release();
+        throw;
+    }
 }
 
 } // namespace
 
-vmime::shared_ptr<vmime::message> parseMessage(const std::string& original) {
-    const std::string raw = withUndecodableWordsKept(original);
+vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
+    std::string raw = withUndecodableWordsKept(std::move(original));
     try {
         return parseWhole(raw);
     } catch (...) {
         // Some field VMime cannot read: read the message without it.
     }
     try {
-        return parseWhole(withoutRejectedFields(raw));
+        std::string readable = withoutRejectedFields(raw);
+        return parseWhole(readable);
     } catch (...) {
         // Still unreadable as MIME: the header's readable fields, and the body as plain text.
     }

@@ -150,7 +150,7 @@ void visit(const std::string& s, const Part& part, int limit, std::vector<Part>&
 
 } // namespace
 
-std::string withBoundedNesting(const std::string& raw, int limit) {
+std::optional<std::string> withBoundedNesting(const std::string& raw, int limit) {
     std::vector<Part> parts{Part{0, raw.size(), 0}};
     std::vector<Edit> edits;
     while (!parts.empty()) {
@@ -159,7 +159,7 @@ std::string withBoundedNesting(const std::string& raw, int limit) {
         visit(raw, part, limit, parts, edits);
     }
     if (edits.empty())
-        return raw;
+        return std::nullopt;
     std::sort(edits.begin(), edits.end(),
               [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
     std::string out;

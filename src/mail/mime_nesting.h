@@ -5,6 +5,7 @@
 // overflows the stack, and copies the rest of the message at every level. Private to the mail
 // layer.
 
+#include <optional>
 #include <string>
 
 namespace kelvo::vm {
@@ -13,8 +14,8 @@ namespace kelvo::vm {
 constexpr int kMaxNesting = 64;
 
 // The message with each multipart at the depth limit made an empty opaque part
-// (application/octet-stream); the message itself when nothing nests that deeply. The parts are
-// found as VMime's parser finds them.
-std::string withBoundedNesting(const std::string& raw, int limit = kMaxNesting);
+// (application/octet-stream); nothing when nothing nests that deeply. The parts are found as
+// VMime's parser finds them.
+std::optional<std::string> withBoundedNesting(const std::string& raw, int limit = kMaxNesting);
 
 } // namespace kelvo::vm
