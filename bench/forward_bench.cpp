@@ -7,6 +7,7 @@
 //
 // Run each case in a process of its own: the peak memory is the process's whole life.
 
+#include "bench_servers.h"
 #include "engine/engine_context.h"
 #include "first_start_settings.h"
 #include "mail/mapi_messages.h"
@@ -32,40 +33,12 @@ namespace {
 
 constexpr int kRuns = 3;
 
-struct Servers {
-    int imapPort = 0;
-    int smtpPort = 0;
-    QString mailRoot;
-    int uid = -1;
-    int gid = -1;
-    QString password;
-};
-
-Servers readState(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
-    return {o.value("imap_port").toInt(),    o.value("smtp_port").toInt(),
-            o.value("mail_root").toString(), o.value("mail_uid").toInt(),
-            o.value("mail_gid").toInt(),     o.value("password").toString()};
-}
-
-void own(const Servers& s, const QString& path) {
-    if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), s.uid, s.gid) != 0)
-        qFatal("cannot hand %s to the mail user", qPrintable(path));
-}
-
 // Writes the message into the user's Maildir, unread, as a delivery agent would: the head,
 // then `lines` times the line.
 void deliver(const Servers& s, const QString& user, int n, const QByteArray& head,
              const QByteArray& line = QByteArray(), qint64 lines = 0,
              const QByteArray& tail = QByteArray()) {
-    const QString box = s.mailRoot + u'/' + user;
-    for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
-        QDir().mkpath(box + QLatin1String(sub));
-        own(s, box + QLatin1String(sub));
-    }
+    const QString box = maildirOf(s, user);
     const QString path = QStringLiteral("%1/new/%2.M%3.bench")
                              .arg(box)
                              .arg(QDateTime::currentSecsSinceEpoch())
@@ -108,13 +81,6 @@ qint64 deliverLargeMail(const Servers& s, const QString& user, qint64 bytes) {
     const qint64 lines = (bytes - start.size()) / line.size();
     deliver(s, user, 1, start, line, lines, end);
     return start.size() + lines * line.size() + end.size();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
 struct PassFigures {
