@@ -6,9 +6,11 @@
 
 #include <QTextDocumentFragment>
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
+#include <vmime/utility/seekableInputStreamRegionAdapter.hpp>
 
 namespace kelvo::vm {
 
@@ -289,20 +291,58 @@ void keepSubjectBlanks(const std::string& raw, vmime::header& header) {
         text->appendWord(vmime::make_shared<vmime::word>(trailing, ascii));
 }
 
-// Parses the text as a whole message, with its nesting bounded first. The message keeps the
-// text itself, not a copy: a large message is held once. When the parse fails, raw is as it
-// was.
+// Gives each single part whose contents the skeleton left out its contents, read from the
+// whole message when asked for; those found are taken out of `left`.
+void putContentsBack(vmime::bodyPart& part, std::map<size_t, Skeleton::Contents>& left,
+                     const vmime::shared_ptr<TextStream>& whole) {
+    const auto body = part.getBody();
+    if (body->getPartCount() > 0) {
+        for (size_t i = 0; i < body->getPartCount(); ++i)
+            putContentsBack(*body->getPartAt(i), left, whole);
+        return;
+    }
+    const auto found = left.find(body->getParsedOffset());
+    if (found == left.end() || body->getParsedLength() != 0)
+        return;
+    const Skeleton::Contents c = found->second;
+    left.erase(found);
+    auto region = vmime::make_shared<vmime::utility::seekableInputStreamRegionAdapter>(
+        whole, c.from, c.length);
+    body->setContents(
+        vmime::make_shared<vmime::streamContentHandler>(region, c.length, body->getEncoding()));
+}
+
+// Parses the text as a whole message, with its nesting bounded first. VMime reads the
+// structure from the skeleton, and the parts' contents stay in the text, which the message
+// keeps: a large message is held once and never copied whole. When the parse fails, raw is
+// as it was.
 vmime::shared_ptr<vmime::message> parseWhole(std::string& raw) {
-    std::optional<std::string> bounded = withBoundedNesting(raw);
-    auto text = vmime::make_shared<TextStream>(bounded ? std::move(*bounded) : std::move(raw));
+    const Skeleton skeleton = skeletonOf(raw, true);
+    auto whole = vmime::make_shared<TextStream>(std::move(raw));
     try {
         auto message = vmime::make_shared<vmime::message>();
-        message->parse(text, text->text().size());
-        keepSubjectBlanks(text->text(), *message->getHeader());
+        if (skeleton.text) {
+            message->parse(*skeleton.text);
+            std::map<size_t, Skeleton::Contents> left;
+            for (const Skeleton::Contents& c : skeleton.contents)
+                left.emplace(c.at, c);
+            putContentsBack(*message, left, whole);
+            if (left.empty()) {
+                keepSubjectBlanks(*skeleton.text, *message->getHeader());
+                return message;
+            }
+            // Some part was not where the skeleton had it: the whole text, as VMime reads it.
+            message = vmime::make_shared<vmime::message>();
+        }
+        const auto bounded = skeletonOf(whole->text(), false).text;
+        if (bounded)
+            message->parse(*bounded);
+        else
+            message->parse(whole, whole->text().size());
+        keepSubjectBlanks(bounded ? *bounded : whole->text(), *message->getHeader());
         return message;
     } catch (...) {
-        if (!bounded)
-            raw = text->release();
+        raw = whole->release();
         throw;
     }
 }
