@@ -8,6 +8,7 @@
 // the round trips and the seconds of the fastest pass after a first one that lets Dovecot
 // build its index.
 
+#include "bench_servers.h"
 #include "engine/engine_context.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
@@ -34,29 +35,6 @@ namespace {
 
 constexpr int kTimedPasses = 5;
 
-struct Servers {
-    int imapPort = 0;
-    QString mailRoot;
-    int uid = -1;
-    int gid = -1;
-    QString password;
-};
-
-Servers readState(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
-    return {o.value("imap_port").toInt(), o.value("mail_root").toString(),
-            o.value("mail_uid").toInt(), o.value("mail_gid").toInt(),
-            o.value("password").toString()};
-}
-
-void own(const Servers& s, const QString& path) {
-    if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), s.uid, s.gid) != 0)
-        qFatal("cannot hand %s to the mail user", qPrintable(path));
-}
-
 QByteArray message(int n, const QDateTime& received) {
     const QByteArray date = received.toString(Qt::RFC2822Date).toLatin1();
     const QByteArray number = QByteArray::number(n);
@@ -72,11 +50,7 @@ QByteArray message(int n, const QDateTime& received) {
 
 // Writes the messages straight into the user's Maildir, unread, as a delivery agent would.
 void fillInbox(const Servers& s, const QString& user, int count) {
-    const QString box = s.mailRoot + u'/' + user;
-    for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
-        QDir().mkpath(box + QLatin1String(sub));
-        own(s, box + QLatin1String(sub));
-    }
+    const QString box = maildirOf(s, user);
     const QDateTime now = QDateTime::currentDateTime();
     for (int n = 1; n <= count; ++n) {
         const QString path =
@@ -87,13 +61,6 @@ void fillInbox(const Servers& s, const QString& user, int count) {
         f.close();
         own(s, path);
     }
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
 // The reference: the same mailbox fetched by a bare client that sends the commands a fetch

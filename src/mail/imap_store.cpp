@@ -176,7 +176,7 @@ vmime::shared_ptr<vmime::message> ImapStore::message(const QString& id) {
         found.front()->extract(out, nullptr, 0, static_cast<size_t>(-1), true); // BODY.PEEK[]
         if (raw.empty())
             throw mailError(mailerr::InvalidMessage, id);
-        return vm::parseMessage(raw);
+        return vm::parseMessage(std::move(raw)); // held once, by the parsed message
     });
 }
 

@@ -29,6 +29,9 @@ public:
     virtual ~MailTransport() = default;
     // Delivers the message (lines ending CR LF) from the sender to the recipient.
     virtual void send(const std::string& message, const QString& from, const QString& to) = 0;
+    // Ends the session with the server, when the transport keeps one. Failures here are of no
+    // consequence and are not raised.
+    virtual void close() {}
 };
 
 } // namespace kelvo

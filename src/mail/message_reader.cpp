@@ -1,14 +1,17 @@
 #include "mail/message_reader.h"
 
 #include "mail/mime_nesting.h"
+#include "mail/text_stream.h"
 #include "mail/vmime_text.h"
 
 #include <QTextDocumentFragment>
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
+#include <vmime/utility/seekableInputStreamRegionAdapter.hpp>
 
 namespace kelvo::vm {
 
@@ -289,26 +292,74 @@ void keepSubjectBlanks(const std::string& raw, vmime::header& header) {
         text->appendWord(vmime::make_shared<vmime::word>(trailing, ascii));
 }
 
-// Parses the text as a whole message, with its nesting bounded first.
-vmime::shared_ptr<vmime::message> parseWhole(const std::string& raw) {
-    const std::string bounded = withBoundedNesting(raw);
-    auto message = vmime::make_shared<vmime::message>();
-    message->parse(bounded);
-    keepSubjectBlanks(bounded, *message->getHeader());
-    return message;
+// Gives each single part whose contents the skeleton left out its contents, read from the
+// whole message when asked for; those found are taken out of `left`.
+void putContentsBack(vmime::bodyPart& part, std::map<size_t, Skeleton::Contents>& left,
+                     const vmime::shared_ptr<TextStream>& whole) {
+    const auto body = part.getBody();
+    if (body->getPartCount() > 0) {
+        for (size_t i = 0; i < body->getPartCount(); ++i)
+            putContentsBack(*body->getPartAt(i), left, whole);
+        return;
+    }
+    const auto found = left.find(body->getParsedOffset());
+    if (found == left.end() || body->getParsedLength() != 0)
+        return;
+    const Skeleton::Contents c = found->second;
+    left.erase(found);
+    auto region = vmime::make_shared<vmime::utility::seekableInputStreamRegionAdapter>(
+        whole, c.from, c.length);
+    body->setContents(
+        vmime::make_shared<vmime::streamContentHandler>(region, c.length, body->getEncoding()));
+}
+
+// Parses the text as a whole message, with its nesting bounded first. VMime reads the
+// structure from the skeleton, and the parts' contents stay in the text, which the message
+// keeps: a large message is held once and never copied whole. When the parse fails, raw is
+// as it was.
+vmime::shared_ptr<vmime::message> parseWhole(std::string& raw) {
+    const Skeleton skeleton = skeletonOf(raw, true);
+    auto whole = vmime::make_shared<TextStream>(std::move(raw));
+    try {
+        auto message = vmime::make_shared<vmime::message>();
+        if (skeleton.text) {
+            message->parse(*skeleton.text);
+            std::map<size_t, Skeleton::Contents> left;
+            for (const Skeleton::Contents& c : skeleton.contents)
+                left.emplace(c.at, c);
+            putContentsBack(*message, left, whole);
+            if (left.empty()) {
+                keepSubjectBlanks(*skeleton.text, *message->getHeader());
+                return message;
+            }
+            // Some part was not where the skeleton had it: the whole text, as VMime reads it.
+            message = vmime::make_shared<vmime::message>();
+        }
+        const auto bounded = skeletonOf(whole->text(), false).text;
+        if (bounded)
+            message->parse(*bounded);
+        else
+            message->parse(whole, whole->text().size());
+        keepSubjectBlanks(bounded ? *bounded : whole->text(), *message->getHeader());
+        return message;
+    } catch (...) {
+        raw = whole->release();
+        throw;
+    }
 }
 
 } // namespace
 
-vmime::shared_ptr<vmime::message> parseMessage(const std::string& original) {
-    const std::string raw = withUndecodableWordsKept(original);
+vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
+    std::string raw = withUndecodableWordsKept(std::move(original));
     try {
         return parseWhole(raw);
     } catch (...) {
         // Some field VMime cannot read: read the message without it.
     }
     try {
-        return parseWhole(withoutRejectedFields(raw));
+        std::string readable = withoutRejectedFields(raw);
+        return parseWhole(readable);
     } catch (...) {
         // Still unreadable as MIME: the header's readable fields, and the body as plain text.
     }

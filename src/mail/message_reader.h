@@ -13,8 +13,9 @@ namespace kelvo::vm {
 
 // Parses a message from its raw bytes. Header fields VMime's parser throws on are left out
 // rather than failing the whole message (a lenient parse of what stays), so that one badly
-// made message never makes the others unreadable.
-vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw);
+// made message never makes the others unreadable. The message keeps the bytes it was given
+// (move them in to spare a copy).
+vmime::shared_ptr<vmime::message> parseMessage(std::string raw);
 
 // Subject, sender, recipients (To, then CC), received time and the Authentication-Results
 // fields from a message header. The received time is the date of the newest Received:

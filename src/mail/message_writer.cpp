@@ -270,7 +270,13 @@ std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
         head +=
             field + mailboxValue(mail.recipient.displayName, mail.recipient.address, 4) + "\r\n";
     head += "Subject: " + encodedWords(mail.subject, 9) + "\r\n";
-    return head + message->generate();
+    // Written once, in place: the attachments may be large.
+    std::string out = std::move(head);
+    out.reserve(out.size() +
+                message->getGeneratedSize(vmime::generationContext::getDefaultContext()));
+    vmime::utility::outputStreamStringAdapter stream(out);
+    message->generate(stream);
+    return out;
 }
 
 } // namespace kelvo::vm

@@ -84,12 +84,14 @@ struct Edit {
     size_t begin;
     size_t end;
     std::string text;
+    bool contents = false; // the contents of a single part, left out
 };
 
 // Reads one part's header; adds its child parts, or an edit that makes it opaque when it is a
-// multipart at the limit.
-void visit(const std::string& s, const Part& part, int limit, std::vector<Part>& parts,
-           std::vector<Edit>& edits) {
+// multipart at the limit, or one that leaves its contents out when it is a single part and
+// contents go.
+void visit(const std::string& s, const Part& part, int limit, bool leaveContentsOut,
+           std::vector<Part>& parts, std::vector<Edit>& edits) {
     vmime::header header;
     size_t body = part.begin;
     try {
@@ -98,9 +100,13 @@ void visit(const std::string& s, const Part& part, int limit, std::vector<Part>&
         return; // VMime's parse fails here too, before it reaches anything below
     }
     const auto field = header.findField<vmime::contentTypeField>(vmime::fields::CONTENT_TYPE);
-    if (!field || body >= part.end ||
-        field->getValue<vmime::mediaType>()->getType() != vmime::mediaTypes::MULTIPART)
+    if (body >= part.end)
         return;
+    if (!field || field->getValue<vmime::mediaType>()->getType() != vmime::mediaTypes::MULTIPART) {
+        if (leaveContentsOut)
+            edits.push_back(Edit{body, part.end, std::string(), true});
+        return;
+    }
     if (part.depth >= limit) {
         const size_t from = field->getParsedOffset();
         const size_t to = from + field->getParsedLength();
@@ -150,29 +156,32 @@ void visit(const std::string& s, const Part& part, int limit, std::vector<Part>&
 
 } // namespace
 
-std::string withBoundedNesting(const std::string& raw, int limit) {
+Skeleton skeletonOf(const std::string& raw, bool leaveContentsOut, int limit) {
     std::vector<Part> parts{Part{0, raw.size(), 0}};
     std::vector<Edit> edits;
     while (!parts.empty()) {
         const Part part = parts.back();
         parts.pop_back();
-        visit(raw, part, limit, parts, edits);
+        visit(raw, part, limit, leaveContentsOut, parts, edits);
     }
+    Skeleton out;
     if (edits.empty())
-        return raw;
+        return out;
     std::sort(edits.begin(), edits.end(),
               [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-    std::string out;
-    out.reserve(raw.size());
+    std::string text;
     size_t pos = 0;
     for (const Edit& e : edits) {
         if (e.begin < pos)
             continue; // inside a part already made opaque
-        out.append(raw, pos, e.begin - pos);
-        out += e.text;
+        text.append(raw, pos, e.begin - pos);
+        if (e.contents)
+            out.contents.push_back(Skeleton::Contents{text.size(), e.begin, e.end - e.begin});
+        text += e.text;
         pos = e.end;
     }
-    out.append(raw, pos, npos);
+    text.append(raw, pos, npos);
+    out.text = std::move(text);
     return out;
 }
 

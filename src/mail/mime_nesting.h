@@ -5,16 +5,31 @@
 // overflows the stack, and copies the rest of the message at every level. Private to the mail
 // layer.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kelvo::vm {
 
 // Multiparts nested deeper than this are taken as one opaque part, its contents unread.
 constexpr int kMaxNesting = 64;
 
-// The message with each multipart at the depth limit made an empty opaque part
-// (application/octet-stream); the message itself when nothing nests that deeply. The parts are
-// found as VMime's parser finds them.
-std::string withBoundedNesting(const std::string& raw, int limit = kMaxNesting);
+// The text VMime is to parse for a message: each multipart at the depth limit made an empty
+// opaque part (application/octet-stream) and, when leaveContentsOut, the contents of every
+// single part left out: VMime copies the whole text of a part, twice, to read its header.
+// The parts are found as VMime's parser finds them.
+struct Skeleton {
+    // Nothing when the text is the message itself.
+    std::optional<std::string> text;
+    // Contents left out: at that place of the text, the bytes [from, from + length) of the
+    // message.
+    struct Contents {
+        size_t at;
+        size_t from;
+        size_t length;
+    };
+    std::vector<Contents> contents;
+};
+Skeleton skeletonOf(const std::string& raw, bool leaveContentsOut, int limit = kMaxNesting);
 
 } // namespace kelvo::vm

@@ -41,19 +41,16 @@ public:
 
     std::vector<MailSummary> fetch(bool unreadOnly) override { return store->fetch(unreadOnly); }
 
-    QString noteText(const QString& id) override { return vm::noteText(*store->message(id)); }
+    QString noteText(const QString& id) override { return vm::noteText(*message(id)); }
 
     void setSeen(const QStringList& ids, bool seen) override { store->setSeen(ids, seen); }
 
     CommandPolicy commandPolicy() const override { return profile.commands; }
 
     void send(const OutgoingMail& mail) override {
-        vmime::shared_ptr<vmime::message> original;
         std::vector<vmime::shared_ptr<const vmime::bodyPart>> attachments;
-        if (!mail.forwardOf.isEmpty()) {
-            original = store->message(mail.forwardOf);
-            attachments = vm::attachmentParts(*original);
-        }
+        if (!mail.forwardOf.isEmpty())
+            attachments = vm::attachmentParts(*message(mail.forwardOf));
         transport->send(vm::buildMessage(mail, from, attachments), from.address,
                         mail.recipient.address);
     }
@@ -69,17 +66,33 @@ public:
     }
 
     void close() override {
+        last.reset();
+        if (transport)
+            transport->close();
         if (store)
             store->close();
     }
 
 private:
+    // A message is read for its text and then forwarded with its attachments: the one read
+    // last is kept, so that a large message is downloaded once.
+    vmime::shared_ptr<vmime::message> message(const QString& id) {
+        if (!last || lastId != id) {
+            last.reset(); // the previous one goes before the next one comes
+            last = store->message(id);
+            lastId = id;
+        }
+        return last;
+    }
+
     MailProfile profile;
     std::unique_ptr<MailStore> store;
     std::unique_ptr<MailTransport> transport;
     QStringList secrets;
     MailRecipient from;
     std::optional<AddressBook> book;
+    vmime::shared_ptr<vmime::message> last;
+    QString lastId;
 };
 
 vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url, const QString& password,

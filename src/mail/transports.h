@@ -3,16 +3,24 @@
 #include "mail/mail_store.h"
 #include "mail/vmime_service.h"
 
+#include <QElapsedTimer>
+
 namespace kelvo {
 
-// Sends through an SMTP or SMTPS server, one connection per message.
+// Sends through an SMTP or SMTPS server. The messages of one sign-on share one session, opened
+// at the first and ended by close(). A message that fails ends its session: whatever the
+// server still had to say about it cannot reach the next message, which opens a new one.
 class SmtpTransport final : public MailTransport {
 public:
     explicit SmtpTransport(const vm::ServiceOptions& options) : options(options) {}
+    ~SmtpTransport() override { close(); }
     void send(const std::string& message, const QString& from, const QString& to) override;
+    void close() override;
 
 private:
     vm::ServiceOptions options;
+    vmime::shared_ptr<vmime::net::transport> transport;
+    QElapsedTimer idle; // since the session's last message
 };
 
 // Hands the message to a sendmail-compatible program ("-i -f sender -- recipient").

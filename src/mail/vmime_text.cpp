@@ -237,10 +237,10 @@ bool decodesStrictly(const std::string& bytes, const char* iconvName) {
     return ok;
 }
 
-std::string withUndecodableWordsKept(const std::string& raw) {
-    // Only the message's own header: the fields the reader takes its texts from.
+std::string withUndecodableWordsKept(std::string raw) {
+    // Only the message's own header: the fields the reader takes its texts from. The rest,
+    // which may be large, stays where it is.
     std::string out;
-    out.reserve(raw.size());
     QByteArray field;
     auto flush = [&] {
         out += (carriesReadText(field) ? keptWords(field) : field).toStdString();
@@ -260,7 +260,9 @@ std::string withUndecodableWordsKept(const std::string& raw) {
         pos = end;
     }
     flush();
-    return out + raw.substr(pos);
+    if (raw.compare(0, pos, out) != 0)
+        raw.replace(0, pos, out);
+    return raw;
 }
 
 std::string utf8(const QString& text) {

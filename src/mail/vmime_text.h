@@ -32,7 +32,7 @@ bool decodesStrictly(const std::string& bytes, const char* iconvName);
 // be decoded (bad base64 or quoted-printable, bytes invalid in its known charset) replaced
 // by a word that decodes to the word's own text, so that readers show it as it was written
 // rather than as replacement characters. Words in an unknown charset stay as they are.
-std::string withUndecodableWordsKept(const std::string& raw);
+std::string withUndecodableWordsKept(std::string raw);
 
 std::string utf8(const QString& text);
 

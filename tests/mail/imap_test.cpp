@@ -443,6 +443,80 @@ TEST_F(ImapTest, ForwardCarriesTheAttachmentsAndARefusedRecipientIsAnError) {
     EXPECT_TRUE(description.contains("550")) << description.toStdString();
 }
 
+TEST_F(ImapTest, SendsOfASignOnShareOneSessionAndAFailedSendGivesTheNextAFreshOne) {
+    const QString user = userFor();
+    ServerMail mail(user);
+    mail.signOn();
+    auto send = [&](const QString& to) {
+        mail.mapMess->Compose();
+        mail.mapMess->setMsgSubject(to.section(u'@', 0, 0));
+        mail.mapMess->setRecipAddress(to);
+        QString description;
+        const int error = errorOf([&] { mail.mapMess->Send(); }, &description);
+        return std::make_pair(error, description);
+    };
+    auto arrived = [&] { return lastDelivered(servers).envelope.to.value(0); };
+    const QString flaky = QStringLiteral("flaky1-%1@example.jp").arg(user);
+    EXPECT_EQ(send(QStringLiteral("one@example.jp")).first, 0);
+    EXPECT_EQ(send(QStringLiteral("two@example.jp")).first, 0);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 1);
+    // Refused at the recipient, then at the end of the data: each send after starts clean.
+    const auto refused = send(QStringLiteral("refuse@example.jp"));
+    EXPECT_EQ(refused.first, mailerr::SendRefused);
+    EXPECT_TRUE(refused.second.contains("550")) << refused.second.toStdString();
+    EXPECT_EQ(send(QStringLiteral("three@example.jp")).first, 0);
+    EXPECT_EQ(arrived(), "three@example.jp");
+    const auto once = send(flaky);
+    EXPECT_EQ(once.first, mailerr::SendRefused);
+    EXPECT_TRUE(once.second.contains("554")) << once.second.toStdString();
+    EXPECT_EQ(send(flaky).first, 0);
+    EXPECT_EQ(arrived(), flaky);
+    EXPECT_EQ(send(QStringLiteral("four@example.jp")).first, 0);
+    EXPECT_EQ(arrived(), "four@example.jp");
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("QUIT")), 2);
+    mail.mapSess->SignOff();
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 3);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("QUIT")), 3);
+}
+
+TEST_F(ImapTest, ALargeMailForwardedIsDownloadedOnceAndItsAttachmentArrivesWhole) {
+    const QString user = userFor();
+    // A 30 MB mail: 22 MB of attachment, in base64 lines of 76.
+    QByteArray attachment(22'000'000, '\0');
+    for (qsizetype i = 0; i < attachment.size(); ++i)
+        attachment[i] = static_cast<char>((i * 2654435761u) >> 24);
+    QByteArray raw = "Subject: big\r\nMIME-Version: 1.0\r\n"
+                     "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+                     "--XX\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n"
+                     "--XX\r\nContent-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                     "Content-Transfer-Encoding: base64\r\n\r\n";
+    const QByteArray encoded = attachment.toBase64();
+    for (qsizetype at = 0; at < encoded.size(); at += 76)
+        raw += encoded.mid(at, 76) + "\r\n";
+    servers.deliver(user, raw + "--XX--\r\n");
+    raw.clear();
+    ServerMail mail(user);
+    mail.signOn();
+    mail.fetch(true);
+    EXPECT_EQ(mail.mapMess->MsgNoteText(), "see attached");
+    mail.mapMess->Forward();
+    mail.mapMess->setMsgNoteText(QStringLiteral("転送します"));
+    mail.mapMess->setRecipAddress(QStringLiteral("big@example.jp"));
+    mail.mapMess->Send();
+    EXPECT_EQ(std::count_if(mail.lines->begin(), mail.lines->end(),
+                            [](const QString& line) { return line.contains("BODY.PEEK[]"); }),
+              1);
+    const Delivered d = lastDelivered(servers);
+    ASSERT_TRUE(d.message);
+    EXPECT_EQ(d.envelope.to, QStringList{"big@example.jp"});
+    const auto parts = vm::attachmentParts(*d.message);
+    ASSERT_EQ(parts.size(), 1u);
+    std::string received;
+    vmime::utility::outputStreamStringAdapter out(received);
+    parts[0]->getBody()->getContents()->extract(out);
+    EXPECT_TRUE(QByteArray::fromStdString(received) == attachment) << received.size();
+}
+
 TEST_F(ImapTest, ResolveNameFindsTheAddressBooksEntries) {
     const QString user = userFor();
     ServerMail mail(user);

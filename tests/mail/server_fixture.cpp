@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QUuid>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -110,7 +111,11 @@ void ServerMail::restart() {
     mapSess.reset();
     backend = std::make_unique<ProfileBackend>(profilesPath);
     auto counter = commands;
-    backend->trace = [counter](const QString&) { ++*counter; };
+    auto sent = lines;
+    backend->trace = [counter, sent](const QString& line) {
+        ++*counter;
+        sent->append(line);
+    };
     mapSess = std::make_unique<MapiSession>(*backend);
     mapMess = std::make_unique<MapiMessages>(*mapSess);
     mapSess->setErrorReporter([this](const KelvoError& e) { reported.push_back(e); });
@@ -140,6 +145,11 @@ QStringList ServerMail::subjects() {
         out << mapMess->MsgSubject();
     }
     return out;
+}
+
+int ServerMail::linesStartingWith(const QString& start) const {
+    return static_cast<int>(std::count_if(
+        lines->begin(), lines->end(), [&](const QString& line) { return line.startsWith(start); }));
 }
 
 int ServerMail::unreadOnServer(const QString& profile) {

@@ -55,6 +55,9 @@ struct ServerMail {
     std::unique_ptr<MapiMessages> mapMess;
     std::vector<KelvoError> reported;
     std::shared_ptr<std::atomic<int>> commands = std::make_shared<std::atomic<int>>(0);
+    // The command lines themselves, in order (read them between calls).
+    std::shared_ptr<QStringList> lines = std::make_shared<QStringList>();
+    int linesStartingWith(const QString& start) const;
 
     // The profile "test" for the user: plain IMAP, the sink for sending. extra: more lines.
     explicit ServerMail(const QString& user, const QString& extra = QString());

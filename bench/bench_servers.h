@@ -1,0 +1,62 @@
+#pragma once
+
+// The private Dovecot and SMTP sink of the mail tests, as benchmarks reach them: the state file
+// tests/mail/mail_servers.py writes, and the Maildirs they deliver into.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <unistd.h>
+
+namespace kelvo::bench {
+
+struct Servers {
+    int imapPort = 0;
+    int smtpPort = 0;
+    QString mailRoot;
+    int uid = -1;
+    int gid = -1;
+    QString password;
+};
+
+inline Servers readState(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    Servers s;
+    s.imapPort = o.value("imap_port").toInt();
+    s.smtpPort = o.value("smtp_port").toInt();
+    s.mailRoot = o.value("mail_root").toString();
+    s.uid = o.value("mail_uid").toInt();
+    s.gid = o.value("mail_gid").toInt();
+    s.password = o.value("password").toString();
+    return s;
+}
+
+// Hands a file or folder to the mail user, as a delivery agent would leave it.
+inline void own(const Servers& s, const QString& path) {
+    if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), s.uid, s.gid) != 0)
+        qFatal("cannot hand %s to the mail user", qPrintable(path));
+}
+
+// The user's Maildir, made when missing.
+inline QString maildirOf(const Servers& s, const QString& user) {
+    const QString box = s.mailRoot + u'/' + user;
+    for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
+        QDir().mkpath(box + QLatin1String(sub));
+        own(s, box + QLatin1String(sub));
+    }
+    return box;
+}
+
+// A file only its owner reads (a profiles file holds a password).
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace kelvo::bench
