@@ -16,6 +16,10 @@ namespace kelvo::vm {
 // made message never makes the others unreadable.
 vmime::shared_ptr<vmime::message> parseMessage(const std::string& raw);
 
+// Parses a header alone (a message's header fields, as a server hands them out), as leniently
+// as parseMessage.
+vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw);
+
 // Subject, sender, recipients (To, then CC) and received time from a message header. The
 // received time is the date of the newest Received: header, else the Date: header, else
 // fallback.
