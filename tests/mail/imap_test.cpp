@@ -1,3 +1,4 @@
+#include "cutting_proxy.h"
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
 #include "server_fixture.h"
@@ -5,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -493,6 +495,26 @@ TEST_F(ImapTest, AFetchCostsTheSameRoundTripsForOneAndFiveHundredMessages) {
     EXPECT_EQ(large.second, 500);
     EXPECT_GT(small.first, 0);
     EXPECT_EQ(small.first, large.first);
+}
+
+// A session signs on once, on one connection, and each command leaves in one write.
+TEST_F(ImapTest, ASessionIsOneConnectionWithOneWritePerCommand) {
+    const QString user = userFor();
+    servers.deliver(user, plainMessage("unread"));
+    CuttingProxy proxy(servers.imapPort);
+    ServerMail mail(user, QStringLiteral("[proxied]\nstore = imap://127.0.0.1:%1\nstarttls = no\n"
+                                         "user = %2\npassword = %3\n")
+                              .arg(proxy.port())
+                              .arg(user, servers.password));
+    QStringList sent;
+    mail.backend->trace = [&sent](const QString& line) { sent << line; };
+    mail.signOn("proxied");
+    mail.fetch(true);
+    mail.mapMess->MsgNoteText();
+    EXPECT_EQ(proxy.connections(), 1);
+    // Tagged command lines, and the credentials that follow AUTHENTICATE on the server's go-ahead.
+    const auto commands = sent.filter(QRegularExpression(QStringLiteral("^a\\d+ "))).size();
+    EXPECT_EQ(proxy.clientReads(), commands + 1) << sent.join(u'\n').toStdString();
 }
 
 } // namespace
