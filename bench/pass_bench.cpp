@@ -8,6 +8,7 @@
 // the round trips and the seconds of the fastest pass after a first one that lets Dovecot
 // build its index.
 
+#include "common/clock.h"
 #include "engine/engine_context.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
@@ -219,6 +220,7 @@ QJsonObject measure(const Servers& servers, int count) {
 } // namespace kelvo::bench
 
 int main(int argc, char** argv) {
+    kelvo::readTimeZoneOnce(); // as the program does
     // With an application the mail calls run off its thread, as in the program.
     QCoreApplication app(argc, argv);
     if (argc < 4) {
