@@ -36,7 +36,7 @@ std::string sequenceSet(std::vector<size_t> numbers) {
 }
 
 // The header fields a fetch reads (MailSummary), and nothing else of the header.
-constexpr const char* kHeaderFields = "FROM TO CC SUBJECT DATE RECEIVED";
+constexpr const char* kHeaderFields = "FROM TO CC SUBJECT DATE RECEIVED AUTHENTICATION-RESULTS";
 
 } // namespace
 
