@@ -9,6 +9,7 @@
 // build its index.
 
 #include "bench_servers.h"
+#include "common/clock.h"
 #include "engine/engine_context.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
@@ -174,6 +175,7 @@ QJsonObject measure(const Servers& servers, int count) {
 } // namespace kelvo::bench
 
 int main(int argc, char** argv) {
+    kelvo::readTimeZoneOnce(); // as the program does
     // With an application the mail calls run off its thread, as in the program.
     QCoreApplication app(argc, argv);
     if (argc < 4) {

@@ -15,4 +15,11 @@ qint64 SystemClock::monotonicMs() const {
     return started.elapsed();
 }
 
+void readTimeZoneOnce() {
+    // Without TZ the C library checks /etc/localtime anew at each conversion; naming that same
+    // file makes it read it once. A TZ the user set is theirs.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
+
 } // namespace kelvo

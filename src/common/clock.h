@@ -20,4 +20,9 @@ public:
     qint64 monotonicMs() const override;
 };
 
+// Has the system's time zone read once for the whole run, rather than looked up again at every
+// conversion to local time (one per received mail). Call before any thread starts: it sets an
+// environment variable.
+void readTimeZoneOnce();
+
 } // namespace kelvo

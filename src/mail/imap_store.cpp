@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <vmime/net/imap/IMAPCommand.hpp>
 #include <vmime/net/imap/IMAPConnection.hpp>
-#include <vmime/net/imap/IMAPFolder.hpp>
 #include <vmime/net/imap/IMAPMessageStructure.hpp>
 #include <vmime/net/imap/IMAPStore.hpp>
 
@@ -17,7 +16,6 @@ namespace {
 
 namespace imap = vmime::net::imap;
 using Parser = imap::IMAPParser;
-using vmime::net::messageSet;
 
 // Message numbers, ascending, as an IMAP sequence set of ranges ("1:3,7").
 std::string sequenceSet(std::vector<size_t> numbers) {
@@ -37,6 +35,9 @@ std::string sequenceSet(std::vector<size_t> numbers) {
     return set;
 }
 
+// The header fields a fetch reads (MailSummary), and nothing else of the header.
+constexpr const char* kHeaderFields = "FROM TO CC SUBJECT DATE RECEIVED AUTHENTICATION-RESULTS";
+
 } // namespace
 
 ImapStore::ImapStore(const vm::ServiceOptions& opts) : options(opts) {
@@ -46,10 +47,9 @@ ImapStore::ImapStore(const vm::ServiceOptions& opts) : options(opts) {
         store = session->getStore(vmime::utility::url(vm::utf8(options.url)));
         vm::configure(*store, options);
         store->connect();
-        inbox = store->getDefaultFolder();
-        inbox->open(vmime::net::folder::MODE_READ_WRITE);
-        auto imap = vmime::dynamicCast<vmime::net::imap::IMAPFolder>(inbox);
-        validity = QString::number(imap ? imap->getUIDValidity() : 0);
+        validity = QString::number(validityOf(*command("SELECT INBOX", "SELECT")));
+        selected = true;
+        fresh = true;
     });
 }
 
@@ -61,18 +61,18 @@ std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
     requireOpen();
     return vm::guarded(options, mailerr::Failure, [&] {
         std::vector<MailSummary> out;
-        // The summaries are read on the store's own connection, which is otherwise idle,
-        // with the Inbox open read-only there. A later fetch first learns of mail that
-        // arrived meanwhile.
-        command(examined ? "NOOP" : "EXAMINE INBOX", examined ? "NOOP" : "EXAMINE");
-        examined = true;
+        // A later fetch first learns of mail that arrived meanwhile.
+        if (!fresh)
+            command("NOOP", "NOOP");
+        fresh = false;
         const std::string set = sequenceSet(numbers(unreadOnly ? "UNSEEN" : "ALL"));
         if (set.empty())
             return out;
-        // The whole header (RFC822.HEADER never sets the read mark) rather than named
-        // fields, which are fetched without PEEK and would mark the messages read.
+        // PEEK: looking at a message never marks it read.
         const auto answer =
-            command("FETCH " + set + " (UID FLAGS BODYSTRUCTURE RFC822.HEADER)", "FETCH");
+            command("FETCH " + set + " (UID FLAGS BODYSTRUCTURE BODY.PEEK[HEADER.FIELDS (" +
+                        kHeaderFields + ")])",
+                    "FETCH");
         std::vector<std::pair<unsigned int, MailSummary>> found;
         const QDateTime now = QDateTime::currentDateTime();
         for (const Parser::continue_req_or_response_data* item :
@@ -121,6 +121,19 @@ std::vector<size_t> ImapStore::numbers(const char* key) {
     return found;
 }
 
+unsigned long ImapStore::validityOf(const Parser::response& answer) {
+    for (const Parser::continue_req_or_response_data* item :
+         answer.continue_req_or_response_data()) {
+        const Parser::response_data* data = item->response_data();
+        const Parser::resp_text* text =
+            data && data->resp_cond_state() ? data->resp_cond_state()->resp_text() : nullptr;
+        const Parser::resp_text_code* code = text ? text->resp_text_code() : nullptr;
+        if (code && code->type() == Parser::resp_text_code::UIDVALIDITY && code->nz_number())
+            return code->nz_number()->value();
+    }
+    return 0;
+}
+
 MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const {
     MailSummary s;
     for (const Parser::msg_att_item* item : attributes.items()) {
@@ -139,7 +152,7 @@ MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateT
         case Parser::msg_att_item::BODY_SECTION:
             // Read with the lenient parse: a header it cannot read in full never stops the
             // fetch of the others.
-            vm::readHeader(*vm::parseMessage(item->nstring()->value())->getHeader(), now, s);
+            vm::readHeader(*vm::parseHeader(item->nstring()->value()), now, s);
             break;
         default:
             break;
@@ -149,7 +162,7 @@ MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateT
 }
 
 void ImapStore::requireOpen() const {
-    if (!inbox)
+    if (!selected)
         throw mailError(mailerr::NoSession);
 }
 
@@ -168,43 +181,55 @@ vmime::shared_ptr<vmime::message> ImapStore::message(const QString& id) {
         throw mailError(mailerr::InvalidMessage, id);
     requireOpen();
     return vm::guarded(options, mailerr::Failure, [&] {
-        auto found = inbox->getMessages(messageSet::byUID(vmime::net::message::uid(uid)));
-        if (found.empty())
-            throw mailError(mailerr::InvalidMessage, id);
         std::string raw;
-        vmime::utility::outputStreamStringAdapter out(raw);
-        found.front()->extract(out, nullptr, 0, static_cast<size_t>(-1), true); // BODY.PEEK[]
-        if (raw.empty())
+        bool found = false;
+        {
+            const auto answer =
+                command("UID FETCH " + std::to_string(uid) + " (UID BODY.PEEK[])", "FETCH");
+            for (const Parser::continue_req_or_response_data* item :
+                 answer->continue_req_or_response_data()) {
+                const Parser::response_data* data = item->response_data();
+                if (found || !data || !data->message_data() ||
+                    data->message_data()->type() != Parser::message_data::FETCH)
+                    continue;
+                // The server may add news of other messages to the answer.
+                for (const Parser::msg_att_item* att : data->message_data()->msg_att()->items())
+                    if (att->type() == Parser::msg_att_item::BODY_SECTION && att->nstring() &&
+                        !att->nstring()->value().empty()) {
+                        raw = att->nstring()->value();
+                        found = true;
+                        break;
+                    }
+            }
+        } // the answer is freed before the parse: a large message is held once while parsed
+        if (!found)
             throw mailError(mailerr::InvalidMessage, id);
-        return vm::parseMessage(std::move(raw)); // held once, by the parsed message
+        return vm::parseMessage(std::move(raw));
     });
 }
 
 void ImapStore::setSeen(const QStringList& ids, bool seen) {
-    std::vector<vmime::net::message::uid> uids;
+    std::vector<size_t> uids;
     for (const QString& id : ids)
         if (const unsigned long uid = uidOf(id))
-            uids.emplace_back(uid);
+            uids.push_back(uid);
     if (uids.empty())
         return;
     requireOpen();
     vm::guarded(options, mailerr::Failure, [&] {
-        inbox->setMessageFlags(messageSet::byUID(uids), vmime::net::message::FLAG_SEEN,
-                               seen ? vmime::net::message::FLAG_MODE_ADD
-                                    : vmime::net::message::FLAG_MODE_REMOVE);
+        command("UID STORE " + sequenceSet(uids) + (seen ? " +" : " -") + "FLAGS.SILENT (\\Seen)",
+                "STORE");
     });
 }
 
 void ImapStore::close() {
     try {
-        if (inbox && inbox->isOpen())
-            inbox->close(false);
         if (store && store->isConnected())
             store->disconnect();
     } catch (...) {
         // The connection may already be gone; nothing is lost by not saying goodbye.
     }
-    inbox.reset();
+    selected = false;
     store.reset();
 }
 

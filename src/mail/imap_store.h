@@ -9,14 +9,15 @@
 
 namespace kelvo {
 
-// The Inbox of an IMAP or IMAPS server. A fetch costs the same few round trips whatever the
-// number of messages: a search for the unread ones, and one batched fetch of their flags,
-// headers and structure, both on the store's own connection. Texts are fetched one by one when
-// asked for, without setting the read mark. A message's id is the folder's UIDVALIDITY and the
-// message's UID.
+// The Inbox of an IMAP or IMAPS server, on one connection and one sign-on: everything is done
+// on the store's own connection, where VMime's folder would open a second one. A fetch costs
+// the same few round trips whatever the number of messages: a search for the unread ones, and
+// one batched fetch of their flags, the header fields read here and structure. Texts are
+// fetched one by one when asked for, without setting the read mark. A message's id is the
+// folder's UIDVALIDITY and the message's UID.
 class ImapStore final : public MailStore {
 public:
-    // Connects, signs on and opens the Inbox.
+    // Connects, signs on and selects the Inbox.
     explicit ImapStore(const vm::ServiceOptions& options);
     ~ImapStore() override;
 
@@ -33,6 +34,8 @@ private:
     std::unique_ptr<Parser::response> command(const std::string& text, const char* name);
     // The numbers of the messages a search key finds ("UNSEEN", "ALL").
     std::vector<size_t> numbers(const char* key);
+    // The UIDVALIDITY the SELECT answer names, 0 when it names none.
+    static unsigned long validityOf(const Parser::response& answer);
     MailSummary summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const;
     void requireOpen() const;
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
@@ -41,9 +44,9 @@ private:
     vm::ServiceOptions options;
     vmime::shared_ptr<vmime::net::session> session;
     vmime::shared_ptr<vmime::net::store> store;
-    vmime::shared_ptr<vmime::net::folder> inbox;
     QString validity;
-    bool examined = false;
+    bool selected = false;
+    bool fresh = false; // nothing can have arrived unseen since the SELECT
 };
 
 } // namespace kelvo

@@ -7,8 +7,6 @@
 #include <QPointer>
 #include <QThread>
 #include <exception>
-#include <memory>
-#include <vector>
 
 namespace kelvo {
 
@@ -43,6 +41,33 @@ private:
     QList<QPointer<QObject>> held;
 };
 
+// The one thread every mail call runs on, started with the first and living as long as the
+// application. Its own event loop lets the work run programs with QProcess.
+class Worker final : public QThread {
+public:
+    explicit Worker(QObject* parent) : QThread(parent) {
+        context.moveToThread(this);
+        start();
+    }
+    ~Worker() override {
+        quit();
+        wait();
+    }
+    // Runs the work there, after the work handed over before it.
+    void post(std::function<void()> work) {
+        QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
+    }
+    static Worker& instance(QCoreApplication* app) {
+        static QPointer<Worker> worker;
+        if (!worker)
+            worker = new Worker(app);
+        return *worker;
+    }
+
+private:
+    QObject context;
+};
+
 } // namespace
 
 void runMailCall(bool offThread, const std::function<void()>& work) {
@@ -54,21 +79,17 @@ void runMailCall(bool offThread, const std::function<void()>& work) {
     QEventLoop loop;
     std::exception_ptr failure;
     CloseHold hold;
-    // A QThread rather than a bare thread, so that the work may run programs with QProcess.
-    std::unique_ptr<QThread> worker(QThread::create([&] {
+    // The loop belongs to this thread: the quit is delivered by the loop once it runs, however
+    // early the work ends.
+    Worker::instance(app).post([&] {
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-    }));
-    // Queued to this thread: delivered by the loop below once it runs, however early the work
-    // ends.
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    worker->start();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
     hold.release();
     if (failure)
         std::rethrow_exception(failure);

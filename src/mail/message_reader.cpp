@@ -348,7 +348,30 @@ vmime::shared_ptr<vmime::message> parseWhole(std::string& raw) {
     }
 }
 
+// The header's fields, without those the parser throws on.
+void readableFields(const std::string& raw, vmime::header& header) {
+    auto parse = [&header](const std::string& text) {
+        try {
+            header.parse(text);
+            keepSubjectBlanks(text, header);
+            return true;
+        } catch (...) {
+            header.removeAllFields();
+            return false;
+        }
+    };
+    // The field by field check only when the whole fails: it parses every field again.
+    if (!parse(raw))
+        parse(withoutRejectedFields(raw));
+}
+
 } // namespace
+
+vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
+    auto header = vmime::make_shared<vmime::header>();
+    readableFields(withUndecodableWordsKept(raw), *header);
+    return header;
+}
 
 vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
     std::string raw = withUndecodableWordsKept(std::move(original));
@@ -365,13 +388,7 @@ vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
     }
     const size_t split = bodyStart(raw);
     auto message = vmime::make_shared<vmime::message>();
-    try {
-        const std::string header = withoutRejectedFields(raw.substr(0, split));
-        message->getHeader()->parse(header);
-        keepSubjectBlanks(header, *message->getHeader());
-    } catch (...) {
-        message->getHeader()->removeAllFields();
-    }
+    readableFields(raw.substr(0, split), *message->getHeader());
     for (const char* field :
          {vmime::fields::CONTENT_TYPE, vmime::fields::CONTENT_TRANSFER_ENCODING})
         message->getHeader()->removeAllFields(field);

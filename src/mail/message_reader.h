@@ -17,6 +17,10 @@ namespace kelvo::vm {
 // (move them in to spare a copy).
 vmime::shared_ptr<vmime::message> parseMessage(std::string raw);
 
+// Parses a header alone (a message's header fields, as a server hands them out), as leniently
+// as parseMessage.
+vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw);
+
 // Subject, sender, recipients (To, then CC), received time and the Authentication-Results
 // fields from a message header. The received time is the date of the newest Received:
 // header, else the Date: header, else fallback.

@@ -2,6 +2,7 @@
 
 #include "mail/mail_error.h"
 #include "mail/vmime_text.h"
+#include "mail/wire_socket.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -275,6 +276,7 @@ void configure(vmime::net::service& service, const ServiceOptions& options) {
         service.setProperty("connection.tls.required", mode == u"required");
     }
     service.setCertificateVerifier(verifierFor(options.caFile));
+    service.setSocketFactory(vmime::make_shared<WireSocketFactory>());
     auto deadline = std::make_shared<Deadline>(std::max(1, options.timeoutSeconds));
     service.setTimeoutHandlerFactory(vmime::make_shared<TimeoutFactory>(deadline));
     service.setTracerFactory(vmime::make_shared<TracerFactory>(deadline, options.trace));

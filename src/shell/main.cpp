@@ -1,3 +1,7 @@
+#include "common/clock.h"
 #include "shell/application.h"
 
-int main(int argc, char** argv) { return kelvo::runKelvo(argc, argv); }
+int main(int argc, char** argv) {
+    kelvo::readTimeZoneOnce();
+    return kelvo::runKelvo(argc, argv);
+}

@@ -168,6 +168,7 @@ void CuttingProxy::relay(int client, int server) {
             const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
+            ++clientReadCount;
             qint64 from = 0; // where the bytes after the command start in this read
             if (!cut) {
                 const QByteArray seenData = tail + QByteArray(buffer, n);

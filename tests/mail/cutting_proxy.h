@@ -34,6 +34,9 @@ public:
     // How many connections were cut (or dripped) so far.
     int cuts() const { return cutCount.load(); }
     int connections() const { return connectionCount.load(); }
+    // How many reads the client's data took: one per write of the client's, as long as it
+    // waits for each answer.
+    int clientReads() const { return clientReadCount.load(); }
 
 private:
     struct Cut {
@@ -61,6 +64,7 @@ private:
     int seen = 0; // the command's occurrences so far
     std::atomic<int> cutCount{0};
     std::atomic<int> connectionCount{0};
+    std::atomic<int> clientReadCount{0};
     std::thread worker;
 };
 

@@ -1,3 +1,4 @@
+#include "cutting_proxy.h"
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
 #include "server_fixture.h"
@@ -5,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -570,6 +572,41 @@ TEST_F(ImapTest, AFetchCostsTheSameRoundTripsForOneAndFiveHundredMessages) {
     EXPECT_EQ(large.second, 500);
     EXPECT_GT(small.first, 0);
     EXPECT_EQ(small.first, large.first);
+}
+
+// A session signs on once, on one connection, and each command leaves in one write, a sent
+// message too.
+TEST_F(ImapTest, ASessionIsOneConnectionWithOneWritePerCommand) {
+    const QString user = userFor();
+    servers.deliver(user, plainMessage("unread"));
+    CuttingProxy imap(servers.imapPort);
+    CuttingProxy smtp(servers.smtpPort);
+    QStringList sent; // outlives the session, whose end is traced too
+    ServerMail mail(user, QStringLiteral("[proxied]\nstore = imap://127.0.0.1:%1\nstarttls = no\n"
+                                         "transport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
+                                         "user = %3\npassword = %4\nfrom = taro@example.jp\n")
+                              .arg(imap.port())
+                              .arg(smtp.port())
+                              .arg(user, servers.password));
+    mail.backend->trace = [&sent](const QString& line) { sent << line; };
+    mail.signOn("proxied");
+    mail.fetch(true);
+    mail.mapMess->MsgNoteText();
+    EXPECT_EQ(imap.connections(), 1);
+    // Tagged command lines, and the credentials that follow AUTHENTICATE on the server's go-ahead.
+    const auto commands = sent.filter(QRegularExpression(QStringLiteral("^a\\d+ "))).size();
+    EXPECT_EQ(imap.clientReads(), commands + 1) << sent.join(u'\n').toStdString();
+
+    sent.clear();
+    mail.mapMess->Compose();
+    mail.mapMess->setMsgSubject(QStringLiteral("件名"));
+    mail.mapMess->setMsgNoteText(QStringLiteral("本文\r\n"));
+    mail.mapMess->setRecipAddress(QStringLiteral("whole@example.jp"));
+    mail.mapMess->Send();
+    // Each command, and the message with its end (traced as "."), in one write; the goodbye may
+    // be lost in the closing.
+    sent = sent.filter(QRegularExpression(QStringLiteral("^(?!Connecting|Disconnecting)")));
+    EXPECT_LE(smtp.clientReads(), sent.size()) << sent.join(u'\n').toStdString();
 }
 
 } // namespace

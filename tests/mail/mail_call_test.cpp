@@ -36,6 +36,16 @@ TEST(MailCallTest, WorkRunsOffTheUiThreadWhileTheWindowKeepsWorking) {
     EXPECT_NE(workThread, QCoreApplication::instance()->thread());
 }
 
+TEST(MailCallTest, CallsShareOneWorkerThread) {
+    // A count of the thread's own: a thread started anew for a call counts from 0 again.
+    auto callsOnThisThread = [] {
+        thread_local int calls = 0;
+        return ++calls;
+    };
+    const int first = mailCall(true, callsOnThisThread);
+    EXPECT_EQ(mailCall(true, callsOnThisThread), first + 1);
+}
+
 TEST(MailCallTest, ACloseRequestWaitsUntilTheCallHasReturned) {
     QWidget window;
     window.show();
