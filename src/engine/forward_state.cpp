@@ -41,19 +41,26 @@ QString 状態ファイルパス(const EngineContext& ctx) {
     return QFileInfo(ctx.リストファイルパス).dir().filePath(QStringLiteral("state.ini"));
 }
 
-void 締切基準更新(EngineContext& ctx, const QDateTime& start) {
+void 締切基準更新(EngineContext& ctx, const QDateTime& reach) {
     転送状態& st = ctx.状態.転送;
-    if (st.締切基準 == start)
+    if (st.締切基準 == reach)
         return;
-    st.締切基準 = start;
+    st.締切基準 = reach;
+    st.締切基準未保存 = true;
+}
+
+void 転送状態保存(EngineContext& ctx) {
+    転送状態& st = ctx.状態.転送;
     const QString path = 状態ファイルパス(ctx);
-    if (!path.isEmpty())
-        INI書込(k状態セクション, k締切キー, QString::number(start.toSecsSinceEpoch()), path);
+    if (!std::exchange(st.締切基準未保存, false) || !st.締切基準 || path.isEmpty())
+        return;
+    INI書込(k状態セクション, k締切キー, QString::number(st.締切基準->toSecsSinceEpoch()), path);
 }
 
 void 転送状態リセット(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
     st.締切基準 = 保存した締切基準(ctx);
+    st.締切基準未保存 = false;
     st.送信失敗回数.clear();
     st.送信済み.clear();
     st.終了要求.clear();

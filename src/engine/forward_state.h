@@ -25,6 +25,7 @@ struct 転送状態 {
     // The receive time the next pass forwards from at the latest: the check start of the last
     // pass that fetched and forwarded everything it sent. Empty for the first pass of a start.
     std::optional<QDateTime> 締切基準;
+    bool 締切基準未保存 = false; // the state file does not have it yet
     // Forwards that could not be sent, by MsgID. A message that reaches the limit is given up
     // until forwarding is started again.
     QHash<QString, int> 送信失敗回数;
@@ -47,10 +48,14 @@ inline constexpr int k送信試行上限 = 3;
 // start after a long pause does not forward an old Inbox), and at least 30 minutes.
 void 転送状態リセット(EngineContext& ctx);
 
-// A pass fetched and forwarded everything: later passes, and a later start, reach back to its
-// check start. The state file keeps it; a file that cannot be written only costs a restart
-// its longer reach.
-void 締切基準更新(EngineContext& ctx, const QDateTime& start);
+// The reach of later passes: the check start of a pass that fetched and forwarded everything,
+// or the older reach of one that did not. A later start reaches back as far once the state
+// file keeps it (転送状態保存).
+void 締切基準更新(EngineContext& ctx, const QDateTime& reach);
+
+// After the pass has signed off (no disk is written while a server waits): the state file
+// keeps the reach. A file that cannot be written only costs a restart its longer reach.
+void 転送状態保存(EngineContext& ctx);
 
 // The state file beside list.ini; empty when there is no list.ini path.
 QString 状態ファイルパス(const EngineContext& ctx);

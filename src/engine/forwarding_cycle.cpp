@@ -117,6 +117,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     エラー無視([&] { ログオフ(e); });
     // The phone's finish command counts only once its mail is marked read in the mailbox.
     エラー無視([&] { 終了要求確定(e); });
+    エラー無視([&] { 転送状態保存(e); });
 
     const bool ダイヤルアップ = isOn(e.設定.ダイヤルアップフラグ);
     if (st.終了フラグ == 1) {

@@ -183,6 +183,7 @@ protected:
         ASSERT_TRUE(beginPass());
         自動転送(ctx);
         ログオフ(ctx);
+        転送状態保存(ctx);
     }
 };
 

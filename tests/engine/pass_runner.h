@@ -34,6 +34,7 @@ inline void パス実行(EngineContext& ctx) {
     }
     ログオフ(ctx);
     終了要求確定(ctx);
+    転送状態保存(ctx);
 }
 
 } // namespace kelvo::test
