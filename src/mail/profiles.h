@@ -21,6 +21,8 @@ namespace kelvo {
 //   starttls         required, optional or no, for imap:// and smtp:// (default: required on
 //                    port 587, optional elsewhere)
 //   smtp-auth        no: send without signing on to the SMTP server
+//   push             yes: between passes, learn of new mail as it arrives (IMAP IDLE, or
+//                    the Maildir's new/ folder watched) and start the next pass at once
 //   default          yes: the profile used when none is named
 struct MailProfile {
     QString name;
@@ -36,6 +38,7 @@ struct MailProfile {
     QString caFile;
     QString starttls;
     bool smtpAuth = true;
+    bool push = false;
 
     bool storeIsImap() const;
     bool transportIsSmtp() const;

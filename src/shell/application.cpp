@@ -9,12 +9,14 @@
 #include "common/yielding_wait.h"
 #include "engine/engine_context.h"
 #include "engine/forwarding_cycle.h"
+#include "engine/push_watch.h"
 #include "engine/schedule.h"
 #include "engine/session.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
 #include "mail/profiles.h"
+#include "mail/push_line.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
@@ -102,7 +104,14 @@ int runKelvo(int argc, char** argv) {
     engine.設定ディレクトリ = context.settingsDirectory;
     engine.システム = &system;
     ShellCycleWindow cycleWindow(window, dialogs);
-    CycleContext cycle{engine, system, cycleWindow, schedule};
+    // News of new mail between passes; its connection ends with the program's mail session.
+    ProfilePushLine pushLine(defaultProfilesPath());
+    PushWatch push(pushLine, clock, waiter, window);
+    window.hooks.ログオフ = [&mapSess, &push] {
+        push.閉じる();
+        ログオフ(mapSess);
+    };
+    CycleContext cycle{engine, system, cycleWindow, schedule, &push};
     window.hooks.自動転送開始 = [&] {
         engine.リストファイルパス = window.リストファイルパス();
         自動転送開始(cycle);
