@@ -11,6 +11,8 @@
 #include <libetpan/libetpan.h>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <thread>
 #include <unistd.h>
 
@@ -171,6 +173,12 @@ void watch(mailimap* imap, ImapIdle::Shared& shared) {
 }
 
 void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) {
+    // The library writes to its socket without MSG_NOSIGNAL: a connection the server dropped
+    // must fail the write, not end Kelvo.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     mailimap* imap = mailimap_new(0, nullptr);
     try {
         connect(imap, p);

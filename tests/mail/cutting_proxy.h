@@ -34,6 +34,8 @@ public:
     // How many connections were cut (or dripped) so far.
     int cuts() const { return cutCount.load(); }
     int connections() const { return connectionCount.load(); }
+    // How many connections are relayed now.
+    int open() const { return openCount.load(); }
 
 private:
     struct Cut {
@@ -61,6 +63,7 @@ private:
     int seen = 0; // the command's occurrences so far
     std::atomic<int> cutCount{0};
     std::atomic<int> connectionCount{0};
+    std::atomic<int> openCount{0};
     std::thread worker;
 };
 
