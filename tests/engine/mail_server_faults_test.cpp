@@ -358,6 +358,12 @@ protected:
 };
 
 TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) {
+    // IMAPS, the server's certificate checked against the profile's ca-file.
+    CuttingProxy imaps{servers.imapsPort};
+    QString text = goodProfiles;
+    text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
+                 QStringLiteral("imaps://127.0.0.1:%1").arg(imaps.port()));
+    profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.caFile));
     deliverAfter(3, {QStringLiteral("急ぎ")});
     double took = -1;
     runUntil(
@@ -368,14 +374,15 @@ TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) 
         },
         30);
     EXPECT_EQ(arrived(), QStringList{QStringLiteral("急ぎ")});
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
     EXPECT_GE(took, 0);
     EXPECT_LT(took, 10);
     EXPECT_EQ(passes(), 1);
     QElapsedTimer t;
     t.start();
-    while (imap.open() > 0 && t.elapsed() < 5000)
+    while (imaps.open() > 0 && t.elapsed() < 5000)
         QThread::msleep(20);
-    EXPECT_EQ(imap.open(), 0);
+    EXPECT_EQ(imaps.open(), 0);
 }
 
 TEST_F(PushServerTest, ABurstOfTwentyIsForwardedWholeByAtMostTwoPasses) {
