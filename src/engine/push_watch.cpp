@@ -24,6 +24,7 @@ qint64 PushWatch::今() const {
 
 void PushWatch::開始(const QString& name) {
     閉じる();
+    state = State::Closed; // a server without IDLE may have gained it since
     profile = name;
     有効_ = line.pushes(profile);
     間隔ms = kFirstRetryMs;

@@ -460,6 +460,12 @@ TEST_F(PushCycleTest, AServerWithoutIdleIsNamedOnceAndPolledAtTheInterval) {
     EXPECT_EQ(lines(kプッシュ非対応), 1);
     EXPECT_EQ(line.at(QStringLiteral("open")).size(), 1u);
     EXPECT_EQ(signOnTimes(), (std::vector<qint64>{1802, 3607, 5412}));
+    // The next start tries again; the line is not repeated.
+    line.sendAt(7200 + 5, PushEvent::NoIdle);
+    stopAfter(60);
+    run();
+    EXPECT_EQ(line.at(QStringLiteral("open")).size(), 2u);
+    EXPECT_EQ(lines(kプッシュ非対応), 1);
 }
 
 TEST_F(PushCycleTest, NoPushWithDialUpNorOutsideTheScheduleWindow) {
