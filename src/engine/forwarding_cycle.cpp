@@ -12,6 +12,7 @@
 #include "system/power_off.h"
 #include "system/program_launch.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace kelvo {
@@ -111,11 +112,17 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     // The self-test must not fetch into the controls while the pass walks through them.
     const PassMark mark(st.パス実行中);
     loop.即時接続 = false;
+    // The fetch below takes all mail so far; news from now on asks for one more pass.
+    const bool 新着で = c.プッシュ && c.プッシュ->新着あり();
     if (c.プッシュ)
         c.プッシュ->パス開始();
     st.チェック開始時刻 = e.時計.now();
-    if (!ログオン(e))
+    if (!ログオン(e)) {
+        // As when the interval has run out: the next turn tries again.
+        if (新着で)
+            loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
         return PassEnd::Continue;
+    }
     パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック中"));
     エラー無視([&] { 未読メール取得(e); });
     エラー無視([&] { メールチェック(e); });

@@ -159,8 +159,10 @@ void watch(mailimap* imap, ImapIdle::Shared& shared) {
     for (;;) {
         require(mailimap_idle(imap), mailerr::ConnectionLost, QStringLiteral("IDLE"));
         pollfd fds[2] = {{mailimap_idle_get_fd(imap), POLLIN, 0}, {shared.pipe[0], POLLIN, 0}};
-        while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-        }
+        // What came with the server's go-ahead is read already: the socket would not show it.
+        if (imap->imap_stream->read_buffer_len == 0)
+            while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
+            }
         const char c = fds[1].revents ? command(shared.pipe[0]) : 0;
         require(mailimap_idle_done(imap), mailerr::ConnectionLost, QStringLiteral("DONE"));
         if (c == 'q') {

@@ -420,6 +420,16 @@ TEST_F(PushCycleTest, NewsDuringAPassStartsOneMorePassRightAfterIt) {
     EXPECT_EQ(signOnAt, (std::vector<qint64>{10250, 13250}));
 }
 
+TEST_F(PushCycleTest, NewsWhoseSignOnFailsIsTriedAgainAtTheNextTurn) {
+    system.failNext(QStringLiteral("signOn"), KelvoError(2001, QStringLiteral("接続できません")));
+    line.sendAt(10.0, PushEvent::NewMail);
+    stopAfter(100);
+    run();
+    EXPECT_EQ(signOnAt, (std::vector<qint64>{10250, 12250}));
+    EXPECT_EQ(sentSubjects().size(), 0u);
+    EXPECT_EQ(errorLines().size(), 1);
+}
+
 TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveMinutes) {
     line.sendAt(10.0, PushEvent::Lost);
     clock.at(clock.now().addSecs(9), [this] { line.refuse = true; });
