@@ -50,6 +50,12 @@ echo "== One pass over 1,000 and 10,000 unread messages"
 echo "== Idle between passes (${IDLE_SECONDS} s)"
 /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
     "$state" "$results/idle.json" "$IDLE_SECONDS"
+if want push; then
+    echo "== Arrival to the phone, push on and off (1-minute interval), and idle with push on"
+    /usr/bin/python3 bench/push_latency.py "$BENCH_DIR/src/shell/kelvo" "$state" "$results/push.json"
+    /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
+        "$state" "$results/idle_push.json" "$IDLE_SECONDS" --push
+fi
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
     for name in "${FUZZERS[@]}"; do
         echo "== Fuzzing $name for ${FUZZ_SECONDS} s"
