@@ -77,6 +77,8 @@ void PushWatch::受信(const PushEvent& event) {
         if (切断通知済) {
             切断通知済 = false;
             window.モニター行追加(kプッシュ再開);
+            // Mail may have come while push was away: look now rather than at the interval.
+            受信({PushEvent::NewMail, {}, 0});
         }
         break;
     case PushEvent::NoIdle:

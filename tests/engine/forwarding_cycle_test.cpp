@@ -452,6 +452,8 @@ TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveM
     }
     EXPECT_EQ(lines(kプッシュ切断), 1);
     EXPECT_EQ(lines(kプッシュ再開), 1);
+    // What came while push was away is looked for at once.
+    EXPECT_EQ(signOnAt, std::vector<qint64>{1300250});
 }
 
 TEST_F(PushCycleTest, IdleIsRenewedEveryTwentyFiveMinutes) {
