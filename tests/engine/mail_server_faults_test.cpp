@@ -358,11 +358,15 @@ protected:
 };
 
 TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) {
-    // IMAPS, the server's certificate checked against the profile's ca-file.
+    // IMAPS, the server's certificate checked against the profile's ca-file; the password from
+    // a command, run on the push connection's own thread.
     CuttingProxy imaps{servers.imapsPort};
     QString text = goodProfiles;
     text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
                  QStringLiteral("imaps://127.0.0.1:%1").arg(imaps.port()));
+    text.replace(QStringLiteral("password = %1").arg(servers.password),
+                 QStringLiteral("password-command = echo %1").arg(servers.password));
+    ASSERT_FALSE(text.contains(QStringLiteral("password =")));
     profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.caFile));
     deliverAfter(3, {QStringLiteral("急ぎ")});
     double took = -1;
