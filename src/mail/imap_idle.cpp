@@ -5,6 +5,7 @@
 #include "mail/vmime_service.h"
 
 #include <QUrl>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
@@ -23,6 +24,7 @@ struct ImapIdle::Shared {
     std::mutex lock;
     std::condition_variable ended;
     bool finished = false;
+    std::atomic<bool> idling{false}; // signed on and waiting in IDLE
     Report report;
 
     ~Shared() {
@@ -188,6 +190,7 @@ void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) 
             mailimap_logout(imap);
             shared->tell({PushEvent::NoIdle, {}, 0});
         } else {
+            shared->idling = true;
             shared->tell({PushEvent::Connected, {}, 0});
             watch(imap, *shared);
         }
@@ -228,8 +231,10 @@ void ImapIdle::close() {
         return;
     shared->report = nullptr;
     shared->send('q');
-    // Signing off takes a round trip on a connection that is up; no longer than that.
-    shared->ended.wait_for(hold, std::chrono::seconds(2), [&] { return shared->finished; });
+    // Signing off takes a round trip on a connection that is up. One still being made is not
+    // waited for: it signs off by itself once it is up.
+    if (shared->idling)
+        shared->ended.wait_for(hold, std::chrono::seconds(2), [&] { return shared->finished; });
 }
 
 } // namespace kelvo
