@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Processor time, wake-ups and memory of a Kelvo waiting between passes.
 
-    idle_bench.py KELVO IDLE_REFERENCE STATE_FILE OUTPUT_JSON [SECONDS]
+    idle_bench.py KELVO IDLE_REFERENCE STATE_FILE OUTPUT_JSON [SECONDS] [--push]
 
 Starts Kelvo with "/S", its files in a fresh folder and a profile on the private Dovecot
 (STATE_FILE from tests/mail/mail_servers.py): it makes its first pass at once and then waits a
@@ -12,6 +12,8 @@ Both run twice at the same time: on Qt's offscreen platform, where only the prog
 timers wake them, and on a private Xvfb display without a window manager, where the window
 Kelvo minimizes stays on screen and Qt's X event thread wakes for every repaint of the
 countdown.
+
+With --push the profile says "push = yes": Kelvo waits with its IDLE connection open.
 """
 import json
 import os
@@ -77,10 +79,10 @@ def threads(pid):
     return len(os.listdir("/proc/%d/task" % pid))
 
 
-def write_settings(folder, state, name):
+def write_settings(folder, state, name, interval=600, push=False):
     user = "idle-%s-%d" % (name, os.getpid())
     lines = ["[携帯電話の設定]", "メールアドレス=phone@docomo.ne.jp",
-             "[基本設定]", "メールチェック間隔=600", "同時接続フラグ=1",
+             "[基本設定]", "メールチェック間隔=%d" % interval, "同時接続フラグ=1",
              "[その他]", "ログ出力フラグ=0"]
     with open(os.path.join(folder, "setting.ini"), "wb") as f:
         f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
@@ -90,25 +92,30 @@ def write_settings(folder, state, name):
     with open(profiles, "w") as f:
         f.write("[idle]\nstore = imap://127.0.0.1:%d\nstarttls = no\n"
                 "transport = smtp://127.0.0.1:%d\nsmtp-auth = no\nuser = %s\npassword = %s\n"
-                "timeout = 30\ndefault = yes\n"
-                % (state["imap_port"], state["smtp_port"], user, state["password"]))
+                "timeout = 30\ndefault = yes\npush = %s\n"
+                % (state["imap_port"], state["smtp_port"], user, state["password"],
+                   "yes" if push else "no"))
     os.chmod(profiles, 0o600)
     return user
 
 
-def wait_for_logout(state, user, seconds=60.0):
-    """True once Dovecot logged the end of the user's session: the pass is over."""
-    log = os.path.join(state["dir"], "dovecot.log")
+def logouts(state, user):
+    """How many of the user's sessions Dovecot logged as ended."""
+    try:
+        with open(os.path.join(state["dir"], "dovecot.log"), errors="replace") as f:
+            return sum(1 for line in f if "imap(%s)" % user in line and "Logged out" in line)
+    except FileNotFoundError:
+        return 0
+
+
+def wait_for_logout(state, user, seconds=60.0, seen=0):
+    """True once Dovecot logged the end of one more of the user's sessions than `seen`: the
+    pass is over."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
-        try:
-            with open(log, errors="replace") as f:
-                for line in f:
-                    if "imap(%s)" % user in line and "Logged out" in line:
-                        return True
-        except FileNotFoundError:
-            pass
-        time.sleep(0.5)
+        if logouts(state, user) > seen:
+            return True
+        time.sleep(0.05)
     return False
 
 
@@ -128,25 +135,33 @@ def watch(pids, seconds):
     return out
 
 
-def start_pair(name, env, folder, kelvo, reference, state):
-    """Kelvo and the reference on one platform; the mailbox user Kelvo signs on as."""
+def start_kelvo(name, env, folder, kelvo, state, interval=600, push=False):
+    """Kelvo started with "/S" in a folder of its own; the mailbox user it signs on as."""
     os.makedirs(folder)
     shutil.copy(kelvo, os.path.join(folder, "kelvo"))
-    user = write_settings(folder, state, name)
+    user = write_settings(folder, state, name, interval, push)
     env = dict(env, XDG_CONFIG_HOME=os.path.join(folder, "config"))
     log = open(os.path.join(folder, "kelvo.log"), "wb")
-    procs = [subprocess.Popen([os.path.join(folder, "kelvo"), "/S"], cwd=folder, env=env,
-                              stdin=subprocess.DEVNULL, stdout=log, stderr=log),
+    return subprocess.Popen([os.path.join(folder, "kelvo"), "/S"], cwd=folder, env=env,
+                            stdin=subprocess.DEVNULL, stdout=log, stderr=log), user
+
+
+def start_pair(name, env, folder, kelvo, reference, state, push=False):
+    """Kelvo and the reference on one platform; the mailbox user Kelvo signs on as."""
+    kelvo_process, user = start_kelvo(name, env, folder, kelvo, state, push=push)
+    procs = [kelvo_process,
              subprocess.Popen([reference], env=env, stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
     return procs, user
 
 
 def main():
-    if len(sys.argv) < 5:
+    push = "--push" in sys.argv
+    args = [a for a in sys.argv if a != "--push"]
+    if len(args) < 5:
         sys.exit(__doc__)
-    kelvo, reference, state_file, output = sys.argv[1:5]
-    seconds = float(sys.argv[5]) if len(sys.argv) > 5 else 60.0
+    kelvo, reference, state_file, output = args[1:5]
+    seconds = float(args[5]) if len(args) > 5 else 60.0
     with open(state_file) as f:
         state = json.load(f)
     root = tempfile.mkdtemp(prefix="kelvo-idle-")
@@ -159,7 +174,7 @@ def main():
         users = {}
         for name, env in platforms.items():
             procs[name], users[name] = start_pair(name, env, os.path.join(root, name), kelvo,
-                                                  reference, state)
+                                                  reference, state, push)
         for name, user in users.items():
             if not wait_for_logout(state, user):
                 log = open(os.path.join(root, name, "kelvo.log"), errors="replace").read()

@@ -72,6 +72,24 @@ def idle(t, folder):
           "same window: %.3f %%, %.2f /s" % (xref["cpu_percent"], xref["wakeups_per_second"]))
 
 
+def push(t, folder):
+    data = load(folder, "push.json")
+    if not data:
+        return t.missing("Push: arrival to the phone")
+    on, off = data["push_latency"]["push_on"], data["push_latency"]["push_off"]
+    t.add("Push on: arrival to the phone, median of %d" % len(on["samples"]),
+          "%.2f s (longest %.2f s)" % (on["median_s"], on["max_s"]), "< 1 s", on["median_s"] < 1.0,
+          "push off, 1-minute interval: %.1f s (longest %.1f s)" % (off["median_s"], off["max_s"]))
+    data = load(folder, "idle_push.json")
+    if not data:
+        return t.missing("Push on: idle between passes")
+    k = data["idle"]["offscreen"]["kelvo"]
+    t.add("Push on: idle processor time", "%.3f %% of a core" % k["cpu_percent"], "< 1 %",
+          k["cpu_percent"] < 1.0)
+    t.add("Push on: idle wake-ups", "%.2f /s" % k["wakeups_per_second"], "< 1 /s",
+          k["wakeups_per_second"] < 1.0)
+
+
 def passes(t, folder):
     data = load(folder, "pass.json")
     if not data or len(data["pass"]) < 2:
@@ -299,7 +317,7 @@ def main():
     only = set(filter(None, sys.argv[2].split(","))) if len(sys.argv) == 3 else set()
     tables = []
     t = Table()
-    for name, section in (("idle", idle), ("pass", passes), ("engine", engine),
+    for name, section in (("idle", idle), ("push", push), ("pass", passes), ("engine", engine),
                           ("monitor", monitor), ("fuzz", fuzz)):
         if not only or name in only:
             section(t, folder)

@@ -9,7 +9,8 @@
 #   KELVO_FUZZ_SECONDS  how long each fuzz target runs (60; 0 leaves fuzzing out)
 #   KELVO_BENCH_KEEP    a folder to keep the raw results in
 #   KELVO_BENCH_ONLY    the sections to run, separated by commas (all when empty): engine,
-#                       monitor, pass, idle, peers (Kelvo beside fetchmail and imapfilter), fuzz
+#                       monitor, pass, idle, peers (Kelvo beside fetchmail and imapfilter), push
+#                       (arrival to the phone with push on and off, idle with push on), fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Everything is installed before anything is measured.
@@ -29,6 +30,7 @@ want monitor && targets+=(bench_monitor)
 want pass && targets+=(bench_pass)
 want idle && targets+=(kelvo bench_idle_reference)
 want peers && targets+=(bench_peer_pass)
+want push && targets+=(kelvo bench_idle_reference)
 
 echo "== Building the benchmarks in $BENCH_DIR"
 cmake -S . -B "$BENCH_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_BUILD_BENCHMARKS=ON >/dev/null
@@ -77,6 +79,12 @@ if want idle; then
     echo "== Idle between passes (${IDLE_SECONDS} s)"
     /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
         "$state" "$results/idle.json" "$IDLE_SECONDS"
+fi
+if want push; then
+    echo "== Arrival to the phone, push on and off (1-minute interval), and idle with push on"
+    /usr/bin/python3 bench/push_latency.py "$BENCH_DIR/src/shell/kelvo" "$state" "$results/push.json"
+    /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
+        "$state" "$results/idle_push.json" "$IDLE_SECONDS" --push
 fi
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
     for name in "${FUZZERS[@]}"; do

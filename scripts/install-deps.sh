@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
-  libvmime-dev libgtest-dev libgmock-dev libsystemd-dev
+  libvmime-dev libetpan-dev libgtest-dev libgmock-dev libsystemd-dev
   fonts-noto-cjk
   dovecot-imapd python3-aiosmtpd
   xvfb xdotool x11-utils dbus-daemon

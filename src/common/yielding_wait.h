@@ -12,6 +12,11 @@ public:
     virtual void wait(double seconds) = 0;
     // Handles the window events that are pending now, without waiting for more.
     virtual void processEvents() = 0;
+    // Waits like wait(), but wake() ends the wait early: the cycle's pause between turns, so
+    // that news of new mail is acted on at once.
+    virtual void wakeableWait(double seconds) { wait(seconds); }
+    // Ends the wakeable wait under way, if any; other waits go on.
+    virtual void wake() {}
 };
 
 // The real wait: sleeps in the event loop until the next event or the deadline, so an idle
@@ -20,6 +25,13 @@ class EventLoopWaiter final : public Waiter {
 public:
     void wait(double seconds) override;
     void processEvents() override;
+    void wakeableWait(double seconds) override;
+    void wake() override;
+
+private:
+    struct Wakeable;
+    void waitFor(double seconds, Wakeable* wakeable);
+    Wakeable* current = nullptr;
 };
 
 } // namespace kelvo

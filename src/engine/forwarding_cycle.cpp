@@ -4,6 +4,7 @@
 #include "engine/cycle_window.h"
 #include "engine/forward_state.h"
 #include "engine/new_mail_check.h"
+#include "engine/push_watch.h"
 #include "engine/schedule.h"
 #include "engine/session.h"
 #include "engine/subject_list.h"
@@ -11,6 +12,7 @@
 #include "system/power_off.h"
 #include "system/program_launch.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace kelvo {
@@ -61,6 +63,16 @@ SystemContext システム環境(CycleContext& c) {
     return SystemContext{c.システム, e.画面, e.待機, e.終了};
 }
 
+// The push connection is kept only while Kelvo waits inside a window on a line that stays up.
+void プッシュ閉じる(CycleContext& c) {
+    if (c.プッシュ)
+        エラー無視([&] { c.プッシュ->閉じる(); });
+}
+
+QString プロファイル(const SettingsRecord& s) {
+    return isOn(s.プロファイル使用フラグ) ? s.プロファイル名 : QString();
+}
+
 // The phone address must be usable before anything starts. True when it is.
 bool アドレス確認(CycleContext& c) {
     EngineContext& e = c.engine;
@@ -80,6 +92,7 @@ bool アドレス確認(CycleContext& c) {
 // is there to answer a closing message, so none is shown.
 void 自動終了(CycleContext& c) {
     EngineContext& e = c.engine;
+    プッシュ閉じる(c);
     if (isOn(e.設定.電源OFFフラグ)) {
         電源OFF(システム環境(c), e.設定, e.状態.終了フラグ);
         return;
@@ -99,9 +112,17 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     // The self-test must not fetch into the controls while the pass walks through them.
     const PassMark mark(st.パス実行中);
     loop.即時接続 = false;
+    // The fetch below takes all mail so far; news from now on asks for one more pass.
+    const bool 新着で = c.プッシュ && c.プッシュ->新着あり();
+    if (c.プッシュ)
+        c.プッシュ->パス開始();
     st.チェック開始時刻 = e.時計.now();
-    if (!ログオン(e))
+    if (!ログオン(e)) {
+        // As when the interval has run out: the next turn tries again.
+        if (新着で)
+            loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
         return PassEnd::Continue;
+    }
     パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック中"));
     エラー無視([&] { 未読メール取得(e); });
     エラー無視([&] { メールチェック(e); });
@@ -131,6 +152,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
             // Done with this command: later passes and a later close behave as usual.
             st.終了フラグ = 0;
         } else {
+            プッシュ閉じる(c);
             電源OFF(システム環境(c), e.設定, st.終了フラグ);
             return PassEnd::ProgramEnded;
         }
@@ -147,6 +169,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
 
 void 回線切断シーケンス(CycleContext& c) {
     EngineContext& e = c.engine;
+    プッシュ閉じる(c);
     const QString steps[] = {QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
                              QStringLiteral("回線切断まで１０秒")};
     for (const QString& text : steps) {
@@ -196,13 +219,29 @@ void 自動転送開始(CycleContext& c) {
     st.停止要求フラグ = 0;
     loop.次回秒 = 60.0 * loop.間隔分;
     転送状態リセット(e);
+    if (c.プッシュ)
+        エラー無視([&] { c.プッシュ->開始(プロファイル(s)); });
     c.主画面.ウィンドウの最小化();
     c.主画面.実行モード();
 
+    PushWatch* const push = c.プッシュ && c.プッシュ->有効() ? c.プッシュ : nullptr;
     while (st.停止要求フラグ == 0) {
-        e.待機.wait(2);
+        if (push)
+            e.待機.wakeableWait(push->待機秒(2));
+        else
+            e.待機.wait(2);
         if (isOn(s.スケジュールフラグ))
             エラー無視([&] { c.スケジュール.スケジュール状態更新(st.スケジュール状態); });
+        if (push) {
+            // Never with dial-up: the line is hung up between passes.
+            if (st.スケジュール状態 == kスケジュール稼動中 && !isOn(s.ダイヤルアップフラグ))
+                エラー無視([&] { push->待機中(); });
+            else
+                プッシュ閉じる(c);
+            // Settled news starts the next pass as if the interval had run out.
+            if (push->新着あり())
+                loop.即時接続 = true;
+        }
         if (st.スケジュール状態 == kスケジュール稼動中) {
             パネル(c, kPanel次の接続まで,
                    QStringLiteral("次の接続まで ") + 時間表示(loop.次回秒 - 経過秒(c, loop)));
@@ -223,6 +262,7 @@ void 自動転送開始(CycleContext& c) {
         }
         e.待機.processEvents();
     }
+    プッシュ閉じる(c);
     パネル(c, kPanel次の接続まで, QStringLiteral("停止しました。"));
 }
 

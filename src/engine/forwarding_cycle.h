@@ -5,6 +5,7 @@
 namespace kelvo {
 
 class CycleWindow;
+class PushWatch;
 class SystemControl;
 class WeeklySchedule;
 
@@ -14,6 +15,9 @@ struct CycleContext {
     SystemControl& システム;
     CycleWindow& 主画面;
     WeeklySchedule& スケジュール;
+    // News of new mail between passes, when the profile asks for it; none: passes at the
+    // interval alone.
+    PushWatch* プッシュ = nullptr;
 };
 
 // Automatic forwarding: checks the phone address, then loops until the stop command, running

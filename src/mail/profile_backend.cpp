@@ -110,6 +110,18 @@ vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url, cons
 
 } // namespace
 
+QString profilePassword(const MailProfile& p) {
+    if (!p.password.isEmpty() || p.passwordCommand.isEmpty())
+        return p.password;
+    // What a failing password command says may be the password itself: its exit code alone.
+    return QString::fromLocal8Bit(
+               runShellCommand(
+                   p.passwordCommand, p.timeoutSeconds,
+                   {mailerr::CommandFailed, QStringLiteral("password-command"), false, {}}))
+        .section(u'\n', 0, 0)
+        .remove(u'\r');
+}
+
 ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
 
 std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
@@ -119,15 +131,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
         runShellCommand(
             p.downloadCommand, p.timeoutSeconds,
             {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
-    QString password = p.password;
-    // What a failing password command says may be the password itself: its exit code alone.
-    if (password.isEmpty() && !p.passwordCommand.isEmpty())
-        password = QString::fromLocal8Bit(
-                       runShellCommand(
-                           p.passwordCommand, p.timeoutSeconds,
-                           {mailerr::CommandFailed, QStringLiteral("password-command"), false, {}}))
-                       .section(u'\n', 0, 0)
-                       .remove(u'\r');
+    const QString password = profilePassword(p);
 
     std::unique_ptr<MailStore> store;
     if (p.storeIsImap())

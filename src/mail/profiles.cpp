@@ -35,6 +35,7 @@ const QStringList kKeys = {
     QStringLiteral("command-check"),
     QStringLiteral("authserv-id"),
     QStringLiteral("command-pin"),
+    QStringLiteral("push"),
 };
 
 using Section = std::map<QString, QString>;
@@ -235,6 +236,10 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
         throw invalidValue("starttls", name, path);
     const QString smtpAuth = value(s, "smtp-auth");
     p.smtpAuth = smtpAuth.isEmpty() || isYes(smtpAuth);
+    const QString push = value(s, "push").toLower();
+    if (!push.isEmpty() && push != u"yes" && push != u"no")
+        throw invalidValue("push", name, path);
+    p.push = push == u"yes";
     const QString timeout = value(s, "timeout");
     if (!timeout.isEmpty()) {
         bool ok = false;

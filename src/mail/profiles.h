@@ -27,6 +27,8 @@ namespace kelvo {
 //                    act only when the receiving server's Authentication-Results says so
 //   authserv-id      the name that server writes into the field; "-": it writes none
 //   command-pin      a PIN the command mail's first line must hold (a secret, like password)
+//   push             yes: between passes, learn of new mail as it arrives (IMAP IDLE, or
+//                    the Maildir's new/ folder watched) and start the next pass at once
 //   default          yes: the profile used when none is named
 struct MailProfile {
     QString name;
@@ -43,6 +45,7 @@ struct MailProfile {
     QString starttls;
     bool smtpAuth = true;
     CommandPolicy commands;
+    bool push = false;
 
     bool storeIsImap() const;
     bool transportIsSmtp() const;

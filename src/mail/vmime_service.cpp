@@ -260,6 +260,23 @@ Endpoint endpointOf(const QString& text) {
     return Endpoint{url.host(), url.port(port)};
 }
 
+void verifyChain(const std::vector<QByteArray>& der, const QString& host, const QString& caFile) {
+    namespace cert = vmime::security::cert;
+    std::vector<vmime::shared_ptr<cert::certificate>> certs;
+    for (const QByteArray& one : der)
+        if (auto c = cert::X509Certificate::import(
+                reinterpret_cast<const vmime::byte_t*>(one.constData()),
+                static_cast<size_t>(one.size())))
+            certs.push_back(c);
+    if (certs.empty())
+        throw mailError(mailerr::CertificateNotTrusted, host);
+    try {
+        verifierFor(caFile)->verify(vmime::make_shared<cert::certificateChain>(certs), utf8(host));
+    } catch (const cert::certificateException& e) {
+        throw mailError(mailerr::CertificateNotTrusted, chainText(e));
+    }
+}
+
 void configure(vmime::net::service& service, const ServiceOptions& options) {
     const QString scheme = QUrl(options.url).scheme().toLower();
     if (!options.user.isEmpty() && options.authenticate) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <exception>
 #include <functional>
+#include <vector>
 #include <vmime/vmime.hpp>
 
 namespace kelvo::vm {
@@ -35,6 +36,10 @@ Endpoint endpointOf(const QString& url);
 // Sets the session properties, verifier, time-out and tracer of a service made from the
 // options. prefix: "store.imap." or "transport.smtp." and so on, as VMime names them.
 void configure(vmime::net::service& service, const ServiceOptions& options);
+
+// Checks a server's certificate chain (DER, the server's own first) as the services do: against
+// the system's trust store and the ca-file, for the host name. Raises CertificateNotTrusted.
+void verifyChain(const std::vector<QByteArray>& der, const QString& host, const QString& caFile);
 
 // The error raised for what VMime (or anything else) threw while talking to the endpoint:
 // a KelvoError with a Japanese description, the library's text after it, and no password.

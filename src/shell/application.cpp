@@ -10,12 +10,14 @@
 #include "common/yielding_wait.h"
 #include "engine/engine_context.h"
 #include "engine/forwarding_cycle.h"
+#include "engine/push_watch.h"
 #include "engine/schedule.h"
 #include "engine/session.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
 #include "mail/profiles.h"
+#include "mail/push_line.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
@@ -63,7 +65,7 @@ namespace {
 // Every road that ends Kelvo comes here last: the unload handler (the menu, the close box, a
 // signal, the desktop session's end, a service's failed start), power-off and the timed
 // finish. Whatever must not outlive Kelvo ends here: the service manager hears STOPPING=1, and
-// a push connection kept open to the mail server between passes (IMAP IDLE) is closed here.
+// a push connection kept open to the mail server between passes (IMAP IDLE) is closed as well.
 void 終了前処理(ServiceNotifier& service) { service.終了中(); }
 
 // The session bus when there is one; never one started on demand.
@@ -142,10 +144,6 @@ int runKelvo(int argc, char** argv) {
         QObject::connect(&window, &MainForm::lineAdded,
                          [](const QString& line, bool error) { ジャーナル行出力(line, error); });
     mapSess.setErrorReporter([&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
-    window.hooks.ログオフ = [&context, &mapSess] {
-        中断した転送を未読に(context.状態, mapSess);
-        ログオフ(mapSess);
-    };
     AboutOpener about;
     window.hooks.バージョン表示 = [&about] { about.表示(); };
     // The settings dialogs; the options dialog hands new weekdays on to the schedule.
@@ -173,7 +171,19 @@ int runKelvo(int argc, char** argv) {
             window.静かに終了();
         };
     }
-    CycleContext cycle{engine, system, cycleWindow, schedule};
+    // News of new mail between passes; its connection ends with the program's mail session.
+    ProfilePushLine pushLine(defaultProfilesPath());
+    PushWatch push(pushLine, clock, waiter, window);
+    window.hooks.ログオフ = [&context, &mapSess, &push] {
+        push.閉じる();
+        中断した転送を未読に(context.状態, mapSess);
+        ログオフ(mapSess);
+    };
+    exit.終了直前 = [&serviceNotifier, &push] {
+        push.閉じる();
+        終了前処理(serviceNotifier);
+    };
+    CycleContext cycle{engine, system, cycleWindow, schedule, &push};
     window.hooks.自動転送開始 = [&] {
         engine.リストファイルパス = window.リストファイルパス();
         自動転送開始(cycle);

@@ -1,6 +1,7 @@
-#include "fake_cycle_window.h"
 #include "engine/forwarding_cycle.h"
+#include "engine/push_watch.h"
 #include "engine/schedule.h"
+#include "fake_cycle_window.h"
 #include "fake_system_control.h"
 #include "first_start_settings.h"
 #include "forward_fixture.h"
@@ -345,6 +346,161 @@ TEST_F(CycleTest, ScheduleSwitchedOffWhileWaitingOutsideKeepsCountingDown) {
     stopAfter(3 * 3600);
     run();
     EXPECT_TRUE(signOnTimes().empty());
+}
+
+// A push connection whose events the test sends on the virtual clock; records what the
+// watch asks of it, with the second it asked.
+struct FakePushLine final : PushLine {
+    explicit FakePushLine(VirtualClock& clock) : clock(clock) {}
+    bool pushes(const QString&) override { return enabled; }
+    void open(const QString&) override {
+        calls.push_back({QStringLiteral("open"), clock.monotonicMs()});
+        if (refuse)
+            clock.at(clock.now().addMSecs(100), [this] { send(PushEvent::Lost); });
+    }
+    void renew() override { calls.push_back({QStringLiteral("renew"), clock.monotonicMs()}); }
+    void close() override { calls.push_back({QStringLiteral("close"), clock.monotonicMs()}); }
+    void send(PushEvent::Kind kind) {
+        if (onEvent)
+            onEvent({kind, {}, 0});
+    }
+    void sendAt(double seconds, PushEvent::Kind kind) {
+        clock.at(clock.now().addMSecs(static_cast<qint64>(seconds * 1000) - clock.monotonicMs()),
+                 [this, kind] { send(kind); });
+    }
+    // The seconds of the calls of one kind.
+    std::vector<double> at(const QString& kind) const {
+        std::vector<double> out;
+        for (const auto& [call, ms] : calls)
+            if (call == kind)
+                out.push_back(static_cast<double>(ms) / 1000.0);
+        return out;
+    }
+
+    VirtualClock& clock;
+    bool enabled = true;
+    bool refuse = false;
+    std::vector<std::pair<QString, qint64>> calls;
+};
+
+// The cycle with push on, 30-minute interval, first pass after one interval.
+class PushCycleTest : public CycleTest {
+protected:
+    PushCycleTest() {
+        設定.同時接続フラグ = QStringLiteral("0");
+        cycle.プッシュ = &watch;
+        recordSignOns();
+        line.sendAt(2.1, PushEvent::Connected);
+    }
+    int lines(const QString& text) const { return static_cast<int>(monitorMessages().count(text)); }
+
+    FakePushLine line{clock};
+    PushWatch watch{line, clock, clock, window};
+};
+
+TEST_F(PushCycleTest, ABurstOfNewsSettlesIntoOnePassAQuarterSecondAfterItBegan) {
+    line.sendAt(10.0, PushEvent::NewMail);
+    line.sendAt(10.1, PushEvent::NewMail);
+    stopAfter(100);
+    run();
+    EXPECT_EQ(signOnAt, std::vector<qint64>{10250});
+    // The interval stays the longest time between passes, and the panel counts to it.
+    EXPECT_TRUE(panel(kPanel次の接続まで).contains(QStringLiteral("次の接続まで 29分58秒")));
+    EXPECT_EQ(line.at(QStringLiteral("open")), std::vector<double>{2});
+    ASSERT_EQ(line.at(QStringLiteral("close")).size(), 1u); // at the stop
+    EXPECT_NEAR(line.at(QStringLiteral("close"))[0], 100, 2.0);
+}
+
+TEST_F(PushCycleTest, NewsDuringAPassStartsOneMorePassRightAfterIt) {
+    line.sendAt(10.0, PushEvent::NewMail);
+    line.sendAt(11.0, PushEvent::NewMail); // the pass waits 3 s before it ends
+    line.sendAt(12.0, PushEvent::NewMail);
+    stopAfter(100);
+    run();
+    EXPECT_EQ(signOnAt, (std::vector<qint64>{10250, 13250}));
+}
+
+TEST_F(PushCycleTest, NewsWhoseSignOnFailsIsTriedAgainAtTheNextTurn) {
+    system.failNext(QStringLiteral("signOn"), KelvoError(2001, QStringLiteral("接続できません")));
+    line.sendAt(10.0, PushEvent::NewMail);
+    stopAfter(100);
+    run();
+    EXPECT_EQ(signOnAt, (std::vector<qint64>{10250, 12250}));
+    EXPECT_EQ(sentSubjects().size(), 0u);
+    EXPECT_EQ(errorLines().size(), 1);
+}
+
+TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveMinutes) {
+    line.sendAt(10.0, PushEvent::Lost);
+    clock.at(clock.now().addSecs(9), [this] { line.refuse = true; });
+    // Back after the ninth attempt.
+    clock.at(clock.now().addSecs(1200), [this] {
+        line.refuse = false;
+        line.sendAt(1300, PushEvent::Connected);
+    });
+    stopAfter(1400);
+    run();
+    const std::vector<double> opens = line.at(QStringLiteral("open"));
+    ASSERT_GE(opens.size(), 9u);
+    // From each loss (the first at 10 s, then 0.1 s after each attempt) to the next attempt,
+    // seen at the next 2-second turn.
+    const double expected[] = {5, 10, 20, 40, 80, 160, 300, 300};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const double lost = i == 0 ? 10.0 : opens[i] + 0.1;
+        EXPECT_GE(opens[i + 1] - lost, expected[i]) << i;
+        EXPECT_LE(opens[i + 1] - lost, expected[i] + 2.0) << i;
+    }
+    EXPECT_EQ(lines(kプッシュ切断), 1);
+    EXPECT_EQ(lines(kプッシュ再開), 1);
+    // What came while push was away is looked for at once.
+    EXPECT_EQ(signOnAt, std::vector<qint64>{1300250});
+}
+
+TEST_F(PushCycleTest, IdleIsRenewedEveryTwentyFiveMinutes) {
+    stopAfter(3600);
+    run();
+    const std::vector<double> renewals = line.at(QStringLiteral("renew"));
+    ASSERT_EQ(renewals.size(), 2u);
+    EXPECT_NEAR(renewals[0], 2.1 + 1500, 2.0);
+    EXPECT_NEAR(renewals[1], renewals[0] + 1500, 2.0);
+}
+
+TEST_F(PushCycleTest, AServerWithoutIdleIsNamedOnceAndPolledAtTheInterval) {
+    line.sendAt(2.1, PushEvent::NoIdle);
+    stopAfter(7200);
+    run();
+    EXPECT_EQ(lines(kプッシュ非対応), 1);
+    EXPECT_EQ(line.at(QStringLiteral("open")).size(), 1u);
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{1802, 3607, 5412}));
+    // The next start tries again; the line is not repeated.
+    line.sendAt(7200 + 5, PushEvent::NoIdle);
+    stopAfter(60);
+    run();
+    EXPECT_EQ(line.at(QStringLiteral("open")).size(), 2u);
+    EXPECT_EQ(lines(kプッシュ非対応), 1);
+}
+
+TEST_F(PushCycleTest, NoPushWithDialUpNorOutsideTheScheduleWindow) {
+    設定.ダイヤルアップフラグ = QStringLiteral("1");
+    stopAfter(60);
+    run();
+    EXPECT_TRUE(line.calls.empty());
+
+    // Monday 09:00 start, Monday's window 09:00 to 09:10.
+    設定.ダイヤルアップフラグ = QStringLiteral("0");
+    設定.スケジュールフラグ = QStringLiteral("1");
+    設定.スケジュール開始時 = QStringLiteral("9");
+    設定.スケジュール終了時 = QStringLiteral("9");
+    設定.スケジュール終了分 = QStringLiteral("10");
+    設定.スケジュール月 = QStringLiteral("1");
+    line.calls.clear();
+    stopAfter(1800);
+    run();
+    const std::vector<double> opens = line.at(QStringLiteral("open"));
+    const std::vector<double> closes = line.at(QStringLiteral("close"));
+    ASSERT_EQ(opens.size(), 1u);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_NEAR(closes[0], 60 + 540, 3.0); // the window ends nine minutes after the second start
 }
 
 } // namespace

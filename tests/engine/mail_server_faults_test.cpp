@@ -2,7 +2,15 @@
 // command, and when the profiles file cannot be used. In every case the pass shows an error
 // line, no mail is lost, and the next pass forwards what is left.
 
+#include "common/clock.h"
+#include "common/yielding_wait.h"
 #include "cutting_proxy.h"
+#include "engine/forwarding_cycle.h"
+#include "engine/push_watch.h"
+#include "engine/schedule.h"
+#include "fake_cycle_window.h"
+#include "fake_system_control.h"
+#include "mail/push_line.h"
 #include "mail/vmime_text.h"
 #include "nested_mail.h"
 #include "server_pass_fixture.h"
@@ -10,6 +18,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vmime/vmime.hpp>
@@ -282,6 +292,209 @@ TEST_F(ProfilesFaultTest, ProfilesFileCutInTheMiddleOfAKey) {
     mail->writeProfiles(goodProfiles.left(goodProfiles.indexOf(QStringLiteral("transport")) + 5));
     // A line without "=" is named by its number alone: it could be a value.
     expectOneErrorLineThenRecovery(QStringLiteral("行目: 「=」がありません"));
+}
+
+// The cycle on the real clock and event loop with push = yes, 30-minute interval, the first
+// pass after one interval: what reaches the sink comes by push.
+class PushServerTest : public MailServerFaultTest {
+protected:
+    void SetUp() override {
+        MailServerFaultTest::SetUp();
+        if (IsSkipped())
+            return;
+        profile(goodProfiles + QStringLiteral("push = yes\n"));
+        設定.同時接続フラグ = QStringLiteral("0");
+        設定.メールチェック間隔 = QStringLiteral("30");
+        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
+        live.mapSess = ctx.mapSess;
+        live.mapMess = ctx.mapMess;
+        live.リストファイルパス = ctx.リストファイルパス;
+        live.設定ディレクトリ = dir.path();
+        cycleWindow.addressBox = phone;
+    }
+    void profile(const QString& text) {
+        mail->writeProfiles(text);
+        line = std::make_unique<ProfilePushLine>(mail->profilesPath);
+        watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
+        cycle.プッシュ = watch.get();
+    }
+    // Runs the cycle until done() holds or the seconds have passed; the seconds it ran.
+    double runUntil(const std::function<bool()>& done, int seconds) {
+        EXPECT_TRUE(設定書込(設定));
+        QElapsedTimer t;
+        t.start();
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (done() || t.elapsed() > seconds * 1000)
+                状態.停止要求フラグ = 1;
+        });
+        check.start(100);
+        自動転送開始(cycle);
+        return static_cast<double>(t.elapsed()) / 1000.0;
+    }
+    // Delivers the subjects after the seconds, noting when.
+    void deliverAfter(double seconds, const QStringList& subjects) {
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [this, subjects] {
+            delivered.start();
+            for (const QString& s : subjects)
+                deliver(s);
+        });
+    }
+    int passes() const {
+        return static_cast<int>(window.panelHistory.value(kPanel次の接続まで)
+                                    .count(QStringLiteral("メールチェック中")));
+    }
+    int lines(const QString& text) const {
+        int n = 0;
+        for (const QString& l : window.monitor)
+            n += l.endsWith(text);
+        return n;
+    }
+
+    SystemClock realClock;
+    EventLoopWaiter waiter;
+    EngineContext live{設定, 状態, window, realClock, waiter, exit, QString()};
+    FakeSystemControl sys;
+    FakeCycleWindow cycleWindow;
+    WeeklySchedule schedule{realClock};
+    CycleContext cycle{live, sys, cycleWindow, schedule};
+    std::unique_ptr<ProfilePushLine> line;
+    std::unique_ptr<PushWatch> watch;
+    QElapsedTimer delivered;
+};
+
+TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) {
+    // IMAPS, the server's certificate checked against the profile's ca-file; the password from
+    // a command, run on the push connection's own thread.
+    CuttingProxy imaps{servers.imapsPort};
+    QString text = goodProfiles;
+    text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
+                 QStringLiteral("imaps://127.0.0.1:%1").arg(imaps.port()));
+    text.replace(QStringLiteral("password = %1").arg(servers.password),
+                 QStringLiteral("password-command = echo %1").arg(servers.password));
+    ASSERT_FALSE(text.contains(QStringLiteral("password =")));
+    profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.caFile));
+    deliverAfter(3, {QStringLiteral("急ぎ")});
+    double took = -1;
+    runUntil(
+        [&] {
+            if (took < 0 && !arrived().isEmpty())
+                took = static_cast<double>(delivered.elapsed()) / 1000.0;
+            return took >= 0;
+        },
+        30);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("急ぎ")});
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 10);
+    EXPECT_EQ(passes(), 1);
+    QElapsedTimer t;
+    t.start();
+    while (imaps.open() > 0 && t.elapsed() < 5000)
+        QThread::msleep(20);
+    EXPECT_EQ(imaps.open(), 0);
+}
+
+TEST_F(PushServerTest, ABurstOfTwentyIsForwardedWholeByAtMostTwoPasses) {
+    const QStringList all = subjects(20);
+    QTimer::singleShot(3000, [&] {
+        for (const QString& s : all) {
+            deliver(s);
+            QThread::msleep(40);
+        }
+    });
+    runUntil([&] { return arrived().size() >= all.size(); }, 150);
+    EXPECT_EQ(arrived(), all);
+    EXPECT_LE(passes(), 2);
+}
+
+TEST_F(PushServerTest, WithPushNoNothingChanges) {
+    profile(goodProfiles);
+    deliverAfter(1, {QStringLiteral("後で")});
+    runUntil([] { return false; }, 8);
+    EXPECT_TRUE(arrived().isEmpty());
+    EXPECT_EQ(passes(), 0);
+    EXPECT_EQ(imap.connections(), 0);
+}
+
+TEST_F(PushServerTest, AServerWithoutIdleIsNamedOnceAndPolledAtTheInterval) {
+    QString text = goodProfiles;
+    text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
+                 QStringLiteral("imap://127.0.0.1:%1").arg(servers.noIdleImapPort));
+    profile(text + QStringLiteral("push = yes\n"));
+    設定.メールチェック間隔 = QStringLiteral("1");
+    deliverAfter(3, {QStringLiteral("一分後")});
+    const double ran = runUntil([&] { return !arrived().isEmpty(); }, 90);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("一分後")});
+    EXPECT_GT(ran, 60);
+    EXPECT_EQ(lines(kプッシュ非対応), 1);
+}
+
+TEST_F(PushServerTest, ACertificateForAnotherHostIsRefusedWithAnErrorLine) {
+    QString text = goodProfiles;
+    text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
+                 QStringLiteral("imaps://127.0.0.1:%1").arg(servers.noIdleImapsPort));
+    profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.noIdleCaFile));
+    runUntil([&] { return !errors().isEmpty(); }, 20);
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].endsWith(QStringLiteral("(32103)」"))) << errors()[0].toStdString();
+    EXPECT_EQ(passes(), 0);
+}
+
+TEST_F(PushServerTest, PushComesBackAfterTheServerBrokeOffAndForwardsAgain) {
+    // The server goes away while Kelvo waits in IDLE.
+    imap.cutAfter("IDLE", 1, Side::ServerReply, 10); // after "+ idling"
+    QElapsedTimer back;
+    double took = -1;
+    runUntil(
+        [&] {
+            if (!back.isValid() && lines(kプッシュ再開) == 1) {
+                back.start();
+                deliverAfter(0, {QStringLiteral("再開後")});
+            }
+            if (took < 0 && !arrived().isEmpty())
+                took = static_cast<double>(back.elapsed()) / 1000.0;
+            return took >= 0;
+        },
+        40);
+    EXPECT_EQ(lines(kプッシュ切断), 1);
+    EXPECT_EQ(lines(kプッシュ再開), 1);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("再開後")});
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 10);
+}
+
+TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNoPass) {
+    const QString box = dir.filePath(QStringLiteral("Maildir"));
+    for (const char* sub : {"/cur", "/new", "/tmp"})
+        ASSERT_TRUE(QDir().mkpath(box + QLatin1String(sub)));
+    profile(QStringLiteral("[test]\nstore = %1\ntransport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
+                           "from = taro@example.jp\npush = yes\n")
+                .arg(box)
+                .arg(smtp.port()));
+    QTimer::singleShot(3000, [&] {
+        QFile f(box + QStringLiteral("/tmp/1.kelvo"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(message(QStringLiteral("taro@example.jp"), QStringLiteral("手元"),
+                        QStringLiteral("本文")));
+        f.close();
+        delivered.start();
+        ASSERT_TRUE(QFile::rename(f.fileName(), box + QStringLiteral("/new/1.kelvo")));
+    });
+    double took = -1;
+    runUntil(
+        [&] {
+            if (took < 0 && !arrived().isEmpty())
+                took = static_cast<double>(delivered.elapsed()) / 1000.0;
+            // A while longer: the pass's own move out of new/ must not start another.
+            return took >= 0 && delivered.elapsed() > (took + 5) * 1000;
+        },
+        30);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("手元")});
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 10);
+    EXPECT_EQ(passes(), 1);
+    EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
 }
 
 } // namespace

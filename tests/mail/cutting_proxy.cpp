@@ -124,7 +124,11 @@ void CuttingProxy::serve() {
             ::close(client);
             continue;
         }
-        relays.emplace_back([this, client, server] { relay(client, server); });
+        ++openCount;
+        relays.emplace_back([this, client, server] {
+            relay(client, server);
+            --openCount;
+        });
     }
     for (std::thread& t : relays)
         t.join();

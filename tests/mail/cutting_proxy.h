@@ -37,6 +37,8 @@ public:
     // How many reads the client's data took: one per write of the client's, as long as it
     // waits for each answer.
     int clientReads() const { return clientReadCount.load(); }
+    // How many connections are relayed now.
+    int open() const { return openCount.load(); }
 
 private:
     struct Cut {
@@ -65,6 +67,7 @@ private:
     std::atomic<int> cutCount{0};
     std::atomic<int> connectionCount{0};
     std::atomic<int> clientReadCount{0};
+    std::atomic<int> openCount{0};
     std::thread worker;
 };
 

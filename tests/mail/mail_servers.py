@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Starts and stops the private mail servers of the mail integration tests.
 
-    mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink
+    mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink,
+                                                     and a second Dovecot on the same mail without
+                                                     IDLE whose certificate names another host
     mail_servers.py stop STATE_FILE                  stop them and remove their folder
 
 --timed-log (for the benchmarks) stamps Dovecot's log lines to the microsecond, so that a
@@ -36,12 +38,12 @@ info_log_path = {dir}/dovecot.log
 listen = 127.0.0.1
 {users}
 ssl = yes
-ssl_cert = <{dir}/cert.pem
-ssl_key = <{dir}/key.pem
+ssl_cert = <{certs}/cert.pem
+ssl_key = <{certs}/key.pem
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 auth_failure_delay = 0
-mail_location = maildir:{dir}/mail/%u
+mail_location = maildir:{mail}/%u
 first_valid_uid = 1
 passdb {{
   driver = static
@@ -49,8 +51,9 @@ passdb {{
 }}
 userdb {{
   driver = static
-  args = uid={uid} gid={gid} home={dir}/mail/%u
+  args = uid={uid} gid={gid} home={mail}/%u
 }}
+{extra}
 service imap-login {{
   {chroot}
   inet_listener imap {{
@@ -95,10 +98,17 @@ def spawn(args, log_path, cwd):
                                 start_new_session=True).pid
 
 
-def make_certificate(folder):
+# What Dovecot offers, less IDLE.
+NO_IDLE = ("imap_capability = IMAP4rev1 LITERAL+ SASL-IR LOGIN-REFERRALS ID ENABLE SORT "
+           "THREAD=REFERENCES MULTIAPPEND UNSELECT CHILDREN NAMESPACE UIDPLUS LIST-EXTENDED "
+           "I18NLEVEL=1 CONDSTORE QRESYNC ESEARCH ESORT SEARCHRES WITHIN CONTEXT=SEARCH "
+           "LIST-STATUS BINARY MOVE SPECIAL-USE\n")
+
+
+def make_certificate(folder, names="IP:127.0.0.1,DNS:localhost", subject="/CN=127.0.0.1"):
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30",
-         "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+         "-subj", subject, "-addext", "subjectAltName=" + names,
          "-keyout", os.path.join(folder, "key.pem"), "-out", os.path.join(folder, "cert.pem")],
         check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -153,19 +163,40 @@ def start(state_file, timed_log=False):
     conf = os.path.join(folder, "dovecot.conf")
     with open(conf, "w") as f:
         stamp = 'log_timestamp = "%Y-%m-%d %H:%M:%S.%{usecs} "\n' if timed_log else ""
-        f.write(DOVECOT_CONF.format(dir=folder, users=users, chroot=chroot, uid=uid, gid=gid,
+        f.write(DOVECOT_CONF.format(dir=folder, certs=folder, mail=state["mail_root"], extra="",
                                     log_timestamp=stamp,
+                                    users=users, chroot=chroot, uid=uid, gid=gid,
                                     password=PASSWORD, imap_port=state["imap_port"],
                                     imaps_port=state["imaps_port"]))
     state["dovecot_pid"] = spawn(["dovecot", "-F", "-c", conf],
                                  os.path.join(folder, "dovecot.out"), folder)
+    # The second server: the same mailboxes, no IDLE, a certificate for other.example.
+    other = os.path.join(folder, "noidle")
+    for sub in ("", "run", "state"):
+        os.makedirs(os.path.join(other, sub), exist_ok=True)
+    os.chmod(other, 0o755)
+    make_certificate(other, "DNS:other.example", "/CN=other.example")
+    os.chmod(os.path.join(other, "key.pem"), 0o600)
+    state["noidle_imap_port"] = free_port()
+    state["noidle_imaps_port"] = free_port()
+    state["noidle_ca_file"] = os.path.join(other, "cert.pem")
+    conf = os.path.join(other, "dovecot.conf")
+    with open(conf, "w") as f:
+        f.write(DOVECOT_CONF.format(dir=other, certs=other, mail=state["mail_root"],
+                                    extra=NO_IDLE, log_timestamp="", users=users, chroot=chroot, uid=uid, gid=gid,
+                                    password=PASSWORD, imap_port=state["noidle_imap_port"],
+                                    imaps_port=state["noidle_imaps_port"]))
+    state["noidle_pid"] = spawn(["dovecot", "-F", "-c", conf],
+                                os.path.join(other, "dovecot.out"), other)
     state["sink_pid"] = spawn([PYTHON, os.path.join(HERE, "smtp_sink.py"), str(state["smtp_port"]),
                                state["sink_dir"]], os.path.join(folder, "sink.out"), folder)
     with open(state_file, "w") as f:
         json.dump(state, f)
-    ok = wait_for_greeting(state["imap_port"]) and wait_for_greeting(state["smtp_port"])
+    ok = (wait_for_greeting(state["imap_port"]) and wait_for_greeting(state["smtp_port"]) and
+          wait_for_greeting(state["noidle_imap_port"]))
     if not ok:
-        for name in ("dovecot.out", "dovecot.log", "sink.out"):
+        for name in ("dovecot.out", "dovecot.log", "sink.out", "noidle/dovecot.out",
+                     "noidle/dovecot.log"):
             path = os.path.join(folder, name)
             if os.path.exists(path):
                 sys.stderr.write("--- %s\n%s\n" % (name, open(path, errors="replace").read()))
@@ -197,7 +228,7 @@ def stop(state_file):
         return
     with open(state_file) as f:
         state = json.load(f)
-    for key in ("sink_pid", "dovecot_pid"):
+    for key in ("sink_pid", "dovecot_pid", "noidle_pid"):
         if state.get(key):
             stop_process(state[key])
     shutil.rmtree(state["dir"], ignore_errors=True)

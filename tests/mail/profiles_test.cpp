@@ -51,7 +51,7 @@ TEST_F(ProfilesTest, WithoutAFileTheLocalMailboxIsTheDefault) {
 TEST_F(ProfilesTest, NamedDefaultAndOnlyProfiles) {
     write("# comment\n[仕事]\nstore = imaps://imap.example.jp\ntransport = "
           "smtp://smtp.example.jp:587\n"
-          "user = taro@example.jp\npassword-command = pass show mail\ntimeout = 20\n"
+          "user = taro@example.jp\npassword-command = pass show mail\ntimeout = 20\npush = Yes\n"
           "[自宅]\ndefault = yes\nstore = ~/Mail/box\naddress-book = ~/book.vcf\n");
     const MailProfile work = selectProfile(path, "仕事");
     EXPECT_EQ(work.name, "仕事");
@@ -61,11 +61,13 @@ TEST_F(ProfilesTest, NamedDefaultAndOnlyProfiles) {
     EXPECT_EQ(work.from, "taro@example.jp"); // the user name when it is an address
     EXPECT_EQ(work.passwordCommand, "pass show mail");
     EXPECT_EQ(work.timeoutSeconds, 20);
+    EXPECT_TRUE(work.push);
     const MailProfile home = selectProfile(path, QString());
     EXPECT_EQ(home.name, "自宅");
     EXPECT_EQ(home.store, QDir::homePath() + "/Mail/box");
     EXPECT_EQ(home.addressBook, QDir::homePath() + "/book.vcf");
     EXPECT_TRUE(home.transport.endsWith("sendmail"));
+    EXPECT_FALSE(home.push); // as before, until asked for
 
     write("[only]\nstore = /var/mail/box\n");
     EXPECT_EQ(selectProfile(path, QString()).name, "only");
@@ -84,6 +86,8 @@ TEST_F(ProfilesTest, MistakesInTheFileAreErrorsNamingIt) {
     write("[a]\nstore = /x\ntimeout = soon\n");
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid);
     write("[a]\nstore = /x\nstarttls = maybe\n");
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid);
+    write("[a]\nstore = /x\npush = sometimes\n");
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInvalid);
 }
 

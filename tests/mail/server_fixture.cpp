@@ -25,6 +25,9 @@ const MailServers& MailServers::get() {
         s.caFile = o.value("ca_file").toString();
         s.sinkDir = o.value("sink_dir").toString();
         s.password = o.value("password").toString();
+        s.noIdleImapPort = o.value("noidle_imap_port").toInt();
+        s.noIdleImapsPort = o.value("noidle_imaps_port").toInt();
+        s.noIdleCaFile = o.value("noidle_ca_file").toString();
         return s;
     }();
     return servers;

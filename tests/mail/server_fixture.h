@@ -31,6 +31,10 @@ struct MailServers {
     QString caFile;
     QString sinkDir;
     QString password;
+    // The second Dovecot: the same mailboxes, no IDLE, a certificate for another host name.
+    int noIdleImapPort = 0;
+    int noIdleImapsPort = 0;
+    QString noIdleCaFile;
 
     static const MailServers& get();
 

@@ -6,13 +6,16 @@ namespace kelvo::test {
 
 VirtualClock::VirtualClock(const QDateTime& start) : 開始(start) {}
 
-void VirtualClock::advance(double seconds) {
+void VirtualClock::advance(double seconds, bool untilWoken) {
     const qint64 target = 経過ms + std::llround(seconds * 1000.0);
+    起こされた = false;
     // Actions may schedule further actions; take them one by one in time order.
     while (!予定.empty() && 予定.begin()->first <= target) {
         auto node = 予定.extract(予定.begin());
         経過ms = std::max(経過ms, node.key());
         node.mapped()();
+        if (untilWoken && 起こされた)
+            return;
     }
     経過ms = std::max(経過ms, target);
 }
@@ -20,6 +23,13 @@ void VirtualClock::advance(double seconds) {
 void VirtualClock::wait(double seconds) {
     ++待機回数;
     advance(seconds > 0 ? seconds : 0);
+    if (onWait)
+        onWait();
+}
+
+void VirtualClock::wakeableWait(double seconds) {
+    ++待機回数;
+    advance(seconds > 0 ? seconds : 0, true);
     if (onWait)
         onWait();
 }

@@ -20,9 +20,13 @@ public:
 
     void wait(double seconds) override;
     void processEvents() override;
+    // Stops at the first scheduled action that wakes it.
+    void wakeableWait(double seconds) override;
+    void wake() override { 起こされた = true; }
 
-    // Moves the clock forward, running the actions that fall due on the way.
-    void advance(double seconds);
+    // Moves the clock forward, running the actions that fall due on the way; with untilWoken,
+    // only up to the action that calls wake().
+    void advance(double seconds, bool untilWoken = false);
     // Sets the local time without moving the monotonic count (a clock change by the user).
     void setLocalTime(const QDateTime& t);
     // Runs the action when the clock reaches the moment.
@@ -39,6 +43,7 @@ private:
     std::multimap<qint64, std::function<void()>> 予定;
     int 待機回数 = 0;
     int 処理回数 = 0;
+    bool 起こされた = false;
 };
 
 } // namespace kelvo::test

@@ -1,0 +1,119 @@
+#include "engine/push_watch.h"
+
+#include "common/clock.h"
+#include "common/error_trap.h"
+#include "common/window_port.h"
+#include "common/yielding_wait.h"
+
+#include <algorithm>
+
+namespace kelvo {
+
+PushWatch::PushWatch(PushLine& line, const Clock& clock, Waiter& waiter, WindowPort& window)
+    : line(line), clock(clock), waiter(waiter), window(window) {
+    line.onEvent = [this](const PushEvent& event) { エラー無視([&] { 受信(event); }); };
+}
+
+PushWatch::~PushWatch() {
+    line.onEvent = nullptr;
+}
+
+qint64 PushWatch::今() const {
+    return clock.monotonicMs();
+}
+
+void PushWatch::開始(const QString& name) {
+    閉じる();
+    state = State::Closed; // a server without IDLE may have gained it since
+    profile = name;
+    有効_ = line.pushes(profile);
+    間隔ms = kFirstRetryMs;
+    切断通知済 = false;
+    エラー通知済 = false;
+}
+
+void PushWatch::待機中() {
+    if (!有効_)
+        return;
+    const qint64 now = 今();
+    if (state == State::Closed || (state == State::Retrying && now >= 再接続ms)) {
+        state = State::Connecting;
+        line.open(profile);
+    } else if (state == State::Open && now >= 更新ms) {
+        更新ms = now + kRenewMs;
+        line.renew();
+    }
+}
+
+void PushWatch::閉じる() {
+    新着 = false;
+    if (state == State::NoIdle)
+        return;
+    if (state == State::Connecting || state == State::Open)
+        line.close();
+    state = State::Closed;
+}
+
+double PushWatch::待機秒(double longest) const {
+    if (!新着)
+        return longest;
+    const qint64 left = 新着ms + kSettleMs - 今();
+    return std::clamp(static_cast<double>(left) / 1000.0, 0.0, longest);
+}
+
+bool PushWatch::新着あり() const {
+    return 新着 && 今() >= 新着ms + kSettleMs;
+}
+
+void PushWatch::受信(const PushEvent& event) {
+    if (state != State::Connecting && state != State::Open)
+        return; // what a closed connection still had to say
+    switch (event.kind) {
+    case PushEvent::Connected:
+        state = State::Open;
+        更新ms = 今() + kRenewMs;
+        間隔ms = kFirstRetryMs;
+        エラー通知済 = false;
+        if (切断通知済) {
+            切断通知済 = false;
+            window.モニター行追加(kプッシュ再開);
+            // Mail may have come while push was away: look now rather than at the interval.
+            受信({PushEvent::NewMail, {}, 0});
+        }
+        break;
+    case PushEvent::NoIdle:
+        state = State::NoIdle;
+        if (!非対応通知済) {
+            非対応通知済 = true;
+            window.モニター行追加(kプッシュ非対応);
+        }
+        break;
+    case PushEvent::NewMail:
+        // A burst settles into one pass.
+        if (!新着) {
+            新着 = true;
+            新着ms = 今();
+        }
+        waiter.wake();
+        break;
+    case PushEvent::Lost:
+        失った(event);
+        break;
+    }
+}
+
+void PushWatch::失った(const PushEvent& event) {
+    if (state == State::Open && !切断通知済) {
+        切断通知済 = true;
+        window.モニター行追加(kプッシュ切断);
+    }
+    if (!event.error.isEmpty() && !エラー通知済) {
+        エラー通知済 = true;
+        window.エラー行追加(event.error, event.errorNumber);
+    }
+    state = State::Retrying;
+    再接続ms = 今() + 間隔ms;
+    間隔ms = std::min(間隔ms * 2, kLongestRetryMs);
+}
+
+} // namespace kelvo

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "common/push_port.h"
+
+#include <QString>
+#include <QtGlobal>
+
+namespace kelvo {
+
+class Clock;
+class Waiter;
+class WindowPort;
+
+inline const QString kプッシュ非対応 = QStringLiteral(
+    "プッシュ通知に対応していないサーバーです。メールチェック間隔ごとに確認します。");
+inline const QString kプッシュ切断 =
+    QStringLiteral("プッシュ通知の接続が切れました。再接続します。");
+inline const QString kプッシュ再開 = QStringLiteral("プッシュ通知の接続を再開しました。");
+
+// Keeps the push connection while the cycle waits and tells it when new mail has settled. All
+// its timing (the settling delay, the renewal of the wait, the back-off after a lost
+// connection) runs on the window's thread by the clock, at the cycle's turns.
+class PushWatch {
+public:
+    static constexpr qint64 kSettleMs = 250;
+    static constexpr qint64 kRenewMs = 25 * 60 * 1000; // servers drop IDLE after 30 minutes
+    static constexpr qint64 kFirstRetryMs = 5000;
+    static constexpr qint64 kLongestRetryMs = 5 * 60 * 1000;
+
+    PushWatch(PushLine& line, const Clock& clock, Waiter& waiter, WindowPort& window);
+    ~PushWatch();
+    PushWatch(const PushWatch&) = delete;
+    PushWatch& operator=(const PushWatch&) = delete;
+
+    // At the start of forwarding: closes what is open and notes whether the profile pushes.
+    void 開始(const QString& profile);
+    bool 有効() const { return 有効_; }
+    // At each turn while the cycle may push: connects, reconnects after the back-off, and
+    // renews the wait when it is due.
+    void 待機中();
+    // Closes the connection; the next 待機中() opens it again.
+    void 閉じる();
+    // How long the cycle may wait for its next turn: at most `longest` seconds, less when news
+    // settles sooner.
+    double 待機秒(double longest) const;
+    // True once news has settled: the next pass should run now.
+    bool 新着あり() const;
+    // A pass starts: it takes the news so far; news from now on asks for one more pass.
+    void パス開始() { 新着 = false; }
+
+private:
+    enum class State { Closed, Connecting, Open, Retrying, NoIdle };
+    void 受信(const PushEvent& event);
+    void 失った(const PushEvent& event);
+    qint64 今() const;
+
+    PushLine& line;
+    const Clock& clock;
+    Waiter& waiter;
+    WindowPort& window;
+    QString profile;
+    bool 有効_ = false;
+    State state = State::Closed;
+    bool 新着 = false;
+    qint64 新着ms = 0;
+    qint64 更新ms = 0;   // when the wait is renewed
+    qint64 再接続ms = 0; // when a lost connection is tried again
+    qint64 間隔ms = kFirstRetryMs;
+    bool 切断通知済 = false;   // the line about a lost connection is shown
+    bool エラー通知済 = false; // an error line was shown since the last good connection
+    bool 非対応通知済 = false;
+};
+
+} // namespace kelvo

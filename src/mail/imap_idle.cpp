@@ -1,0 +1,240 @@
+#include "mail/imap_idle.h"
+
+#include "mail/mail_error.h"
+#include "mail/profile_backend.h"
+#include "mail/vmime_service.h"
+
+#include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <libetpan/libetpan.h>
+#include <mutex>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kelvo {
+
+struct ImapIdle::Shared {
+    int pipe[2] = {-1, -1}; // commands to the connection's thread: 'r' renew, 'q' quit
+    std::mutex lock;
+    std::condition_variable ended;
+    bool finished = false;
+    std::atomic<bool> idling{false}; // signed on and waiting in IDLE
+    Report report;
+
+    ~Shared() {
+        for (int fd : pipe)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    void send(char command) {
+        if (::write(pipe[1], &command, 1) < 0) {
+            // The pipe is full of commands already; the thread is behind, not gone.
+        }
+    }
+    void tell(const PushEvent& event) {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (report)
+            report(event);
+    }
+};
+
+namespace {
+
+// Failures that only mean the server is out of reach for now: the pass reports its own.
+bool quiet(int number) {
+    return number == mailerr::ConnectionRefused || number == mailerr::HostNotFound ||
+           number == mailerr::TimedOut || number == mailerr::ConnectionLost;
+}
+
+bool ok(int r) {
+    return r == MAILIMAP_NO_ERROR || r == MAILIMAP_NO_ERROR_AUTHENTICATED ||
+           r == MAILIMAP_NO_ERROR_NON_AUTHENTICATED;
+}
+
+void require(int r, int number, const QString& detail) {
+    if (!ok(r))
+        throw mailError(r == MAILIMAP_ERROR_STREAM ? mailerr::ConnectionLost : number, detail);
+}
+
+// The server's chain as the TLS layer received it, the server's own certificate first.
+std::vector<QByteArray> peerChain(mailimap* imap) {
+    std::vector<QByteArray> out;
+    carray* chain = mailstream_get_certificate_chain(imap->imap_stream);
+    if (!chain)
+        return out;
+    for (unsigned int i = 0; i < carray_count(chain); ++i) {
+        const auto* der = static_cast<const MMAPString*>(carray_get(chain, i));
+        out.emplace_back(der->str, static_cast<qsizetype>(der->len));
+    }
+    mailstream_certificate_chain_free(chain);
+    return out;
+}
+
+// Connects, secures the line as the profile asks and checks the certificate.
+void connect(mailimap* imap, const MailProfile& p) {
+    const vm::Endpoint at = vm::endpointOf(p.store);
+    const QByteArray host = at.host.toUtf8();
+    const bool secure = QUrl(p.store).scheme().toLower() == u"imaps";
+    mailimap_set_timeout(imap, std::max(1, p.timeoutSeconds));
+    const auto port = static_cast<uint16_t>(at.port);
+    int r = secure ? mailimap_ssl_connect(imap, host.constData(), port)
+                   : mailimap_socket_connect(imap, host.constData(), port);
+    require(r, mailerr::ConnectionRefused, at.host);
+    bool tls = secure;
+    if (!secure) {
+        QString mode = p.starttls;
+        if (mode.isEmpty())
+            mode = at.port == 587 ? QStringLiteral("required") : QStringLiteral("optional");
+        if (mode != u"no") {
+            mailimap_capability_data* caps = nullptr;
+            require(mailimap_capability(imap, &caps), mailerr::Failure,
+                    QStringLiteral("CAPABILITY"));
+            mailimap_capability_data_free(caps);
+            if (mailimap_has_extension(imap, const_cast<char*>("STARTTLS"))) {
+                require(mailimap_socket_starttls(imap), mailerr::Failure,
+                        QStringLiteral("STARTTLS"));
+                tls = true;
+            } else if (mode == u"required") {
+                throw mailError(mailerr::Failure,
+                                QStringLiteral("STARTTLS に対応していないサーバーです: ") +
+                                    at.host);
+            }
+        }
+    }
+    if (tls)
+        vm::verifyChain(peerChain(imap), at.host, p.caFile);
+}
+
+// Signs on and opens the Inbox read-only; false when the server cannot IDLE.
+bool signOn(mailimap* imap, const MailProfile& p) {
+    QByteArray password = profilePassword(p).toUtf8();
+    const QByteArray user = p.user.toUtf8();
+    const int r = mailimap_login(imap, user.constData(), password.constData());
+    password.fill('\0');
+    if (!ok(r))
+        throw mailError(r == MAILIMAP_ERROR_STREAM ? mailerr::ConnectionLost : mailerr::LoginFailed,
+                        p.user);
+    require(mailimap_examine(imap, "INBOX"), mailerr::MailboxMissing, QStringLiteral("INBOX"));
+    // The sign-on may change what the server offers: ask anew.
+    mailimap_capability_data* caps = nullptr;
+    require(mailimap_capability(imap, &caps), mailerr::Failure, QStringLiteral("CAPABILITY"));
+    mailimap_capability_data_free(caps);
+    return mailimap_has_idle(imap);
+}
+
+// The Inbox as the server last described it.
+struct Count {
+    uint32_t exists = 0;
+    uint32_t uidNext = 0;
+};
+
+Count countOf(mailimap* imap) {
+    const mailimap_selection_info* info = imap->imap_selection_info;
+    return info ? Count{info->sel_exists, info->sel_uidnext} : Count{};
+}
+
+// New mail since `known`: the last answer's expunges lowered the count before its EXISTS.
+bool arrived(mailimap* imap, Count& known) {
+    const Count now = countOf(imap);
+    uint32_t expunged = 0;
+    if (imap->imap_response_info && imap->imap_response_info->rsp_expunged)
+        expunged = static_cast<uint32_t>(clist_count(imap->imap_response_info->rsp_expunged));
+    const bool news = uint64_t(now.exists) + expunged > known.exists || now.uidNext > known.uidNext;
+    known = now;
+    return news;
+}
+
+// Reads one command from the pipe; 0 when there is none.
+char command(int fd) {
+    char c = 0;
+    return ::read(fd, &c, 1) == 1 ? c : 0;
+}
+
+void watch(mailimap* imap, ImapIdle::Shared& shared) {
+    Count known = countOf(imap);
+    for (;;) {
+        require(mailimap_idle(imap), mailerr::ConnectionLost, QStringLiteral("IDLE"));
+        pollfd fds[2] = {{mailimap_idle_get_fd(imap), POLLIN, 0}, {shared.pipe[0], POLLIN, 0}};
+        // What came with the server's go-ahead is read already: the socket would not show it.
+        if (imap->imap_stream->read_buffer_len == 0)
+            while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
+            }
+        const char c = fds[1].revents ? command(shared.pipe[0]) : 0;
+        require(mailimap_idle_done(imap), mailerr::ConnectionLost, QStringLiteral("DONE"));
+        if (c == 'q') {
+            mailimap_logout(imap);
+            return;
+        }
+        if (arrived(imap, known))
+            shared.tell({PushEvent::NewMail, {}, 0});
+    }
+}
+
+void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) {
+    // The library writes to its socket without MSG_NOSIGNAL: a connection the server dropped
+    // must fail the write, not end Kelvo.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    mailimap* imap = mailimap_new(0, nullptr);
+    try {
+        connect(imap, p);
+        if (!signOn(imap, p)) {
+            mailimap_logout(imap);
+            shared->tell({PushEvent::NoIdle, {}, 0});
+        } else {
+            shared->idling = true;
+            shared->tell({PushEvent::Connected, {}, 0});
+            watch(imap, *shared);
+        }
+    } catch (const KelvoError& e) {
+        if (quiet(e.number()))
+            shared->tell({PushEvent::Lost, {}, 0});
+        else
+            shared->tell({PushEvent::Lost, redacted(e.description(), {p.password}), e.number()});
+    } catch (...) {
+        shared->tell({PushEvent::Lost, {}, 0});
+    }
+    mailimap_free(imap);
+    const std::lock_guard<std::mutex> hold(shared->lock);
+    shared->finished = true;
+    shared->ended.notify_all();
+}
+
+} // namespace
+
+ImapIdle::ImapIdle(const MailProfile& profile, Report report) : shared(std::make_shared<Shared>()) {
+    shared->report = std::move(report);
+    if (::pipe2(shared->pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        throw mailError(mailerr::Failure, QStringLiteral("pipe"));
+    std::thread([s = shared, profile] { run(s, profile); }).detach();
+}
+
+ImapIdle::~ImapIdle() {
+    close();
+}
+
+void ImapIdle::renew() {
+    shared->send('r');
+}
+
+void ImapIdle::close() {
+    std::unique_lock<std::mutex> hold(shared->lock);
+    if (!shared->report)
+        return;
+    shared->report = nullptr;
+    shared->send('q');
+    // Signing off takes a round trip on a connection that is up. One still being made is not
+    // waited for: it signs off by itself once it is up.
+    if (shared->idling)
+        shared->ended.wait_for(hold, std::chrono::seconds(2), [&] { return shared->finished; });
+}
+
+} // namespace kelvo
