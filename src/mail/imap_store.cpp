@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <vmime/net/imap/IMAPCommand.hpp>
 #include <vmime/net/imap/IMAPConnection.hpp>
-#include <vmime/net/imap/IMAPMessageStructure.hpp>
 #include <vmime/net/imap/IMAPStore.hpp>
 
 namespace kelvo {
@@ -69,10 +68,9 @@ std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
         if (set.empty())
             return out;
         // PEEK: looking at a message never marks it read.
-        const auto answer =
-            command("FETCH " + set + " (UID FLAGS BODYSTRUCTURE BODY.PEEK[HEADER.FIELDS (" +
-                        kHeaderFields + ")])",
-                    "FETCH");
+        const auto answer = command("FETCH " + set + " (UID FLAGS BODY.PEEK[HEADER.FIELDS (" +
+                                        kHeaderFields + ")])",
+                                    "FETCH");
         std::vector<std::pair<unsigned int, MailSummary>> found;
         const QDateTime now = QDateTime::currentDateTime();
         for (const Parser::continue_req_or_response_data* item :
@@ -136,6 +134,7 @@ unsigned long ImapStore::validityOf(const Parser::response& answer) {
 
 MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const {
     MailSummary s;
+    s.attachmentCount.reset(); // counted when the message itself is read
     for (const Parser::msg_att_item* item : attributes.items()) {
         switch (item->type()) {
         case Parser::msg_att_item::UID:
@@ -144,9 +143,6 @@ MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateT
         case Parser::msg_att_item::FLAGS:
             for (const Parser::flag* flag : item->flag_list()->flags())
                 s.seen = s.seen || flag->type() == Parser::flag::SEEN;
-            break;
-        case Parser::msg_att_item::BODY_STRUCTURE:
-            s.attachmentCount = vm::attachmentCount(imap::IMAPMessageStructure(item->body()));
             break;
         case Parser::msg_att_item::RFC822_HEADER:
         case Parser::msg_att_item::BODY_SECTION:

@@ -18,6 +18,8 @@ public:
     virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
     // The message's text in Unicode with CR LF line breaks. Never sets the read mark.
     virtual QString noteText(const QString& id) = 0;
+    // The number of attachments of a message whose summary left it unknown.
+    virtual int attachmentCount(const QString& id) = 0;
     // Stores (seen true) or clears the mailbox's read mark of the messages. Ids no longer in
     // the mailbox are passed over.
     virtual void setSeen(const QStringList& ids, bool seen) = 0;

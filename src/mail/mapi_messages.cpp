@@ -96,7 +96,14 @@ QString MapiMessages::MsgNoteText() {
     if (!m.text) {
         MailConnection& conn = session.connection(sessionId);
         const QString id = m.summary.id;
-        m.text = session.call([&] { return conn.noteText(id); });
+        std::optional<int>& count = m.summary.attachmentCount;
+        // The count comes from the message just read, so that a forward reads it once.
+        m.text = session.call([&] {
+            QString text = conn.noteText(id);
+            if (!count)
+                count = conn.attachmentCount(id);
+            return text;
+        });
     }
     session.readMarks().markRead(m.summary.id);
     return *m.text;
@@ -122,8 +129,18 @@ QString MapiMessages::MsgID() const {
     return outgoingCurrent ? QString() : currentFetched().summary.id;
 }
 
-int MapiMessages::AttachmentCount() const {
-    return outgoingCurrent ? outgoing->attachmentCount : currentFetched().summary.attachmentCount;
+int MapiMessages::AttachmentCount() {
+    return outgoingCurrent ? outgoing->attachmentCount : attachmentsOf(currentFetched());
+}
+
+int MapiMessages::attachmentsOf(Fetched& m) {
+    std::optional<int>& count = m.summary.attachmentCount;
+    if (!count) {
+        MailConnection& conn = session.connection(sessionId);
+        const QString id = m.summary.id;
+        count = session.call([&] { return conn.attachmentCount(id); });
+    }
+    return *count;
 }
 
 int MapiMessages::RecipCount() const {
@@ -188,8 +205,10 @@ void MapiMessages::Compose() {
 }
 
 void MapiMessages::Forward() {
-    const MailSummary& original = currentFetched().summary;
-    Outgoing next{OutgoingMail{}, original.attachmentCount, index};
+    Fetched& current = currentFetched();
+    const int attachments = attachmentsOf(current);
+    const MailSummary& original = current.summary;
+    Outgoing next{OutgoingMail{}, attachments, index};
     next.mail.subject = original.subject;
     next.mail.forwardOf = original.id;
     outgoing = std::move(next);

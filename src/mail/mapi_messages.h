@@ -62,7 +62,8 @@ public:
     QDateTime MsgDateReceived() const;
     // Finds the same message again in a later session, never another one.
     QString MsgID() const;
-    int AttachmentCount() const;
+    // Where the fetch left it unknown, the message is read for it (without its read mark).
+    int AttachmentCount();
 
     int RecipIndex() const { return recipIndex; }
     void setRecipIndex(int value);
@@ -116,6 +117,8 @@ private:
     };
 
     Fetched& currentFetched();
+    // The message's attachment count, read from the mailbox where the fetch did not give it.
+    int attachmentsOf(Fetched& m);
     const Fetched& currentFetched() const;
     Outgoing& currentOutgoing();
     const MailRecipient* currentRecipient() const;

@@ -82,26 +82,6 @@ void collectAttachments(const vmime::bodyPart& part, const QString& subtype,
     }
 }
 
-// The server describes a part by its type only (its header would cost a round trip each),
-// so the count goes by type and place. A multipart nested too deeply is one opaque part, as
-// when the message itself is read.
-int countAttachments(const vmime::net::messagePart& part, const Place& place, int depth) {
-    const vmime::mediaType& type = part.getType();
-    if (lower(type.getType()) == u"multipart") {
-        if (depth >= kMaxNesting)
-            return 1;
-        int n = 0;
-        for (size_t i = 0; i < part.getPartCount(); ++i)
-            n +=
-                countAttachments(*part.getPartAt(i), Place{lower(type.getSubType()), i}, depth + 1);
-        return n;
-    }
-    PartKind k = kindOf(vmime::header(), place);
-    k.type = lower(type.getType());
-    k.subtype = lower(type.getSubType());
-    return k.isAttachment() ? 1 : 0;
-}
-
 QString partText(const vmime::bodyPart& part) {
     std::string bytes;
     vmime::utility::outputStreamStringAdapter out(bytes);
@@ -438,20 +418,6 @@ attachmentParts(const vmime::message& message) {
     if (top.type == u"multipart")
         collectAttachments(message, top.subtype, out);
     return out;
-}
-
-int attachmentCount(const vmime::net::messageStructure& structure) {
-    // One top part is the message's own body; several are the parts of a multipart body.
-    const size_t n = structure.getPartCount();
-    if (n == 1) {
-        const auto top = structure.getPartAt(0);
-        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, Place{}, 0)
-                                                               : 0;
-    }
-    int count = 0;
-    for (size_t i = 0; i < n; ++i)
-        count += countAttachments(*structure.getPartAt(i), Place{QStringLiteral("mixed"), i}, 1);
-    return count;
 }
 
 QString noteText(const vmime::message& message) {

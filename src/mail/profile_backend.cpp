@@ -43,6 +43,10 @@ public:
 
     QString noteText(const QString& id) override { return vm::noteText(*message(id)); }
 
+    int attachmentCount(const QString& id) override {
+        return static_cast<int>(vm::attachmentParts(*message(id)).size());
+    }
+
     void setSeen(const QStringList& ids, bool seen) override { store->setSeen(ids, seen); }
 
     CommandPolicy commandPolicy() const override { return profile.commands; }
