@@ -27,6 +27,9 @@ public:
     virtual void send(const OutgoingMail& mail) = 0;
     // The address book's entry for a full name or an address.
     virtual MailRecipient resolveName(const QString& name) = 0;
+    // True when resolveName never waits on a network or a program (a local address book), so
+    // the controls call it on their own thread rather than hand it over.
+    virtual bool resolvesLocally() const { return false; }
     // The profile's rule for the phone's commands.
     virtual CommandPolicy commandPolicy() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.

@@ -36,9 +36,14 @@ void MapiMessages::Fetch() {
             continue;
         list.push_back(Fetched{std::move(*it), std::nullopt});
     }
-    std::stable_sort(list.begin(), list.end(), [](const Fetched& a, const Fetched& b) {
+    // A large Inbox is held once at a time: the fetched list goes before the sort, which
+    // needs room of its own only when the arrival order is not already newest first.
+    std::vector<MailSummary>().swap(fetched);
+    const auto newerFirst = [](const Fetched& a, const Fetched& b) {
         return a.summary.received > b.summary.received;
-    });
+    };
+    if (!std::is_sorted(list.begin(), list.end(), newerFirst))
+        std::stable_sort(list.begin(), list.end(), newerFirst);
     messages = std::move(list);
     outgoing.reset();
     outgoingCurrent = false;
@@ -219,11 +224,16 @@ void MapiMessages::Forward() {
 void MapiMessages::ResolveName() {
     MailRecipient& recipient = outgoingRecipient();
     MailConnection& conn = session.connection(sessionId);
-    const QString name = recipient.displayName;
-    const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+    const MailRecipient entry = resolved(conn, recipient.displayName);
     recipient.address = entry.address;
     if (!entry.displayName.isEmpty())
         recipient.displayName = entry.displayName;
+}
+
+MailRecipient MapiMessages::resolved(MailConnection& conn, const QString& name) {
+    if (conn.resolvesLocally())
+        return conn.resolveName(name);
+    return session.call([&] { return conn.resolveName(name); });
 }
 
 void MapiMessages::Send() {
@@ -238,8 +248,7 @@ void MapiMessages::Send() {
             to.address = to.displayName.trimmed();
             to.displayName.clear();
         } else {
-            const QString name = to.displayName;
-            const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+            const MailRecipient entry = resolved(conn, to.displayName);
             to.address = entry.address;
             if (!entry.displayName.isEmpty())
                 to.displayName = entry.displayName;

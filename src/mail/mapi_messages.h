@@ -10,6 +10,7 @@
 
 namespace kelvo {
 
+class MailConnection;
 class MapiSession;
 
 // The messages control `mapMess`: the fetched Inbox messages and one outgoing message.
@@ -119,6 +120,7 @@ private:
     Fetched& currentFetched();
     // The message's attachment count, read from the mailbox where the fetch did not give it.
     int attachmentsOf(Fetched& m);
+    MailRecipient resolved(MailConnection& conn, const QString& name);
     const Fetched& currentFetched() const;
     Outgoing& currentOutgoing();
     const MailRecipient* currentRecipient() const;

@@ -69,6 +69,8 @@ public:
         throw mailError(mailerr::UnknownRecipient, name);
     }
 
+    bool resolvesLocally() const override { return true; } // the address book is a file
+
     void close() override {
         last.reset();
         if (transport)
