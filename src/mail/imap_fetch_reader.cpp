@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <vmime/net/imap/IMAPCommand.hpp>
-#include <vmime/net/imap/IMAPParser.hpp>
 #include <vmime/net/imap/IMAPStore.hpp>
 #include <vmime/net/imap/IMAPTag.hpp>
 
@@ -33,13 +32,70 @@ long long literalSize(const std::string& line) {
     return n;
 }
 
-void readResponse(imap::IMAPParser& parser, ImapResponse& r) {
+// The bytes of the server's answer as lines and literals. VMime's parser takes each line off
+// the front of its buffer, moving the rest every time; here the buffer is only compacted once
+// most of it has been read.
+class Input {
+public:
+    Input(vmime::shared_ptr<vmime::net::socket> socket,
+          vmime::shared_ptr<vmime::net::timeoutHandler> timeout)
+        : socket(std::move(socket)), timeout(std::move(timeout)) {}
+
+    // The next line, without its end.
+    std::string line() {
+        size_t end;
+        while ((end = buffer.find('\n', pos)) == std::string::npos)
+            fill();
+        size_t stop = end;
+        while (stop > pos && buffer[stop - 1] == '\r')
+            --stop;
+        std::string out = buffer.substr(pos, stop - pos);
+        pos = end + 1;
+        return out;
+    }
+
+    std::string literal(size_t size) {
+        while (buffer.size() - pos < size)
+            fill();
+        std::string out = buffer.substr(pos, size);
+        pos += size;
+        return out;
+    }
+
+private:
+    void fill() {
+        if (pos > 0 && pos * 2 >= buffer.size()) {
+            buffer.erase(0, pos);
+            pos = 0;
+        }
+        if (timeout)
+            timeout->resetTimeOut();
+        for (;;) {
+            if (timeout && timeout->isTimeOut() && !timeout->handleTimeOut())
+                throw vmime::exceptions::operation_timed_out();
+            socket->receive(chunk);
+            if (!chunk.empty())
+                break;
+            if (socket->getStatus() & vmime::net::socket::STATUS_WANT_WRITE)
+                socket->waitForWrite();
+            else
+                socket->waitForRead();
+        }
+        buffer += chunk;
+    }
+
+    vmime::shared_ptr<vmime::net::socket> socket;
+    vmime::shared_ptr<vmime::net::timeoutHandler> timeout;
+    std::string buffer;
+    std::string chunk;
+    size_t pos = 0;
+};
+
+void readResponse(Input& input, ImapResponse& r) {
     r.lines.clear();
     r.literals.clear();
     for (;;) {
-        std::string line = parser.readLine();
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
+        std::string line = input.line();
         const long long size = literalSize(line);
         if (size < 0) {
             r.lines.push_back(std::move(line));
@@ -47,10 +103,7 @@ void readResponse(imap::IMAPParser& parser, ImapResponse& r) {
         }
         line.erase(line.rfind('{'));
         r.lines.push_back(std::move(line));
-        std::string literal;
-        imap::IMAPParser::literalHandler::targetString target(nullptr, literal);
-        parser.readLiteral(target, static_cast<size_t>(size));
-        r.literals.push_back(std::move(literal));
+        r.literals.push_back(input.literal(static_cast<size_t>(size)));
     }
 }
 
@@ -162,14 +215,12 @@ void fetchEach(vmime::shared_ptr<imap::IMAPConnection> connection, const std::st
     const std::string tag = std::string(*connection->getTag()) + ' ';
     // A reader of its own over the connection's socket: nothing is left over between one
     // command's answer and the next command.
-    imap::IMAPParser parser;
-    parser.setSocket(vmime::constCast<vmime::net::socket>(connection->getSocket()));
-    const auto timeout = connection->getStore()->getTimeoutHandlerFactory()->create();
-    parser.setTimeoutHandler(timeout); // held weakly there
+    Input input(vmime::constCast<vmime::net::socket>(connection->getSocket()),
+                connection->getStore()->getTimeoutHandlerFactory()->create());
     ImapResponse r;
     FetchedItems items;
     for (;;) {
-        readResponse(parser, r);
+        readResponse(input, r);
         const std::string& first = r.lines.front();
         if (first.compare(0, tag.size(), tag) == 0) {
             if (!startsWithNoCase(first.substr(tag.size()), "OK"))
