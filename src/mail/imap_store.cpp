@@ -1,13 +1,18 @@
 #include "mail/imap_store.h"
 
+#include "mail/imap_fetch_reader.h"
 #include "mail/mail_error.h"
 #include "mail/message_reader.h"
 #include "mail/vmime_text.h"
 
+#include <QThreadPool>
 #include <algorithm>
+#include <deque>
+#include <future>
+#include <iterator>
+#include <numeric>
 #include <vmime/net/imap/IMAPCommand.hpp>
 #include <vmime/net/imap/IMAPConnection.hpp>
-#include <vmime/net/imap/IMAPMessageStructure.hpp>
 #include <vmime/net/imap/IMAPStore.hpp>
 
 namespace kelvo {
@@ -38,6 +43,84 @@ std::string sequenceSet(std::vector<size_t> numbers) {
 // The header fields a fetch reads (MailSummary), and nothing else of the header.
 constexpr const char* kHeaderFields = "FROM TO CC SUBJECT DATE RECEIVED AUTHENTICATION-RESULTS";
 
+MailSummary summaryOf(const vm::FetchedItems& items, const QString& validity,
+                      const QDateTime& now) {
+    MailSummary s;
+    s.attachmentCount.reset(); // counted when the message itself is read
+    s.id = validity + u'.' + QString::number(items.uid);
+    s.seen = items.seen;
+    // Read with the lenient parse: a header it cannot read in full never stops the fetch of
+    // the others.
+    vm::readHeader(*vm::parseHeader(items.section), now, s);
+    return s;
+}
+
+// Makes the summaries of a FETCH answer's messages in the order they came. Parsing the
+// headers costs more than reading them, so they are parsed in batches on the pool's threads
+// while the answer still arrives, and here when the pool is busy. Few batches wait at a time,
+// so that little of the answer is held.
+class SummaryBatches {
+public:
+    SummaryBatches(QString validity, size_t expected)
+        : validity(std::move(validity)), now(QDateTime::currentDateTime()) {
+        out.reserve(expected);
+    }
+    // Nothing parsed for this fetch runs on once it is gone.
+    ~SummaryBatches() {
+        for (auto& f : pending)
+            f.wait();
+    }
+
+    void add(vm::FetchedItems&& items) {
+        batch.push_back(std::move(items));
+        if (batch.size() == kBatch)
+            handOver();
+    }
+
+    std::vector<MailSummary> finish() {
+        handOver();
+        while (!pending.empty())
+            collect();
+        return std::move(out);
+    }
+
+private:
+    static constexpr size_t kBatch = 200;
+    static constexpr size_t kWaiting = 8;
+    using Summaries = std::vector<MailSummary>;
+
+    void handOver() {
+        if (batch.empty())
+            return;
+        auto task = std::make_shared<std::packaged_task<Summaries()>>(
+            [items = std::move(batch), validity = validity, now = now] {
+                Summaries done;
+                done.reserve(items.size());
+                for (const auto& i : items)
+                    done.push_back(summaryOf(i, validity, now));
+                return done;
+            });
+        batch.clear();
+        pending.push_back(task->get_future());
+        if (!QThreadPool::globalInstance()->tryStart([task] { (*task)(); }))
+            (*task)();
+        while (pending.size() > kWaiting)
+            collect();
+    }
+
+    void collect() {
+        Summaries done = pending.front().get();
+        pending.pop_front();
+        std::move(done.begin(), done.end(), std::back_inserter(out));
+    }
+
+    const QString validity;
+    const QDateTime now;
+    std::vector<vm::FetchedItems> batch;
+    std::deque<std::future<Summaries>> pending;
+    Summaries out;
+};
+
 } // namespace
 
 ImapStore::ImapStore(const vm::ServiceOptions& opts) : options(opts) {
@@ -60,43 +143,54 @@ ImapStore::~ImapStore() {
 std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
     requireOpen();
     return vm::guarded(options, mailerr::Failure, [&] {
-        std::vector<MailSummary> out;
         // A later fetch first learns of mail that arrived meanwhile.
         if (!fresh)
             command("NOOP", "NOOP");
         fresh = false;
-        const std::string set = sequenceSet(numbers(unreadOnly ? "UNSEEN" : "ALL"));
-        if (set.empty())
+        const std::vector<size_t> found = numbers(unreadOnly ? "UNSEEN" : "ALL");
+        if (found.empty())
+            return std::vector<MailSummary>();
+        // PEEK: looking at a message never marks it read. The flags only where the search
+        // left them unknown.
+        SummaryBatches summaries(validity, found.size());
+        std::vector<size_t> order; // the messages' numbers, as the server answered
+        order.reserve(found.size());
+        vm::fetchEach(connection(),
+                      "FETCH " + sequenceSet(found) + (unreadOnly ? " (UID" : " (UID FLAGS") +
+                          " BODY.PEEK[HEADER.FIELDS (" + kHeaderFields + ")])",
+                      [&](vm::FetchedItems&& items) {
+                          // The server may add news of other messages to the answer.
+                          if (items.uid == 0 || !items.hasSection)
+                              return;
+                          order.push_back(items.number);
+                          summaries.add(std::move(items));
+                      });
+        std::vector<MailSummary> out = summaries.finish();
+        if (std::is_sorted(order.begin(), order.end()))
             return out;
-        // PEEK: looking at a message never marks it read.
-        const auto answer =
-            command("FETCH " + set + " (UID FLAGS BODYSTRUCTURE BODY.PEEK[HEADER.FIELDS (" +
-                        kHeaderFields + ")])",
-                    "FETCH");
-        std::vector<std::pair<unsigned int, MailSummary>> found;
-        const QDateTime now = QDateTime::currentDateTime();
-        for (const Parser::continue_req_or_response_data* item :
-             answer->continue_req_or_response_data()) {
-            const Parser::response_data* data = item->response_data();
-            if (data && data->message_data() &&
-                data->message_data()->type() == Parser::message_data::FETCH)
-                found.emplace_back(data->message_data()->number(),
-                                   summaryOf(*data->message_data()->msg_att(), now));
-        }
         // Oldest first, whatever order the server answered in.
-        std::stable_sort(found.begin(), found.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& f : found)
-            out.push_back(std::move(f.second));
-        return out;
+        std::vector<size_t> index(order.size());
+        std::iota(index.begin(), index.end(), 0);
+        std::stable_sort(index.begin(), index.end(),
+                         [&](size_t a, size_t b) { return order[a] < order[b]; });
+        std::vector<MailSummary> sorted;
+        sorted.reserve(out.size());
+        for (size_t i : index)
+            sorted.push_back(std::move(out[i]));
+        return sorted;
     });
 }
 
-std::unique_ptr<Parser::response> ImapStore::command(const std::string& text, const char* name) {
+vmime::shared_ptr<imap::IMAPConnection> ImapStore::connection() const {
     const auto imapStore = vmime::dynamicCast<imap::IMAPStore>(store);
     const auto connection = imapStore ? imapStore->getConnection() : nullptr;
     if (!connection || !connection->isConnected())
         throw vmime::exceptions::not_connected();
+    return connection;
+}
+
+std::unique_ptr<Parser::response> ImapStore::command(const std::string& text, const char* name) {
+    const auto connection = this->connection();
     imap::IMAPCommand::createCommand(text)->send(connection);
     std::unique_ptr<Parser::response> answer(connection->readResponse());
     if (answer->isBad() ||
@@ -132,33 +226,6 @@ unsigned long ImapStore::validityOf(const Parser::response& answer) {
             return code->nz_number()->value();
     }
     return 0;
-}
-
-MailSummary ImapStore::summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const {
-    MailSummary s;
-    for (const Parser::msg_att_item* item : attributes.items()) {
-        switch (item->type()) {
-        case Parser::msg_att_item::UID:
-            s.id = validity + u'.' + QString::number(item->unique_id()->value());
-            break;
-        case Parser::msg_att_item::FLAGS:
-            for (const Parser::flag* flag : item->flag_list()->flags())
-                s.seen = s.seen || flag->type() == Parser::flag::SEEN;
-            break;
-        case Parser::msg_att_item::BODY_STRUCTURE:
-            s.attachmentCount = vm::attachmentCount(imap::IMAPMessageStructure(item->body()));
-            break;
-        case Parser::msg_att_item::RFC822_HEADER:
-        case Parser::msg_att_item::BODY_SECTION:
-            // Read with the lenient parse: a header it cannot read in full never stops the
-            // fetch of the others.
-            vm::readHeader(*vm::parseHeader(item->nstring()->value()), now, s);
-            break;
-        default:
-            break;
-        }
-    }
-    return s;
 }
 
 void ImapStore::requireOpen() const {

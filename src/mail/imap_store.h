@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/imap_fetch_reader.h"
 #include "mail/mail_store.h"
 #include "mail/vmime_service.h"
 
@@ -36,7 +37,7 @@ private:
     std::vector<size_t> numbers(const char* key);
     // The UIDVALIDITY the SELECT answer names, 0 when it names none.
     static unsigned long validityOf(const Parser::response& answer);
-    MailSummary summaryOf(const Parser::msg_att& attributes, const QDateTime& now) const;
+    vmime::shared_ptr<vmime::net::imap::IMAPConnection> connection() const;
     void requireOpen() const;
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
     unsigned long uidOf(const QString& id) const;

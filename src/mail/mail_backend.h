@@ -18,6 +18,8 @@ public:
     virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
     // The message's text in Unicode with CR LF line breaks. Never sets the read mark.
     virtual QString noteText(const QString& id) = 0;
+    // The number of attachments of a message whose summary left it unknown.
+    virtual int attachmentCount(const QString& id) = 0;
     // Stores (seen true) or clears the mailbox's read mark of the messages. Ids no longer in
     // the mailbox are passed over.
     virtual void setSeen(const QStringList& ids, bool seen) = 0;
@@ -25,6 +27,9 @@ public:
     virtual void send(const OutgoingMail& mail) = 0;
     // The address book's entry for a full name or an address.
     virtual MailRecipient resolveName(const QString& name) = 0;
+    // True when resolveName never waits on a network or a program (a local address book), so
+    // the controls call it on their own thread rather than hand it over.
+    virtual bool resolvesLocally() const { return false; }
     // The profile's rule for the phone's commands.
     virtual CommandPolicy commandPolicy() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace kelvo {
@@ -29,7 +30,8 @@ struct MailSummary {
     QString origDisplayName; // the sender's name, or the address when the mail names nobody
     QDateTime received;      // when the message reached the mailbox, local time
     std::vector<MailRecipient> recipients; // To, then CC
-    int attachmentCount = 0;
+    // Unknown until the message itself is read, where the fetch does not say.
+    std::optional<int> attachmentCount = 0;
     bool seen = false; // the mailbox's own read mark
     // The raw values of the Authentication-Results fields, topmost (the newest) first.
     QStringList authenticationResults;

@@ -36,9 +36,14 @@ void MapiMessages::Fetch() {
             continue;
         list.push_back(Fetched{std::move(*it), std::nullopt});
     }
-    std::stable_sort(list.begin(), list.end(), [](const Fetched& a, const Fetched& b) {
+    // A large Inbox is held once at a time: the fetched list goes before the sort, which
+    // needs room of its own only when the arrival order is not already newest first.
+    std::vector<MailSummary>().swap(fetched);
+    const auto newerFirst = [](const Fetched& a, const Fetched& b) {
         return a.summary.received > b.summary.received;
-    });
+    };
+    if (!std::is_sorted(list.begin(), list.end(), newerFirst))
+        std::stable_sort(list.begin(), list.end(), newerFirst);
     messages = std::move(list);
     outgoing.reset();
     outgoingCurrent = false;
@@ -96,7 +101,14 @@ QString MapiMessages::MsgNoteText() {
     if (!m.text) {
         MailConnection& conn = session.connection(sessionId);
         const QString id = m.summary.id;
-        m.text = session.call([&] { return conn.noteText(id); });
+        std::optional<int>& count = m.summary.attachmentCount;
+        // The count comes from the message just read, so that a forward reads it once.
+        m.text = session.call([&] {
+            QString text = conn.noteText(id);
+            if (!count)
+                count = conn.attachmentCount(id);
+            return text;
+        });
     }
     session.readMarks().markRead(m.summary.id);
     return *m.text;
@@ -122,8 +134,18 @@ QString MapiMessages::MsgID() const {
     return outgoingCurrent ? QString() : currentFetched().summary.id;
 }
 
-int MapiMessages::AttachmentCount() const {
-    return outgoingCurrent ? outgoing->attachmentCount : currentFetched().summary.attachmentCount;
+int MapiMessages::AttachmentCount() {
+    return outgoingCurrent ? outgoing->attachmentCount : attachmentsOf(currentFetched());
+}
+
+int MapiMessages::attachmentsOf(Fetched& m) {
+    std::optional<int>& count = m.summary.attachmentCount;
+    if (!count) {
+        MailConnection& conn = session.connection(sessionId);
+        const QString id = m.summary.id;
+        count = session.call([&] { return conn.attachmentCount(id); });
+    }
+    return *count;
 }
 
 int MapiMessages::RecipCount() const {
@@ -188,8 +210,10 @@ void MapiMessages::Compose() {
 }
 
 void MapiMessages::Forward() {
-    const MailSummary& original = currentFetched().summary;
-    Outgoing next{OutgoingMail{}, original.attachmentCount, index};
+    Fetched& current = currentFetched();
+    const int attachments = attachmentsOf(current);
+    const MailSummary& original = current.summary;
+    Outgoing next{OutgoingMail{}, attachments, index};
     next.mail.subject = original.subject;
     next.mail.forwardOf = original.id;
     outgoing = std::move(next);
@@ -200,11 +224,16 @@ void MapiMessages::Forward() {
 void MapiMessages::ResolveName() {
     MailRecipient& recipient = outgoingRecipient();
     MailConnection& conn = session.connection(sessionId);
-    const QString name = recipient.displayName;
-    const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+    const MailRecipient entry = resolved(conn, recipient.displayName);
     recipient.address = entry.address;
     if (!entry.displayName.isEmpty())
         recipient.displayName = entry.displayName;
+}
+
+MailRecipient MapiMessages::resolved(MailConnection& conn, const QString& name) {
+    if (conn.resolvesLocally())
+        return conn.resolveName(name);
+    return session.call([&] { return conn.resolveName(name); });
 }
 
 void MapiMessages::Send() {
@@ -219,8 +248,7 @@ void MapiMessages::Send() {
             to.address = to.displayName.trimmed();
             to.displayName.clear();
         } else {
-            const QString name = to.displayName;
-            const MailRecipient entry = session.call([&] { return conn.resolveName(name); });
+            const MailRecipient entry = resolved(conn, to.displayName);
             to.address = entry.address;
             if (!entry.displayName.isEmpty())
                 to.displayName = entry.displayName;

@@ -10,6 +10,7 @@
 
 namespace kelvo {
 
+class MailConnection;
 class MapiSession;
 
 // The messages control `mapMess`: the fetched Inbox messages and one outgoing message.
@@ -62,7 +63,8 @@ public:
     QDateTime MsgDateReceived() const;
     // Finds the same message again in a later session, never another one.
     QString MsgID() const;
-    int AttachmentCount() const;
+    // Where the fetch left it unknown, the message is read for it (without its read mark).
+    int AttachmentCount();
 
     int RecipIndex() const { return recipIndex; }
     void setRecipIndex(int value);
@@ -116,6 +118,9 @@ private:
     };
 
     Fetched& currentFetched();
+    // The message's attachment count, read from the mailbox where the fetch did not give it.
+    int attachmentsOf(Fetched& m);
+    MailRecipient resolved(MailConnection& conn, const QString& name);
     const Fetched& currentFetched() const;
     Outgoing& currentOutgoing();
     const MailRecipient* currentRecipient() const;

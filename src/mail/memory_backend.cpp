@@ -8,7 +8,7 @@ QString MemoryMailSystem::addMessage(MailSummary summary, const QString& text,
                                      const QStringList& attachmentNames) {
     if (summary.id.isEmpty())
         summary.id = QStringLiteral("m%1").arg(nextId++);
-    if (summary.attachmentCount == 0)
+    if (summary.attachmentCount.value_or(0) == 0)
         summary.attachmentCount = static_cast<int>(attachmentNames.size());
     inbox.push_back(Message{summary, text, attachmentNames});
     return summary.id;
@@ -60,6 +60,12 @@ public:
     QString noteText(const QString& id) override {
         system.enter(QStringLiteral("noteText"));
         return message(id).text;
+    }
+
+    int attachmentCount(const QString& id) override {
+        system.enter(QStringLiteral("attachmentCount"));
+        const auto& m = message(id);
+        return m.summary.attachmentCount.value_or(static_cast<int>(m.attachmentNames.size()));
     }
 
     void setSeen(const QStringList& ids, bool seen) override {

@@ -6,8 +6,10 @@
 
 #include <QTextDocumentFragment>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vmime/contentDispositionField.hpp>
 #include <vmime/contentTypeField.hpp>
@@ -82,26 +84,6 @@ void collectAttachments(const vmime::bodyPart& part, const QString& subtype,
     }
 }
 
-// The server describes a part by its type only (its header would cost a round trip each),
-// so the count goes by type and place. A multipart nested too deeply is one opaque part, as
-// when the message itself is read.
-int countAttachments(const vmime::net::messagePart& part, const Place& place, int depth) {
-    const vmime::mediaType& type = part.getType();
-    if (lower(type.getType()) == u"multipart") {
-        if (depth >= kMaxNesting)
-            return 1;
-        int n = 0;
-        for (size_t i = 0; i < part.getPartCount(); ++i)
-            n +=
-                countAttachments(*part.getPartAt(i), Place{lower(type.getSubType()), i}, depth + 1);
-        return n;
-    }
-    PartKind k = kindOf(vmime::header(), place);
-    k.type = lower(type.getType());
-    k.subtype = lower(type.getSubType());
-    return k.isAttachment() ? 1 : 0;
-}
-
 QString partText(const vmime::bodyPart& part) {
     std::string bytes;
     vmime::utility::outputStreamStringAdapter out(bytes);
@@ -138,11 +120,26 @@ bool isAscii(const std::string& bytes) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// A part of an address that VMime writes as it is: no quoting, no conversion. The common case
+// is joined here, which costs a fraction of VMime's writing of it.
+bool isPlainPart(const std::string& part) {
+    static constexpr std::string_view kSpecial = "!#$%&'*+-/=?^_`{|}~";
+    if (part.empty() || part.front() == '.' || part.back() == '.' ||
+        part.find("..") != std::string::npos)
+        return false;
+    return std::all_of(part.begin(), part.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || kSpecial.find(c) != std::string_view::npos;
+    });
+}
+
 // The address as text. Parts that are not ASCII are converted here: VMime converts them to
 // the charset they were written in, which throws, and leaks, for a charset nobody here knows.
 QString addressOf(const vmime::emailAddress& e) {
     const vmime::word& local = e.getLocalName();
     const vmime::word& domain = e.getDomainName();
+    if (isPlainPart(local.getBuffer()) && isPlainPart(domain.getBuffer()))
+        return QString::fromLatin1(local.getBuffer() + '@' + domain.getBuffer());
     if (isAscii(local.getBuffer()) && isAscii(domain.getBuffer()))
         return QString::fromStdString(e.toString());
     QString text = decode(local.getBuffer(), local.getCharset());
@@ -151,8 +148,8 @@ QString addressOf(const vmime::emailAddress& e) {
     return text;
 }
 
-void addRecipients(const vmime::header& h, const char* field, int type, MailSummary& s) {
-    auto value = h.findFieldValue<vmime::addressList>(field);
+void addRecipients(const vmime::shared_ptr<const vmime::addressList>& value, int type,
+                   MailSummary& s) {
     if (!value)
         return;
     for (const auto& mb : value->toMailboxList()->getMailboxList()) {
@@ -259,9 +256,8 @@ std::optional<std::string> rawSubject(const std::string& raw) {
             continue;
         const size_t nameEnd = line.find_first_of(": \t");
         const size_t colon = line.find_first_not_of(" \t", nameEnd);
-        if (colon == std::string::npos || line[colon] != ':' ||
-            QString::fromStdString(line.substr(0, nameEnd))
-                    .compare(u"Subject", Qt::CaseInsensitive) != 0)
+        if (colon == std::string::npos || line[colon] != ':' || nameEnd != 7 ||
+            !vmime::utility::stringUtils::isStringEqualNoCase(line, "subject", 7))
             continue;
         value = line.substr(colon + 1);
     }
@@ -397,36 +393,60 @@ vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
     return message;
 }
 
-void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
-    if (auto subject = h.findFieldValue<vmime::text>(vmime::fields::SUBJECT))
-        s.subject = toQString(*subject);
-    if (auto from = h.findFieldValue<vmime::mailbox>(vmime::fields::FROM)) {
-        s.origAddress = addressOf(from->getEmail());
-        s.origDisplayName = toQString(from->getName()).trimmed();
-    }
-    if (s.origDisplayName.isEmpty())
-        s.origDisplayName = s.origAddress;
-    s.recipients.clear();
-    addRecipients(h, vmime::fields::TO, kRecipTo, s);
-    addRecipients(h, vmime::fields::CC, kRecipCc, s);
+namespace {
 
-    s.received = QDateTime();
+using Field = vmime::shared_ptr<const vmime::headerField>;
+
+template <typename T> vmime::shared_ptr<const T> valueOf(const Field& field) {
+    return field ? vmime::dynamicCast<const T>(field->getValue()) : nullptr;
+}
+
+} // namespace
+
+void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
+    // One pass over the fields, where a look-up by name would make one for each: the first of
+    // each field counts, but every Authentication-Results.
+    using vmime::utility::stringUtils;
+    Field subject, from, to, cc, date, received;
     s.authenticationResults.clear();
-    bool topReceived = true;
     for (const auto& field : h.getFieldList()) {
-        const QString name = QString::fromStdString(field->getName());
-        // The top Received: header is the last hop, the one into this mailbox.
-        if (name.compare(u"Received", Qt::CaseInsensitive) == 0) {
-            if (std::exchange(topReceived, false))
-                s.received = toLocal(field->getValue<vmime::relay>()->getDate());
-        } else if (name.compare(u"Authentication-Results", Qt::CaseInsensitive) == 0) {
+        const std::string& name = field->getName();
+        const auto is = [&name](const char* lower) {
+            const size_t n = std::strlen(lower);
+            return name.size() == n && stringUtils::isStringEqualNoCase(name, lower, n);
+        };
+        Field* first = is("subject")    ? &subject
+                       : is("from")     ? &from
+                       : is("to")       ? &to
+                       : is("cc")       ? &cc
+                       : is("date")     ? &date
+                       : is("received") ? &received // the top one: the hop into this mailbox
+                                        : nullptr;
+        if (first && !*first) {
+            *first = field;
+        } else if (is("authentication-results")) {
             if (const auto text = vmime::dynamicCast<const vmime::text>(field->getValue()))
                 s.authenticationResults << toQString(*text);
         }
     }
+    if (const auto text = valueOf<vmime::text>(subject))
+        s.subject = toQString(*text);
+    if (const auto mailbox = valueOf<vmime::mailbox>(from)) {
+        s.origAddress = addressOf(mailbox->getEmail());
+        s.origDisplayName = toQString(mailbox->getName()).trimmed();
+    }
+    if (s.origDisplayName.isEmpty())
+        s.origDisplayName = s.origAddress;
+    s.recipients.clear();
+    addRecipients(valueOf<vmime::addressList>(to), kRecipTo, s);
+    addRecipients(valueOf<vmime::addressList>(cc), kRecipCc, s);
+
+    s.received = QDateTime();
+    if (received)
+        s.received = toLocal(received->getValue<vmime::relay>()->getDate());
     if (!s.received.isValid())
-        if (auto date = h.findFieldValue<vmime::datetime>(vmime::fields::DATE))
-            s.received = toLocal(*date);
+        if (const auto d = valueOf<vmime::datetime>(date))
+            s.received = toLocal(*d);
     if (!s.received.isValid())
         s.received = fallback;
 }
@@ -438,20 +458,6 @@ attachmentParts(const vmime::message& message) {
     if (top.type == u"multipart")
         collectAttachments(message, top.subtype, out);
     return out;
-}
-
-int attachmentCount(const vmime::net::messageStructure& structure) {
-    // One top part is the message's own body; several are the parts of a multipart body.
-    const size_t n = structure.getPartCount();
-    if (n == 1) {
-        const auto top = structure.getPartAt(0);
-        return lower(top->getType().getType()) == u"multipart" ? countAttachments(*top, Place{}, 0)
-                                                               : 0;
-    }
-    int count = 0;
-    for (size_t i = 0; i < n; ++i)
-        count += countAttachments(*structure.getPartAt(i), Place{QStringLiteral("mixed"), i}, 1);
-    return count;
 }
 
 QString noteText(const vmime::message& message) {

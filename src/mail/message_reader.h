@@ -6,7 +6,6 @@
 #include "mail/mail_types.h"
 
 #include <vector>
-#include <vmime/net/message.hpp>
 #include <vmime/vmime.hpp>
 
 namespace kelvo::vm {
@@ -29,9 +28,6 @@ void readHeader(const vmime::header& header, const QDateTime& fallback, MailSumm
 // The parts of a parsed message that count as its attachments, in order.
 std::vector<vmime::shared_ptr<const vmime::bodyPart>>
 attachmentParts(const vmime::message& message);
-
-// The number of attachments, from a server's description of the message's structure.
-int attachmentCount(const vmime::net::messageStructure& structure);
 
 // The message's text in Unicode with CR LF line breaks: its text/plain parts, or its HTML
 // converted to plain text when it has no plain text.

@@ -43,6 +43,10 @@ public:
 
     QString noteText(const QString& id) override { return vm::noteText(*message(id)); }
 
+    int attachmentCount(const QString& id) override {
+        return static_cast<int>(vm::attachmentParts(*message(id)).size());
+    }
+
     void setSeen(const QStringList& ids, bool seen) override { store->setSeen(ids, seen); }
 
     CommandPolicy commandPolicy() const override { return profile.commands; }
@@ -64,6 +68,8 @@ public:
             return *entry;
         throw mailError(mailerr::UnknownRecipient, name);
     }
+
+    bool resolvesLocally() const override { return true; } // the address book is a file
 
     void close() override {
         last.reset();

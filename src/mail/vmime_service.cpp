@@ -284,6 +284,7 @@ void configure(vmime::net::service& service, const ServiceOptions& options) {
         service.setProperty("auth.password", utf8(options.password));
         service.setProperty("options.need-authentication", true);
     }
+    bool usesTls = true;
     if (!isSecureScheme(scheme)) {
         QString mode = options.starttls;
         if (mode.isEmpty())
@@ -291,8 +292,11 @@ void configure(vmime::net::service& service, const ServiceOptions& options) {
                                                        : QStringLiteral("optional");
         service.setProperty("connection.tls", mode != u"no");
         service.setProperty("connection.tls.required", mode == u"required");
+        usesTls = mode != u"no";
     }
-    service.setCertificateVerifier(verifierFor(options.caFile));
+    // The trust store is large: read only where a certificate may come.
+    if (usesTls || !options.caFile.isEmpty())
+        service.setCertificateVerifier(verifierFor(options.caFile));
     service.setSocketFactory(vmime::make_shared<WireSocketFactory>());
     auto deadline = std::make_shared<Deadline>(std::max(1, options.timeoutSeconds));
     service.setTimeoutHandlerFactory(vmime::make_shared<TimeoutFactory>(deadline));

@@ -445,6 +445,31 @@ TEST_F(ImapTest, ForwardCarriesTheAttachmentsAndARefusedRecipientIsAnError) {
     EXPECT_TRUE(description.contains("550")) << description.toStdString();
 }
 
+TEST_F(ImapTest, AttachmentsAreCountedFromTheMessageWhoseTextWasReadAndStayKnownAfterSignOff) {
+    const QString user = userFor();
+    servers.deliver(user, "Subject: files\r\nMIME-Version: 1.0\r\n"
+                          "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+                          "--XX\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n"
+                          "--XX\r\nContent-Type: application/pdf; name=\"a.pdf\"\r\n"
+                          "Content-Transfer-Encoding: base64\r\n\r\nJVBERi0xLjQK\r\n--XX--\r\n");
+    servers.deliver(user, "Subject: plain\r\n\r\nno files\r\n");
+    ServerMail mail(user);
+    mail.signOn();
+    mail.fetch(true);
+    ASSERT_EQ(mail.mapMess->MsgCount(), 2);
+    for (int i : {0, 1}) {
+        mail.mapMess->setMsgIndex(i);
+        mail.mapMess->MsgNoteText();
+    }
+    mail.mapSess->SignOff();
+    const int sent = mail.linesStartingWith(QString());
+    for (int i : {0, 1}) {
+        mail.mapMess->setMsgIndex(i);
+        EXPECT_EQ(mail.mapMess->AttachmentCount(), mail.mapMess->MsgSubject() == "files" ? 1 : 0);
+    }
+    EXPECT_EQ(mail.linesStartingWith(QString()), sent);
+}
+
 TEST_F(ImapTest, SendsOfASignOnShareOneSessionAndAFailedSendGivesTheNextAFreshOne) {
     const QString user = userFor();
     ServerMail mail(user);
