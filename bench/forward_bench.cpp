@@ -14,7 +14,7 @@
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
 #include "pass_runner.h"
-#include "quiet_ports.h"
+#include "quiet_pass.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace kelvo::bench {
@@ -109,20 +110,12 @@ PassFigures forwardPass(const Servers& servers, const QString& user, bool attach
         if (line.contains(QStringLiteral("BODY.PEEK[]")))
             ++f.downloads;
     };
-    MapiSession mapSess(backend);
-    MapiMessages mapMess(mapSess);
-    SettingsRecord 設定;
+    quiet::Pass engine(backend, dir.filePath(QStringLiteral("list.ini")));
+    auto [設定, 状態, window, clock, ctx] =
+        std::tie(engine.設定, engine.状態, engine.window, engine.clock, engine.ctx);
     test::初回設定(設定, QStringLiteral("phone@docomo.ne.jp"));
     設定.自動分割フラグ = QStringLiteral("1");
     設定.添付フラグ = attachments ? QStringLiteral("1") : QStringLiteral("0");
-    RunState 状態;
-    quiet::Window window;
-    quiet::StillClock clock;
-    quiet::Exit exit;
-    EngineContext ctx{
-        設定, 状態, window, clock, clock, exit, dir.filePath(QStringLiteral("list.ini"))};
-    ctx.mapSess = &mapSess;
-    ctx.mapMess = &mapMess;
     QElapsedTimer timer;
     timer.start();
     test::パス実行(ctx);

@@ -16,7 +16,7 @@
 #include "mail/profile_backend.h"
 #include "pass_runner.h"
 #include "pass_settings.h"
-#include "quiet_ports.h"
+#include "quiet_pass.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <unistd.h>
 
 namespace kelvo::bench {
@@ -124,18 +125,10 @@ QJsonObject measure(const Servers& servers, int count) {
     ProfileBackend backend(profiles);
     int commands = 0;
     backend.trace = [&commands](const QString&) { ++commands; };
-    MapiSession mapSess(backend);
-    MapiMessages mapMess(mapSess);
-    SettingsRecord 設定;
+    quiet::Pass engine(backend, dir.filePath(QStringLiteral("list.ini")));
+    auto [設定, 状態, window, clock, ctx] =
+        std::tie(engine.設定, engine.状態, engine.window, engine.clock, engine.ctx);
     filterEverything(設定);
-    RunState 状態;
-    quiet::Window window;
-    quiet::StillClock clock;
-    quiet::Exit exit;
-    EngineContext ctx{
-        設定, 状態, window, clock, clock, exit, dir.filePath(QStringLiteral("list.ini"))};
-    ctx.mapSess = &mapSess;
-    ctx.mapMess = &mapMess;
 
     std::vector<double> seconds;
     int roundTrips = -1;

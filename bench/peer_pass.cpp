@@ -15,7 +15,7 @@
 #include "mail/profile_backend.h"
 #include "pass_runner.h"
 #include "pass_settings.h"
-#include "quiet_ports.h"
+#include "quiet_pass.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -24,6 +24,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -51,21 +52,13 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir dir;
     ProfileBackend backend(QString::fromLocal8Bit(argv[1]));
-    MapiSession mapSess(backend);
-    MapiMessages mapMess(mapSess);
-    SettingsRecord 設定;
+    quiet::Pass engine(backend, dir.filePath(QStringLiteral("list.ini")));
+    auto [設定, 状態, window, clock, ctx] =
+        std::tie(engine.設定, engine.状態, engine.window, engine.clock, engine.ctx);
     if (settings == "filter-all")
         bench::filterEverything(設定);
     else
         test::初回設定(設定, QStringLiteral("phone@docomo.ne.jp"));
-    RunState 状態;
-    quiet::Window window;
-    quiet::StillClock clock;
-    quiet::Exit exit;
-    EngineContext ctx{
-        設定, 状態, window, clock, clock, exit, dir.filePath(QStringLiteral("list.ini"))};
-    ctx.mapSess = &mapSess;
-    ctx.mapMess = &mapMess;
 
     const qint64 before = statusKb("VmRSS");
     QElapsedTimer timer;

@@ -25,7 +25,8 @@ public:
     void モニター行追加(const QString& message, bool = true) override { monitor.append(message); }
     void エラー行追加(const QString& description, int number) override {
         ++errors;
-        monitor.append(QStringLiteral("エラー！「%1(%2)」").arg(description).arg(number));
+        monitor.append(QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
+                       QStringLiteral(")」"));
     }
     int モニター行数() const override { return static_cast<int>(monitor.size()); }
     void ログファイル書込(const QString&) override {}
