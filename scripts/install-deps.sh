@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything Kelvo needs to build, run and test on Debian 12.
+# Installs everything Kelvo needs to build, run and test on Debian 12, and the packages named
+# as arguments besides.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -14,6 +15,7 @@ PACKAGES=(
   imagemagick
   libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils systemd
+  "$@"
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
