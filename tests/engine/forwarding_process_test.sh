@@ -8,16 +8,9 @@
 #           pressed; closing writes the log.
 # Usage: forwarding_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
-MODE=$1
-KELVO=$2
-BUS_HELPER=$3
-MAIL_STATE=$4
-ARTIFACTS=$5
 HERE=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../support/scripts/process_test.sh
-source "$HERE/../support/scripts/process_test.sh"
 # shellcheck source=forwarding_setup.sh
-source "$HERE/forwarding_setup.sh"
+source "$HERE/forwarding_setup.sh" "$@"
 
 # Whatever happens, what the program printed and wrote stays with the screenshots.
 keep_artifacts() {

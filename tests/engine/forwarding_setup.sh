@@ -4,7 +4,15 @@
 # Sourced by the scripted runs of the real program against the mail tests' private IMAP server
 # and SMTP sink: a fresh user and phone address for the run, the stand-in system services on a
 # private bus, the program alone in the work folder with its settings, and its mail profile.
-# Expects MODE, MAIL_STATE, BUS_HELPER, ARTIFACTS and HERE; process_test.sh sourced before.
+# Sourced with the script's arguments, MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR,
+# and HERE set to the script's folder.
+MODE=$1
+KELVO=$2
+BUS_HELPER=$3
+MAIL_STATE=$4
+ARTIFACTS=$5
+# shellcheck source=../support/scripts/process_test.sh
+source "$HERE/../support/scripts/process_test.sh"
 INTERVAL_SECONDS=15
 mailbox() { /usr/bin/python3 "$HERE/test_mailbox.py" "$MAIL_STATE" "$@"; }
 [ -f "$MAIL_STATE" ] || fail "the mail servers are not running (fixture mail_servers)"

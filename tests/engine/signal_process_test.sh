@@ -11,16 +11,9 @@
 #                 read (within the 30-minute window), and none is lost.
 # Usage: signal_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
-MODE=$1
-KELVO=$2
-BUS_HELPER=$3
-MAIL_STATE=$4
-ARTIFACTS=$5
 HERE=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../support/scripts/process_test.sh
-source "$HERE/../support/scripts/process_test.sh"
 # shellcheck source=forwarding_setup.sh
-source "$HERE/forwarding_setup.sh"
+source "$HERE/forwarding_setup.sh" "$@"
 keep_artifacts() { cp -f "$work"/kelvo-*.out "$work/転送ログ.txt" "$ARTIFACTS/" 2>/dev/null || true; }
 trap 'keep_artifacts; cleanup' EXIT
 export QT_QPA_PLATFORM=offscreen
