@@ -67,11 +67,6 @@ bool 番号コマンドか(const QString& s) {
     return true;
 }
 
-// A mail that would act: a command whose sender the profile's rule must confirm first.
-bool 動くコマンドか(const QString& s) {
-    return 一覧コマンドか(s) || 終了コマンドか(s) || 番号コマンドか(s);
-}
-
 QString 拒否理由(CommandVerdict verdict) {
     switch (verdict) {
     case CommandVerdict::Unverified:
@@ -103,7 +98,10 @@ bool コマンド許可(EngineContext& ctx, const QString& s) {
 void コマンド確認(EngineContext& ctx, const QString& s) {
     RunState& r = ctx.状態;
     MapiMessages& m = *ctx.mapMess;
-    if (動くコマンドか(s) && !コマンド許可(ctx, s))
+    const bool numbers = 番号コマンドか(s);
+    // A mail that would act: the profile's rule must confirm its sender first.
+    const bool acts = 一覧コマンドか(s) || 終了コマンドか(s) || numbers;
+    if (acts && !コマンド許可(ctx, s))
         return;
     if (一覧コマンドか(s)) {
         r.返信アドレス = m.MsgOrigAddress();
@@ -113,7 +111,7 @@ void コマンド確認(EngineContext& ctx, const QString& s) {
         終了コマンド(ctx);
     }
     r.要求番号 = s.split(u' ');
-    r.メール要求フラグ = 番号コマンドか(s) ? 1 : 0;
+    r.メール要求フラグ = numbers ? 1 : 0;
     if (r.メール要求フラグ == 1) {
         r.返信アドレス = m.MsgOrigAddress();
         m.MsgNoteText();
