@@ -25,8 +25,7 @@ public:
     void モニター行追加(const QString& message, bool = true) override { monitor.append(message); }
     void エラー行追加(const QString& description, int number) override {
         ++errors;
-        monitor.append(QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
-                       QStringLiteral(")」"));
+        monitor.append(エラーメッセージ(description, number));
     }
     int モニター行数() const override { return static_cast<int>(monitor.size()); }
     void ログファイル書込(const QString&) override {}

@@ -14,6 +14,13 @@ inline const QString kPanel転送メール数 = QStringLiteral("転送メール�
 
 inline const QString kAppTitle = QStringLiteral("Kelvo");
 
+// The message of an error line: "エラー！「" description "(" number ")" "」". Joined, not
+// arg()'d: the description is outside text that may hold "%1".
+inline QString エラーメッセージ(const QString& description, int number) {
+    return QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
+           QStringLiteral(")」");
+}
+
 // What the engine needs of the main window: the status panels, the monitor, message boxes
 // and a beep. The Qt main window implements it; tests use a recording double.
 class WindowPort {

@@ -133,8 +133,7 @@ void SelfTestDialog::携帯電話の設定へ(const QString& reason) {
 void SelfTestDialog::転送テスト中止(const QString& description, int number) {
     パネル(QStringLiteral("テスト中止"));
     お知らせ(QStringLiteral("メール転送のテストを中止しました。") + kCRLF +
-             QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
-             QStringLiteral(")」"));
+             エラーメッセージ(description, number));
 }
 
 void SelfTestDialog::回線切断テスト() {

@@ -7,12 +7,6 @@ QString モニター行(const QDateTime& now, const QString& message) {
            message;
 }
 
-QString エラーメッセージ(const QString& description, int number) {
-    // Joined, not arg()'d: the description is outside text that may hold "%1".
-    return QStringLiteral("エラー！「") + description + u'(' + QString::number(number) +
-           QStringLiteral(")」");
-}
-
 int MonitorModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(行.size());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/window_port.h"
+
 #include <QAbstractListModel>
 #include <QDateTime>
 #include <QStringList>
@@ -8,8 +10,6 @@ namespace kelvo {
 
 // "   hh:mm" + four blanks + the message.
 QString モニター行(const QDateTime& now, const QString& message);
-// "エラー！「" description "(" number ")" "」".
-QString エラーメッセージ(const QString& description, int number);
 
 // The monitor's lines, oldest first. Lines are only ever appended.
 class MonitorModel : public QAbstractListModel {
