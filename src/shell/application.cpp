@@ -34,9 +34,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
-#include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
@@ -66,7 +66,9 @@ namespace {
 // signal, the desktop session's end, a service's failed start), power-off and the timed
 // finish. Whatever must not outlive Kelvo ends here: the service manager hears STOPPING=1, and
 // a push connection kept open to the mail server between passes (IMAP IDLE) is closed as well.
-void 終了前処理(ServiceNotifier& service) { service.終了中(); }
+void 終了前処理(ServiceNotifier& service) {
+    service.終了中();
+}
 
 // The session bus when there is one; never one started on demand.
 QDBusConnection セッションバス() {
@@ -115,7 +117,6 @@ int runKelvo(int argc, char** argv) {
     SystemClock clock;
     EventLoopWaiter waiter;
     ProcessExit exit;
-    exit.終了直前 = [&serviceNotifier] { 終了前処理(serviceNotifier); };
     QtUiPort desktopUi;
     MainForm* monitorWindow = nullptr;
     ServiceUi serviceUi(
@@ -143,7 +144,8 @@ int runKelvo(int argc, char** argv) {
     if (journal)
         QObject::connect(&window, &MainForm::lineAdded,
                          [](const QString& line, bool error) { ジャーナル行出力(line, error); });
-    mapSess.setErrorReporter([&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
+    mapSess.setErrorReporter(
+        [&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
     AboutOpener about;
     window.hooks.バージョン表示 = [&about] { about.表示(); };
     // The settings dialogs; the options dialog hands new weekdays on to the schedule.
@@ -193,7 +195,8 @@ int runKelvo(int argc, char** argv) {
         dialog.exec();
     };
     // Signals and the desktop session's end take the road of 終了, without its goodbye box.
-    QObject::connect(&signalBridge, &SignalBridge::signalled, &window, [&window] { window.静かに終了(); });
+    QObject::connect(&signalBridge, &SignalBridge::signalled, &window,
+                     [&window] { window.静かに終了(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.静かに終了(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] {
@@ -204,7 +207,7 @@ int runKelvo(int argc, char** argv) {
     DesktopNotifier notifier(セッションバス(), clock);
     通知を接続(window, notifier);
     const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(),
-                                   [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+                                         [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
 
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
