@@ -7,6 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
+  qt6-networkauth-dev qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
   libvmime-dev libetpan-dev libgtest-dev libgmock-dev libsystemd-dev
   fonts-noto-cjk
   dovecot-imapd python3-aiosmtpd

@@ -1,7 +1,7 @@
 #include "mail/imap_idle.h"
 
 #include "mail/mail_error.h"
-#include "mail/profile_backend.h"
+#include "mail/sign_on_secret.h"
 #include "mail/vmime_service.h"
 
 #include <QUrl>
@@ -113,7 +113,7 @@ void connect(mailimap* imap, const MailProfile& p) {
 
 // Signs on and opens the Inbox read-only; false when the server cannot IDLE.
 bool signOn(mailimap* imap, const MailProfile& p) {
-    QByteArray password = profilePassword(p).toUtf8();
+    QByteArray password = signOnSecret(p).value.toUtf8();
     const QByteArray user = p.user.toUtf8();
     const int r = mailimap_login(imap, user.constData(), password.constData());
     password.fill('\0');

@@ -50,6 +50,15 @@ QString mailErrorText(int number) {
         return QStringLiteral("サーバーが今はメールを受け付けません");
     case mailerr::ConnectionLost:
         return QStringLiteral("サーバーとの接続が切れました");
+    case mailerr::SignInNeeded:
+        return QStringLiteral("サインオンに使えるトークンかパスワードがありません。kelvo --sign-in "
+                              "で再度サインオンしてください");
+    case mailerr::KeyringUnavailable:
+        return QStringLiteral("キーリングを使えません（Secret Service が動いていないか、ロックされ"
+                              "ています）。デスクトップにログインしてから kelvo --sign-in "
+                              "を実行してください");
+    case mailerr::TokenFailed:
+        return QStringLiteral("トークンを取得できませんでした");
     default:
         return QStringLiteral("メールシステムのエラーです");
     }
@@ -71,10 +80,17 @@ bool isOutage(int number) {
     case mailerr::CommandFailed:
     case mailerr::SendDeferred:
     case mailerr::ConnectionLost:
+    case mailerr::SignInNeeded:
+    case mailerr::KeyringUnavailable:
+    case mailerr::TokenFailed:
         return true;
     default:
         return false;
     }
+}
+
+bool needsSignIn(int number) {
+    return number == mailerr::SignInNeeded || number == mailerr::KeyringUnavailable;
 }
 
 KelvoError mailError(int number, const QString& detail) {

@@ -35,11 +35,18 @@ inline constexpr int ProfileInvalid = 32110; // the profiles file or a profile i
 inline constexpr int CommandFailed = 32111;  // the download or password command failed
 inline constexpr int SendDeferred = 32112;   // the server would not take the mail for now (4xx)
 inline constexpr int ConnectionLost = 32113; // the connection broke off while the server is up
+inline constexpr int SignInNeeded = 32114; // no usable token or stored password: --sign-in again
+inline constexpr int KeyringUnavailable = 32115; // no Secret Service running, or it is locked
+inline constexpr int TokenFailed = 32116; // the token endpoint could not be reached or refused
 } // namespace mailerr
 
 // The mail system could not be reached or would not work at the moment: nothing was wrong with
 // the mail a call was about, and the same call may work later.
 bool isOutage(int number);
+
+// A sign-on failed for want of a usable token or stored secret: only a person can mend it
+// (kelvo --sign-in, or the self-test's sign-on test).
+bool needsSignIn(int number);
 
 // The Japanese text for an error number of the mail layer.
 QString mailErrorText(int number);

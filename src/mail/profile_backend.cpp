@@ -8,6 +8,7 @@
 #include "mail/message_reader.h"
 #include "mail/message_writer.h"
 #include "mail/profiles.h"
+#include "mail/sign_on_secret.h"
 #include "mail/transports.h"
 #include "mail/vmime_text.h"
 
@@ -101,12 +102,14 @@ private:
     QString lastId;
 };
 
-vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url, const QString& password,
+vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url,
+                                  const SignOnSecret& secret,
                                   const std::function<void(const QString&)>& trace) {
     vm::ServiceOptions o;
     o.url = url;
     o.user = p.user;
-    o.password = password;
+    o.password = secret.value;
+    o.bearer = secret.bearer;
     o.timeoutSeconds = p.timeoutSeconds;
     o.caFile = p.caFile;
     o.starttls = p.starttls;
@@ -115,18 +118,6 @@ vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url, cons
 }
 
 } // namespace
-
-QString profilePassword(const MailProfile& p) {
-    if (!p.password.isEmpty() || p.passwordCommand.isEmpty())
-        return p.password;
-    // What a failing password command says may be the password itself: its exit code alone.
-    return QString::fromLocal8Bit(
-               runShellCommand(
-                   p.passwordCommand, p.timeoutSeconds,
-                   {mailerr::CommandFailed, QStringLiteral("password-command"), false, {}}))
-        .section(u'\n', 0, 0)
-        .remove(u'\r');
-}
 
 ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
 
@@ -137,17 +128,17 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
         runShellCommand(
             p.downloadCommand, p.timeoutSeconds,
             {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
-    const QString password = profilePassword(p);
+    const SignOnSecret secret = signOnSecret(p);
 
     std::unique_ptr<MailStore> store;
     if (p.storeIsImap())
-        store = std::make_unique<ImapStore>(serviceOptions(p, p.store, password, trace));
+        store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
     else
         store = std::make_unique<MaildirStore>(p.store);
 
     std::unique_ptr<MailTransport> transport;
     if (p.transportIsSmtp()) {
-        vm::ServiceOptions o = serviceOptions(p, p.transport, password, trace);
+        vm::ServiceOptions o = serviceOptions(p, p.transport, secret, trace);
         o.authenticate = p.smtpAuth;
         transport = std::make_unique<SmtpTransport>(o);
     } else {
@@ -155,7 +146,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
                                                         p.timeoutSeconds);
     }
     return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
-                                               QStringList{password});
+                                               QStringList{secret.value});
 }
 
 } // namespace kelvo

@@ -9,9 +9,6 @@ namespace kelvo {
 
 struct MailProfile;
 
-// The profile's password, or what its password-command prints (run anew at each call).
-QString profilePassword(const MailProfile& profile);
-
 // The mail system of a profile (profiles.h): an IMAP or IMAPS Inbox or a Maildir, sending
 // through SMTP or a sendmail-compatible program, and a vCard address book.
 class ProfileBackend final : public MailBackend {

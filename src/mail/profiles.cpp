@@ -36,6 +36,16 @@ const QStringList kKeys = {
     QStringLiteral("authserv-id"),
     QStringLiteral("command-pin"),
     QStringLiteral("push"),
+    QStringLiteral("auth"),
+    QStringLiteral("oauth2-provider"),
+    QStringLiteral("client-id"),
+    QStringLiteral("client-secret"),
+    QStringLiteral("tenant"),
+    QStringLiteral("authorize-url"),
+    QStringLiteral("token-url"),
+    QStringLiteral("scope"),
+    QStringLiteral("token-command"),
+    QStringLiteral("password-store"),
 };
 
 using Section = std::map<QString, QString>;
@@ -161,7 +171,7 @@ ReadFile readFile(const QString& path) {
 // A password or a PIN: the file must then be readable by its owner alone.
 bool holdsSecret(const ProfilesFile& f) {
     for (const auto& [name, section] : f.sections) {
-        for (const char* key : {"password", "command-pin"}) {
+        for (const char* key : {"password", "command-pin", "client-secret"}) {
             const auto it = section.find(QLatin1String(key));
             if (it != section.end() && !it->second.isEmpty())
                 return true;
@@ -212,6 +222,53 @@ CommandPolicy commandPolicy(const QString& name, const Section& s, const QString
     return c;
 }
 
+bool isHttpUrl(const QString& text) {
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == u"https" || scheme == u"http");
+}
+
+// The provider's documented endpoints and mail scopes, or the custom ones.
+OAuth2Profile oauthProfile(const QString& name, const Section& s, const QString& path) {
+    OAuth2Profile o;
+    o.provider = value(s, "oauth2-provider").toLower();
+    o.clientId = value(s, "client-id");
+    o.clientSecret = value(s, "client-secret");
+    o.tenant = value(s, "tenant");
+    o.tokenCommand = value(s, "token-command");
+    if (o.tokenCommand.isEmpty() && o.clientId.isEmpty())
+        throw mailError(mailerr::ProfileInvalid,
+                        QStringLiteral("auth = oauth2 には client-id か token-command が要ります ([") +
+                            name + QStringLiteral("] ") + path + u')');
+    if (o.provider == u"google") {
+        o.authorizeUrl = QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth");
+        o.tokenUrl = QStringLiteral("https://oauth2.googleapis.com/token");
+        o.scope = QStringLiteral("https://mail.google.com/");
+    } else if (o.provider == u"microsoft") {
+        if (o.tenant.isEmpty())
+            o.tenant = QStringLiteral("common");
+        static const QRegularExpression tenantChars(QStringLiteral("^[A-Za-z0-9.-]+$"));
+        if (!tenantChars.match(o.tenant).hasMatch())
+            throw invalidValue("tenant", name, path);
+        const QString base = QStringLiteral("https://login.microsoftonline.com/") + o.tenant;
+        o.authorizeUrl = base + QStringLiteral("/oauth2/v2.0/authorize");
+        o.tokenUrl = base + QStringLiteral("/oauth2/v2.0/token");
+        o.scope = QStringLiteral("https://outlook.office.com/IMAP.AccessAsUser.All "
+                                 "https://outlook.office.com/SMTP.Send offline_access");
+    } else if (o.provider == u"custom") {
+        o.authorizeUrl = value(s, "authorize-url");
+        o.tokenUrl = value(s, "token-url");
+        o.scope = value(s, "scope");
+        if (!isHttpUrl(o.authorizeUrl))
+            throw invalidValue("authorize-url", name, path);
+        if (!isHttpUrl(o.tokenUrl))
+            throw invalidValue("token-url", name, path);
+    } else if (!o.provider.isEmpty() || o.tokenCommand.isEmpty()) {
+        throw invalidValue("oauth2-provider", name, path);
+    }
+    return o;
+}
+
 MailProfile fromSection(const QString& name, const Section& s, const QString& path) {
     MailProfile p;
     p.name = name;
@@ -248,6 +305,18 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
             throw invalidValue("timeout", name, path);
     }
     p.commands = commandPolicy(name, s, path);
+    const QString auth = value(s, "auth").toLower();
+    if (!auth.isEmpty() && auth != u"password" && auth != u"oauth2")
+        throw invalidValue("auth", name, path);
+    p.oauth2 = auth == u"oauth2";
+    if (p.oauth2)
+        p.oauth = oauthProfile(name, s, path);
+    const QString passwordStore = value(s, "password-store").toLower();
+    if (!passwordStore.isEmpty() &&
+        (passwordStore != u"keyring" || p.oauth2 || !p.password.isEmpty() ||
+         !p.passwordCommand.isEmpty()))
+        throw invalidValue("password-store", name, path);
+    p.passwordInKeyring = passwordStore == u"keyring";
     const MailProfile local = builtInProfile();
     if (p.store.isEmpty())
         throw mailError(mailerr::ProfileInvalid,

@@ -30,6 +30,27 @@ namespace kelvo {
 //   push             yes: between passes, learn of new mail as it arrives (IMAP IDLE, or
 //                    the Maildir's new/ folder watched) and start the next pass at once
 //   default          yes: the profile used when none is named
+//   auth             password (the default) or oauth2: sign on with an OAuth 2.0 access token
+//   oauth2-provider  google, microsoft or custom: where the tokens come from
+//   client-id        the application the user registered with the provider
+//   client-secret    its secret, for providers that want one
+//   tenant           microsoft: the directory (default common)
+//   authorize-url    custom: the authorization endpoint
+//   token-url        custom: the token endpoint
+//   scope            custom: the scopes asked for, separated by blanks
+//   token-command    oauth2: a shell command that prints a fresh access token instead
+//   password-store   keyring: the password is kept in the desktop keyring (kelvo --sign-in)
+struct OAuth2Profile {
+    QString provider;
+    QString clientId;
+    QString clientSecret;
+    QString tenant;
+    QString authorizeUrl; // filled in for google and microsoft
+    QString tokenUrl;
+    QString scope;
+    QString tokenCommand;
+};
+
 struct MailProfile {
     QString name;
     QString store;
@@ -46,6 +67,9 @@ struct MailProfile {
     bool smtpAuth = true;
     CommandPolicy commands;
     bool push = false;
+    bool oauth2 = false;           // auth = oauth2
+    OAuth2Profile oauth;           // with oauth2
+    bool passwordInKeyring = false; // password-store = keyring
 
     bool storeIsImap() const;
     bool transportIsSmtp() const;
@@ -63,7 +87,8 @@ MailProfile builtInProfile();
 // name the file lacks, ProfileInsecure for a file that others can change (its owner, its mode or
 // its folder's) or that holds a password or a command-pin and can be read by others,
 // ProfileInvalid for a file that cannot be read, has an unknown key or a wrong value (a server
-// URL with a bad port, command-check without authserv-id). Errors name the file, the line and
+// URL with a bad port, command-check without authserv-id, oauth2 without client-id or
+// token-command). Errors name the file, the line and
 // the key, never a value.
 MailProfile selectProfile(const QString& path, const QString& name);
 

@@ -18,7 +18,8 @@ namespace kelvo::vm {
 struct ServiceOptions {
     QString url; // imap://, imaps://, smtp://, smtps://
     QString user;
-    QString password;
+    QString password; // or, with bearer, an OAuth 2.0 access token
+    bool bearer = false;
     bool authenticate = true;
     int timeoutSeconds = 60;
     QString caFile;   // extra trusted certificates, for a private server

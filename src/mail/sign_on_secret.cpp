@@ -1,0 +1,37 @@
+#include "mail/sign_on_secret.h"
+
+#include "mail/command_runner.h"
+#include "mail/mail_error.h"
+#include "mail/profiles.h"
+
+namespace kelvo {
+
+namespace {
+
+// The first line a command prints. What a failing command says may be the secret itself: its
+// exit code alone is reported.
+QString firstLineOf(const QString& command, const char* key, int timeoutSeconds) {
+    return QString::fromLocal8Bit(
+               runShellCommand(command, timeoutSeconds,
+                               {mailerr::CommandFailed, QLatin1String(key), false, {}}))
+        .section(u'\n', 0, 0)
+        .remove(u'\r');
+}
+
+} // namespace
+
+SignOnSecret signOnSecret(const MailProfile& p, bool renew) {
+    (void)renew;
+    if (p.oauth2) {
+        if (!p.oauth.tokenCommand.isEmpty())
+            return {firstLineOf(p.oauth.tokenCommand, "token-command", p.timeoutSeconds), true};
+        throw mailError(mailerr::SignInNeeded, p.name);
+    }
+    if (p.passwordInKeyring)
+        throw mailError(mailerr::SignInNeeded, p.name);
+    if (!p.password.isEmpty() || p.passwordCommand.isEmpty())
+        return {p.password, false};
+    return {firstLineOf(p.passwordCommand, "password-command", p.timeoutSeconds), false};
+}
+
+} // namespace kelvo
