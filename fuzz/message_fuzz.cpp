@@ -7,6 +7,7 @@
 #include "engine/forward_compose.h"
 #include "engine/forward_text.h"
 #include "mail/message_reader.h"
+#include "mail/plain_header.h"
 #include "mail/vmime_text.h"
 
 #include <QGuiApplication>
@@ -25,6 +26,22 @@ template <typename Work> void mustNotThrow(const char* what, Work&& work) {
         std::abort();
     } catch (...) {
         std::fprintf(stderr, "%s failed\n", what);
+        std::abort();
+    }
+}
+
+// The quick reader of plain headers must read what the full parse reads, or leave it to it.
+void comparePlainHeader(const std::string& raw) {
+    using namespace kelvo;
+    const size_t blank = raw.find("\r\n\r\n");
+    const std::string head = blank == std::string::npos ? raw : raw.substr(0, blank + 4);
+    const QDateTime fallback(QDate(2026, 1, 1), QTime(9, 0));
+    MailSummary full, quick;
+    vm::readHeader(*vm::parseHeader(head), fallback, full);
+    if (vm::readPlainHeader(head, fallback, quick) && !(full == quick)) {
+        std::fprintf(stderr, "plain header read differently: [%s] [%s]\n",
+                     qPrintable(full.origDisplayName + u'|' + full.subject),
+                     qPrintable(quick.origDisplayName + u'|' + quick.subject));
         std::abort();
     }
 }
@@ -51,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         一行化(summary.subject);
         受信日時(summary.received);
     });
+    mustNotThrow("plain header", [&] { comparePlainHeader(raw); });
     try {
         本文行(vm::noteText(*message));
     } catch (...) {

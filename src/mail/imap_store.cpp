@@ -3,6 +3,7 @@
 #include "mail/imap_fetch_reader.h"
 #include "mail/mail_error.h"
 #include "mail/message_reader.h"
+#include "mail/plain_header.h"
 #include "mail/vmime_text.h"
 
 #include <QThreadPool>
@@ -51,7 +52,8 @@ MailSummary summaryOf(const vm::FetchedItems& items, const QString& validity,
     s.seen = items.seen;
     // Read with the lenient parse: a header it cannot read in full never stops the fetch of
     // the others.
-    vm::readHeader(*vm::parseHeader(items.section), now, s);
+    if (!vm::readPlainHeader(items.section, now, s))
+        vm::readHeader(*vm::parseHeader(items.section), now, s);
     return s;
 }
 

@@ -20,6 +20,7 @@ struct MailRecipient {
     QString displayName;
 
     bool isEmpty() const { return address.isEmpty() && displayName.isEmpty(); }
+    bool operator==(const MailRecipient&) const = default;
 };
 
 // What a fetch learns of one Inbox message; the text is read separately, on demand.
@@ -35,6 +36,8 @@ struct MailSummary {
     bool seen = false; // the mailbox's own read mark
     // The raw values of the Authentication-Results fields, topmost (the newest) first.
     QStringList authenticationResults;
+
+    bool operator==(const MailSummary&) const = default;
 };
 
 // The message that Compose or Forward starts and Send delivers.

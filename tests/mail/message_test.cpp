@@ -1,6 +1,7 @@
 #include "mail/imap_fetch_reader.h"
 #include "mail/message_reader.h"
 #include "mail/message_writer.h"
+#include "mail/plain_header.h"
 #include "mail/vmime_text.h"
 #include "nested_mail.h"
 
@@ -196,6 +197,42 @@ TEST(MessageReadTest, ReceivedTimeIsTheNewestReceivedHeaderThenDateThenFallback)
     const std::string badZone =
         "Received: from mx; Tue, 1 Dec 2026 09:30:00 +918030999\r\n" + dateOnly;
     EXPECT_EQ(summaryOf(badZone).received, summaryOf(dateOnly).received);
+}
+
+// The quick reader takes the forms nearly all mail has, reading them as the full parse does,
+// and leaves every other form to it.
+TEST(MessageReadTest, PlainHeadersAreReadQuicklyAsTheFullParseReadsThem) {
+    const QDateTime fallback(QDate(2000, 1, 1), QTime(0, 0));
+    auto full = [&](const std::string& head) {
+        MailSummary s;
+        vm::readHeader(*vm::parseHeader(head), fallback, s);
+        return s;
+    };
+    const std::string name = "=?ISO-2022-JP?B?" + b64(in("山田太郎", "iso-2022-jp")) + "?=";
+    for (const std::string& head : std::vector<std::string>{
+             "Received: from mx by box; Tue, 1 Dec 2026 09:30:00 +0900\r\nFrom: " + name +
+                 " <taro@example.jp>\r\nTo: Me <me@example.jp>, \"Second, Person\" "
+                 "<two@example.jp>\r\nCc: three@example.jp,\r\n <four@example.jp>\r\n"
+                 "Subject:  =?UTF-8?B?" +
+                 b64("お知らせ") + "?= \r\n\r\n",
+             "From: plain@example.jp\r\nDate: Tue, 1 Dec 2026 08:00:00 +0900\r\n"
+             "Authentication-Results: mx.example.jp;\r\n\tdkim=pass header.d=example.jp\r\n"
+             "Authentication-Results: other; spf=none\r\n\r\n",
+             "From: =?UTF-8?Q?=FF=FE?= <x@example.jp>\r\nSubject: =?UTF-8?Q?=FF=FE?=\r\n\r\n",
+             "Subject: no sender\r\n\r\n"}) {
+        MailSummary quick;
+        ASSERT_TRUE(vm::readPlainHeader(head, fallback, quick)) << head;
+        EXPECT_EQ(quick, full(head)) << head;
+    }
+    for (const std::string& head : std::vector<std::string>{
+             "To: Team: a@example.jp, b@example.jp;\r\n\r\n", "From: x@example.jp (Home)\r\n\r\n",
+             "From: Jiro  Suzuki <jiro@example.jp>\r\n\r\n",
+             "From: \"a\\\"b\" <x@example.jp>\r\n\r\n",
+             "Subject: " + in("件名", "shift_jis") + "\r\n\r\n",
+             "From: a@example.jp, b@example.jp\r\n\r\n", "From: <a@@example.jp>\r\n\r\n"}) {
+        MailSummary quick;
+        EXPECT_FALSE(vm::readPlainHeader(head, fallback, quick)) << head;
+    }
 }
 
 const std::string kMultipart =

@@ -1,0 +1,19 @@
+#pragma once
+
+// A quick reader for the header fields a fetch summarizes, in the plain forms nearly every
+// mail has them. Private to the mail layer.
+
+#include "mail/mail_types.h"
+
+#include <string>
+
+namespace kelvo::vm {
+
+// Reads what readHeader reads (subject, sender, recipients, received time, the
+// Authentication-Results fields) from a header whose fields are in plain forms: ASCII, plain
+// addresses, names of words or one quoted string. False, with the summary untouched, when any
+// of those fields is in another form: the full parse reads that header then, so both give the
+// same summary.
+bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSummary& summary);
+
+} // namespace kelvo::vm
