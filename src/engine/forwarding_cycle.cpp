@@ -18,17 +18,17 @@
 namespace kelvo {
 namespace {
 
-const QString kアドレス短い = QStringLiteral(
-    "転送先のメールアドレスが、正しくありません。\r\n入力してください。");
-const QString kアットマーク無し = QStringLiteral(
-    "転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
-    "正しいメールアドレスを入力してください。");
+const QString kアドレス短い =
+    QStringLiteral("転送先のメールアドレスが、正しくありません。\r\n入力してください。");
+const QString kアットマーク無し =
+    QStringLiteral("転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
+                   "正しいメールアドレスを入力してください。");
 
 // The values one run of the loop keeps; a nested start has its own.
 struct Loop {
-    qint64 開始ms = 0;   // monotonic, so a clock change never moves a due time
-    double 間隔分 = 0;   // check interval in minutes
-    double 次回秒 = 0;   // a pass is due once the elapsed seconds exceed it
+    qint64 開始ms = 0; // monotonic, so a clock change never moves a due time
+    double 間隔分 = 0; // check interval in minutes
+    double 次回秒 = 0; // a pass is due once the elapsed seconds exceed it
     double 自動終了秒 = std::numeric_limits<double>::infinity();
     bool 即時接続 = false;
 };
@@ -118,8 +118,12 @@ PassEnd パス(CycleContext& c, Loop& loop) {
         c.プッシュ->パス開始();
     st.チェック開始時刻 = e.時計.now();
     if (!ログオン(e)) {
-        // As when the interval has run out: the next turn tries again.
-        if (新着で)
+        if (st.サインイン待ち)
+            // Trying again in 2 s cannot help before a person signs in: the next pass comes
+            // at the interval.
+            loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
+        else if (新着で)
+            // As when the interval has run out: the next turn tries again.
             loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
         return PassEnd::Continue;
     }
@@ -142,7 +146,8 @@ PassEnd パス(CycleContext& c, Loop& loop) {
 
     const bool ダイヤルアップ = isOn(e.設定.ダイヤルアップフラグ);
     if (st.終了フラグ == 1) {
-        エラー無視([&] { e.画面.モニター行追加(QStringLiteral("端末より「Z」のメールを受信→電源OFF")); });
+        エラー無視(
+            [&] { e.画面.モニター行追加(QStringLiteral("端末より「Z」のメールを受信→電源OFF")); });
         if (ダイヤルアップ) {
             回線切断シーケンス(c);
             e.待機.wait(10);
@@ -170,16 +175,16 @@ PassEnd パス(CycleContext& c, Loop& loop) {
 void 回線切断シーケンス(CycleContext& c) {
     EngineContext& e = c.engine;
     プッシュ閉じる(c);
-    const QString steps[] = {QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
+    const QString steps[] = {QStringLiteral("回線切断まで３０秒"),
+                             QStringLiteral("回線切断まで２０秒"),
                              QStringLiteral("回線切断まで１０秒")};
     for (const QString& text : steps) {
         パネル(c, kPanel次の接続まで, text);
         e.待機.wait(10);
     }
     パネル(c, kPanel次の接続まで, QStringLiteral("回線を切断"));
-    エラー無視([&] {
-        回線切断(static_cast<int>(数値(e.設定.ダイヤルアップフラグ)), c.システム, e.待機);
-    });
+    エラー無視(
+        [&] { 回線切断(static_cast<int>(数値(e.設定.ダイヤルアップフラグ)), c.システム, e.待機); });
     パネル(c, kPanel次の接続まで, QStringLiteral("切断終了"));
     e.画面.モニター行追加(QStringLiteral("回線を切断"), false);
 }
@@ -196,6 +201,7 @@ void 自動転送開始(CycleContext& c) {
         e.画面.エラー行追加(problem, errnum::InvalidFormat);
     loop.即時接続 = isOn(s.同時接続フラグ);
     st.計数リセット();
+    st.サインイン待ち = false; // a new start shows the sign-in line again
     if (!アドレス確認(c))
         return;
     計数パネル(c);
@@ -214,7 +220,8 @@ void 自動転送開始(CycleContext& c) {
         if (hours > 0)
             loop.自動終了秒 = 3600.0 * hours;
         else
-            e.画面.モニター行追加(QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。"));
+            e.画面.モニター行追加(
+                QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。"));
     }
     st.停止要求フラグ = 0;
     loop.次回秒 = 60.0 * loop.間隔分;
@@ -251,7 +258,8 @@ void 自動転送開始(CycleContext& c) {
             }
         } else if (const auto next = c.スケジュール.次の開始秒()) {
             パネル(c, kPanel次の接続まで,
-                   QStringLiteral("あと ") + 時間表示(static_cast<double>(*next - c.スケジュール.経過秒())));
+                   QStringLiteral("あと ") +
+                       時間表示(static_cast<double>(*next - c.スケジュール.経過秒())));
         } else {
             パネル(c, kPanel次の接続まで, QStringLiteral("現在待機中"));
             エラー無視([&] { c.スケジュール.スケジュール再作成(s); });

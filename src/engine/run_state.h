@@ -22,6 +22,9 @@ struct RunState {
     int 転送メール数 = 0;
     QString スケジュール状態;     // "稼動中" or "停止中"
     bool パス実行中 = false;      // a forwarding pass is using the mail controls
+    // The last sign-on wanted a person to sign in (no usable token or stored password): its
+    // error line is shown once, and passes come at the interval, until a sign-on works.
+    bool サインイン待ち = false;
     転送状態 転送;              // what the forwarding carries from pass to pass
 
     // Both counts back to 0, as every start of forwarding does.

@@ -128,13 +128,23 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
         runShellCommand(
             p.downloadCommand, p.timeoutSeconds,
             {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
-    const SignOnSecret secret = signOnSecret(p);
+    SignOnSecret secret = signOnSecret(p);
 
     std::unique_ptr<MailStore> store;
-    if (p.storeIsImap())
-        store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
-    else
+    if (p.storeIsImap()) {
+        try {
+            store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
+        } catch (const KelvoError& e) {
+            // A token the server refuses may have been revoked or cut short before its time:
+            // once more with a new one.
+            if (!secret.bearer || e.number() != mailerr::LoginFailed)
+                throw;
+            secret = signOnSecret(p, true);
+            store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
+        }
+    } else {
         store = std::make_unique<MaildirStore>(p.store);
+    }
 
     std::unique_ptr<MailTransport> transport;
     if (p.transportIsSmtp()) {

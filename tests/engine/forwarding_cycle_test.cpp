@@ -5,6 +5,7 @@
 #include "fake_system_control.h"
 #include "first_start_settings.h"
 #include "forward_fixture.h"
+#include "mail/mail_error.h"
 #include "settings/settings_record.h"
 #include "temp_dir.h"
 
@@ -12,7 +13,6 @@
 
 namespace kelvo::test {
 namespace {
-
 
 class CycleTest : public ForwardTest {
 protected:
@@ -73,10 +73,12 @@ TEST_F(CycleTest, AddressBoxWithoutAtSignStopsTheStartWithTheSecondMessage) {
     cycleWindow.addressBox = 設定.メールアドレス;
     run();
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text,
-              QStringLiteral("転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
-                             "正しいメールアドレスを入力してください。"));
-    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("address box"), QStringLiteral("phone dialog")}));
+    EXPECT_EQ(
+        window.messages[0].text,
+        QStringLiteral("転送先のメールアドレスにアットマーク「 @ 」 が入力されていません。\r\n"
+                       "正しいメールアドレスを入力してください。"));
+    EXPECT_EQ(cycleWindow.calls,
+              (QStringList{QStringLiteral("address box"), QStringLiteral("phone dialog")}));
     EXPECT_TRUE(panel(kPanel次の接続まで).isEmpty());
 }
 
@@ -87,8 +89,9 @@ TEST_F(CycleTest, StartShowsCountsMinimisesAndEntersRunningMode) {
     run();
     EXPECT_EQ(window.panels.value(kPanel新着メール数), QStringLiteral("新着メール数 :0"));
     EXPECT_EQ(window.panels.value(kPanel転送メール数), QStringLiteral("転送メール数 :0"));
-    EXPECT_EQ(cycleWindow.calls, (QStringList{QStringLiteral("address box"), QStringLiteral("minimise"),
-                                              QStringLiteral("running")}));
+    EXPECT_EQ(cycleWindow.calls,
+              (QStringList{QStringLiteral("address box"), QStringLiteral("minimise"),
+                           QStringLiteral("running")}));
     EXPECT_EQ(panel(kPanel次の接続まで).first(), QStringLiteral("スタート "));
     EXPECT_EQ(panel(kPanel次の接続まで).last(), QStringLiteral("停止しました。"));
 }
@@ -133,7 +136,8 @@ TEST_F(CycleTest, IntervalOfOneHalfGivesThirtySecondsAfterEachPass) {
 TEST_F(CycleTest, RepeatedSignOnFailureRetriesEveryTurnWithOneErrorLineEach) {
     // Once the due time has come, a failed sign-on leaves it in the past: every turn retries.
     設定.メールチェック間隔 = QStringLiteral("0");
-    system.failNext(QStringLiteral("signOn"), KelvoError(2001, QStringLiteral("接続できません")), true);
+    system.failNext(QStringLiteral("signOn"), KelvoError(2001, QStringLiteral("接続できません")),
+                    true);
     stopAfter(9);
     run();
     EXPECT_EQ(errorLines().size(), 5); // turns at 2, 4, 6, 8 and 10 s
@@ -142,6 +146,22 @@ TEST_F(CycleTest, RepeatedSignOnFailureRetriesEveryTurnWithOneErrorLineEach) {
     // The due time lies in the past: the countdown shows nothing after its words.
     EXPECT_EQ(texts.count(QStringLiteral("次の接続まで ")), 5);
     EXPECT_FALSE(texts.contains(QStringLiteral("メールチェック中")));
+}
+
+TEST_F(CycleTest, SignOnThatWantsAPersonComesAtTheIntervalWithOneErrorLine) {
+    // No token or stored password: only a person can mend it, so trying every turn would only
+    // fill the monitor (and ask the token endpoint every 2 s).
+    設定.メールチェック間隔 = QStringLiteral("1");
+    recordSignOns();
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::SignInNeeded), true);
+    stopAfter(200);
+    run();
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 64, 126, 188}));
+    EXPECT_EQ(errorLines().size(), 1);
+    // A new start shows it again.
+    stopAfter(70);
+    run();
+    EXPECT_EQ(errorLines().size(), 2);
 }
 
 TEST_F(CycleTest, NewMailIsForwardedAndCountedAndStartsResetTheCounts) {
@@ -210,7 +230,8 @@ TEST_F(CycleTest, FinishCommandPowersOffAfterTheMarkIsStored) {
     command(QStringLiteral("Z"));
     run();
     EXPECT_TRUE(monitorMessages().contains(QStringLiteral("端末より「Z」のメールを受信→電源OFF")));
-    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("shutdown")), QStringList{QStringLiteral("shutdown 1")});
+    EXPECT_EQ(sys.callsStartingWith(QStringLiteral("shutdown")),
+              QStringList{QStringLiteral("shutdown 1")});
     EXPECT_EQ(exit.ends, 1);
     EXPECT_EQ(状態.終了フラグ, 1);
     EXPECT_FALSE(panel(kPanel次の接続まで).contains(QStringLiteral("停止しました。")));
@@ -219,7 +240,8 @@ TEST_F(CycleTest, FinishCommandPowersOffAfterTheMarkIsStored) {
 
 TEST_F(CycleTest, FinishCommandWhoseMarkCannotBeStoredDoesNothing) {
     command(QStringLiteral("Z"));
-    system.failNext(QStringLiteral("setSeen"), KelvoError(2002, QStringLiteral("保存できません")), true);
+    system.failNext(QStringLiteral("setSeen"), KelvoError(2002, QStringLiteral("保存できません")),
+                    true);
     stopAfter(10);
     run();
     EXPECT_EQ(exit.ends, 0);
@@ -260,10 +282,11 @@ TEST_F(CycleTest, DialUpHangsUpAfterEveryPassWithItsCountdown) {
     const QStringList texts = panel(kPanel次の接続まで);
     const qsizetype at = texts.indexOf(QStringLiteral("回線切断まで３０秒"));
     ASSERT_GE(at, 0);
-    EXPECT_EQ(texts.mid(at, 5),
-              (QStringList{QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
-                           QStringLiteral("回線切断まで１０秒"), QStringLiteral("回線を切断"),
-                           QStringLiteral("切断終了")}));
+    EXPECT_EQ(
+        texts.mid(at, 5),
+        (QStringList{QStringLiteral("回線切断まで３０秒"), QStringLiteral("回線切断まで２０秒"),
+                     QStringLiteral("回線切断まで１０秒"), QStringLiteral("回線を切断"),
+                     QStringLiteral("切断終了")}));
     EXPECT_TRUE(monitorMessages().contains(QStringLiteral("回線を切断")));
     EXPECT_TRUE(monitorMessages().contains(QStringLiteral("サーバーに接続")));
     EXPECT_EQ(sys.callsStartingWith(QStringLiteral("hangup")).size(), 1);
@@ -302,7 +325,8 @@ TEST_F(CycleTest, TimedFinishOfZeroHoursIsNoTimedFinish) {
     stopAfter(3 * 3600);
     run();
     EXPECT_EQ(exit.ends, 0);
-    EXPECT_TRUE(monitorMessages().contains(QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。")));
+    EXPECT_TRUE(monitorMessages().contains(
+        QStringLiteral("自動終了の時間が0時間のため、自動終了はしません。")));
 }
 
 TEST_F(CycleTest, ScheduleRunsPassesOnlyInsideItsWindows) {
