@@ -43,6 +43,8 @@ QByteArray codeChallenge(const QByteArray& verifier) {
 }
 
 void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
+    // A keyring that cannot take the tokens is found out before the person goes to the browser.
+    keyring::read(tokenRecordKey(p.name), keyringWait);
     QNetworkAccessManager network;
     QOAuth2AuthorizationCodeFlow flow(&network);
     flow.setAuthorizationUrl(QUrl(p.oauth.authorizeUrl));

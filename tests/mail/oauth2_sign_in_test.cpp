@@ -103,11 +103,11 @@ TEST_F(OAuth2SignIn, TokensAreStoredRefreshedWhenDueAndDroppedWhenRevoked) {
     EXPECT_TRUE(active(signOnSecret(p).value));
 }
 
-TEST_F(OAuth2SignIn, AFailingTokenEndpointIsAnOutageAndKeepsTheRecord) {
+TEST_F(OAuth2SignIn, AnUnreachableTokenEndpointIsAnOutageAndKeepsTheRecord) {
     MailProfile p = oauthProfile(server);
     signIn(p, seams);
     const QString token = signOnSecret(p).value;
-    p.oauth.tokenUrl = server.url(QStringLiteral("/no-such-endpoint"));
+    p.oauth.tokenUrl = QStringLiteral("http://127.0.0.1:1/token");
     EXPECT_EQ(errorOf([&] { signOnSecret(p, true); }), mailerr::TokenFailed);
     EXPECT_EQ(signOnSecret(p).value, token);
 }
@@ -140,6 +140,17 @@ TEST(KeyringMissing, SignInAndSignOnSayTheKeyringIsUnavailable) {
     const MailProfile p = keyringPasswordProfile();
     EXPECT_EQ(errorOf([&] { signIn(p, seams); }), mailerr::KeyringUnavailable);
     EXPECT_EQ(errorOf([&] { signOnSecret(p); }), mailerr::KeyringUnavailable);
+
+    // Found out before the person goes through the browser for nothing.
+    test::OAuthServer server;
+    ASSERT_TRUE(server.running());
+    int browsed = 0;
+    seams.openBrowser = [&](const QUrl& url) {
+        ++browsed;
+        server.browse(url);
+    };
+    EXPECT_EQ(errorOf([&] { signIn(oauthProfile(server), seams); }), mailerr::KeyringUnavailable);
+    EXPECT_EQ(browsed, 0);
 
     QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (files.hasNext()) {
