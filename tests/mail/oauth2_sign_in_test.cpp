@@ -16,10 +16,15 @@ namespace {
 
 using test::errorOf;
 
+// Each test's profiles have names of their own: the keyring is shared by the tests of a run.
+QString testName() {
+    return QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 // A profile that signs on with OAuth 2.0 tokens from the test authorization server.
 MailProfile oauthProfile(const test::OAuthServer& server) {
     MailProfile p;
-    p.name = QStringLiteral("oauth");
+    p.name = testName();
     p.timeoutSeconds = 10;
     p.oauth2 = true;
     p.oauth.provider = QStringLiteral("custom");
@@ -32,7 +37,7 @@ MailProfile oauthProfile(const test::OAuthServer& server) {
 
 MailProfile keyringPasswordProfile() {
     MailProfile p;
-    p.name = QStringLiteral("kept");
+    p.name = testName() + QStringLiteral("-password");
     p.passwordInKeyring = true;
     return p;
 }
