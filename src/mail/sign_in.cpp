@@ -76,8 +76,13 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
         failure = why;
         loop.quit();
     };
-    QObject::connect(&flow, &QAbstractOAuth::authorizeWithBrowser, &loop,
-                     [&](const QUrl& url) { seams.openBrowser(url); });
+    QObject::connect(&flow, &QAbstractOAuth::authorizeWithBrowser, &loop, [&](const QUrl& url) {
+        try {
+            (seams.openBrowser ? seams.openBrowser : SignInSeams::defaultOpenBrowser)(url);
+        } catch (const KelvoError& e) {
+            fail(e.description());
+        }
+    });
     QObject::connect(&flow, &QAbstractOAuth::granted, &loop, &QEventLoop::quit);
     // The provider's error code only: its description may quote what was sent.
     QObject::connect(&flow, &QAbstractOAuth2::error, &loop,
@@ -101,7 +106,8 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
 } // namespace
 
 void SignInSeams::defaultOpenBrowser(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+    if (!QDesktopServices::openUrl(url))
+        throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザを開けませんでした"));
 }
 
 bool signInStores(const MailProfile& p) {

@@ -11,11 +11,12 @@ struct MailProfile;
 
 // How a sign-in reaches the person at the desktop.
 struct SignInSeams {
-    // Shows the provider's sign-in page.
+    // Shows the provider's sign-in page; a KelvoError it raises ends the sign-in.
     std::function<void(const QUrl&)> openBrowser = defaultOpenBrowser;
     // Asks for the password of the named profile; nothing when the person declines.
     std::function<std::optional<QString>(const QString& profileName)> askPassword;
 
+    // The desktop's browser.
     static void defaultOpenBrowser(const QUrl& url);
 };
 
