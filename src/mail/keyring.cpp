@@ -2,6 +2,9 @@
 
 #include "mail/mail_error.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QObject>
 #include <QThread>
 #include <functional>
@@ -73,6 +76,20 @@ Outcome run(std::function<QKeychain::Job*()> make, std::chrono::seconds bound) {
     return outcome.get();
 }
 
+// libsecret reports what a locked keyring holds as not found: asks the Secret Service itself
+// whether the keyring the secrets go to is locked.
+bool keyringLocked(std::chrono::seconds bound) {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.secrets"),
+        QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        get, QDBus::Block, static_cast<int>(std::chrono::milliseconds(bound).count()));
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
+}
+
 [[noreturn]] void fail(const Outcome& o) {
     throw mailError(mailerr::KeyringUnavailable, o.errorText);
 }
@@ -87,8 +104,11 @@ std::optional<QString> read(const QString& key, std::chrono::seconds bound) {
             return job;
         },
         bound);
-    if (o.error == QKeychain::EntryNotFound)
+    if (o.error == QKeychain::EntryNotFound) {
+        if (keyringLocked(bound))
+            throw mailError(mailerr::KeyringUnavailable, QStringLiteral("ロックされています"));
         return std::nullopt;
+    }
     if (o.error != QKeychain::NoError)
         fail(o);
     return o.secret;

@@ -2,12 +2,13 @@
 """Starts and stops a private desktop keyring for the tests.
 
     keyring_bus.py start STATE_FILE   a D-Bus session bus with gnome-keyring-daemon on it,
-                                      unlocked, and a second bus with no keyring at all
+                                      unlocked, a second bus with no keyring at all, and a
+                                      third whose keyring is locked
     keyring_bus.py stop STATE_FILE    stop them and remove their folder
 
 Everything lives in a fresh folder under the system's temporary folder, which is the home
 and the XDG folders of the keyring daemon: no keyring of the user is touched. The state file
-(JSON) names the folder and the two bus addresses. Neither bus starts services on demand.
+(JSON) names the folder and the bus addresses. Neither bus starts services on demand.
 """
 import json
 import os
@@ -59,32 +60,45 @@ def has_name(env, name):
     return '"%s"' % name in out.stdout
 
 
-def start(state_file):
-    folder = tempfile.mkdtemp(prefix="kelvo-keyring-")
+def start_keyring(folder, address):
+    """gnome-keyring-daemon on the bus, its login keyring made and unlocked; returns its pid."""
+    os.makedirs(folder, 0o700, exist_ok=True)
     for sub in ("data", "config", "cache", "run"):
         os.mkdir(os.path.join(folder, sub), 0o700)
+    env = private_env(folder)
+    env["DBUS_SESSION_BUS_ADDRESS"] = address
+    keyring = subprocess.Popen(
+        ["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+        env=env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True)
+    keyring.stdin.write(b"kelvo-keyring-test")
+    keyring.stdin.close()
+    deadline = time.monotonic() + 20
+    while not has_name(env, "org.freedesktop.secrets"):
+        if keyring.poll() is not None or time.monotonic() > deadline:
+            keyring.kill()
+            raise RuntimeError("gnome-keyring-daemon did not come up")
+        time.sleep(0.1)
+    return keyring.pid, env
+
+
+def start(state_file):
+    folder = tempfile.mkdtemp(prefix="kelvo-keyring-")
     state = {"dir": folder, "pids": []}
     with open(state_file, "w") as f:
         json.dump(state, f)  # so that stop finds what there is even when start fails
     try:
-        state["address"], pid = start_bus(folder, "keyring")
-        state["pids"].append(pid)
-        state["bareAddress"], pid = start_bus(folder, "bare")
-        state["pids"].append(pid)
-        env = private_env(folder)
-        env["DBUS_SESSION_BUS_ADDRESS"] = state["address"]
-        keyring = subprocess.Popen(
-            ["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
-            env=env, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL, start_new_session=True)
-        state["pids"].insert(0, keyring.pid)
-        keyring.stdin.write(b"kelvo-keyring-test")
-        keyring.stdin.close()
-        deadline = time.monotonic() + 20
-        while not has_name(env, "org.freedesktop.secrets"):
-            if keyring.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("gnome-keyring-daemon did not come up")
-            time.sleep(0.1)
+        for name in ("address", "bareAddress", "lockedAddress"):
+            state[name], pid = start_bus(folder, name)
+            state["pids"].append(pid)
+        pid, _ = start_keyring(folder + "/unlocked", state["address"])
+        state["pids"].insert(0, pid)
+        pid, env = start_keyring(folder + "/locked", state["lockedAddress"])
+        state["pids"].insert(0, pid)
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                        "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                        "array:objpath:/org/freedesktop/secrets/aliases/default"],
+                       env=env, capture_output=True, timeout=10, check=True)
     finally:
         with open(state_file, "w") as f:
             json.dump(state, f)

@@ -136,9 +136,9 @@ TEST_F(OAuth2SignIn, APasswordAskedForOnceIsKeptInTheKeyring) {
 }
 
 // No Secret Service on the session bus: an error that says so, and the secret in no file.
-TEST(KeyringMissing, SignInAndSignOnSayTheKeyringIsUnavailable) {
+TEST(KeyringUnavailable, NoSecretServiceFailsSignInAndSignOnAlike) {
     QTemporaryDir home;
-    ASSERT_TRUE(test::useTestKeyring(home, false))
+    ASSERT_TRUE(test::useTestKeyring(home, test::TestKeyring::None))
         << "the suite's keyring (keyring_bus.py) is not up";
     SignInSeams seams;
     seams.askPassword = [](const QString&) { return std::optional<QString>(password); };
@@ -163,6 +163,14 @@ TEST(KeyringMissing, SignInAndSignOnSayTheKeyringIsUnavailable) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_FALSE(f.readAll().contains(password.toUtf8())) << f.fileName().toStdString();
     }
+}
+
+// A keyring locked since the login (a service started before it) is not an empty one.
+TEST(KeyringUnavailable, ALockedKeyringIsNotTakenForAnEmptyOne) {
+    QTemporaryDir home;
+    ASSERT_TRUE(test::useTestKeyring(home, test::TestKeyring::Locked))
+        << "the suite's keyring (keyring_bus.py) is not up";
+    EXPECT_EQ(errorOf([] { signOnSecret(keyringPasswordProfile()); }), mailerr::KeyringUnavailable);
 }
 
 } // namespace

@@ -13,14 +13,13 @@
 
 namespace kelvo::test {
 
-bool useTestKeyring(const QTemporaryDir& home, bool withKeyring) {
+bool useTestKeyring(const QTemporaryDir& home, TestKeyring which) {
     QFile file(QStringLiteral(KELVO_KEYRING_STATE));
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
-    const QString address =
-        state.value(withKeyring ? QStringLiteral("address") : QStringLiteral("bareAddress"))
-            .toString();
+    const char* const buses[] = {"address", "bareAddress", "lockedAddress"};
+    const QString address = state.value(QLatin1String(buses[static_cast<int>(which)])).toString();
     if (address.isEmpty())
         return false;
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());

@@ -12,10 +12,12 @@ class QNetworkReply;
 
 namespace kelvo::test {
 
-// Points this process at the suite's private keyring (keyring_bus.py), or at its bus that has
-// no keyring, with HOME and the XDG folders in home. Call it before the first keyring call: the
-// process keeps its first bus. Returns false when the suite's keyring is not up.
-bool useTestKeyring(const QTemporaryDir& home, bool withKeyring = true);
+enum class TestKeyring { Unlocked, None, Locked };
+
+// Points this process at a bus of the suite's private keyring (keyring_bus.py), with HOME and
+// the XDG folders in home. Call it before the first keyring call: the process keeps its first
+// bus. Returns false when the suite's keyring is not up.
+bool useTestKeyring(const QTemporaryDir& home, TestKeyring which = TestKeyring::Unlocked);
 
 // The test authorization server (oauth_server.py) on a free loopback port, stopped at the end.
 class OAuthServer {
