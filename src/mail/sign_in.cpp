@@ -57,6 +57,8 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
     if (!loopback.isListening())
         throw mailError(mailerr::TokenFailed,
                         QStringLiteral("ループバックのポートを開けませんでした"));
+    loopback.setCallbackText(
+        QStringLiteral("Kelvo のサインオンを受け取りました。このページは閉じてかまいません。"));
     flow.setReplyHandler(&loopback);
 
     const QByteArray verifier = codeVerifier();
