@@ -30,7 +30,7 @@ public:
     }
     ~KeyringThread() {
         thread->quit();
-        // A job stuck at a keyring prompt keeps the thread: leave it to the end of the process.
+        // A thread held up in a library call is left to the end of the process.
         if (thread->wait(3000)) {
             delete context;
             delete thread;
