@@ -10,6 +10,8 @@
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace kelvo::test {
 
@@ -35,6 +37,8 @@ OAuthServer::OAuthServer() : network(std::make_unique<QNetworkAccessManager>()) 
         return;
     const int free = probe.serverPort();
     probe.close();
+    // The server ends with the test even when the test is cut short.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process.start(QStringLiteral("/usr/bin/python3"),
                   {QStringLiteral(KELVO_OAUTH_SERVER), QString::number(free)});
     if (!process.waitForStarted(5000))
