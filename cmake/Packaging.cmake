@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in a build directory (scripts/package.sh does it all).
 # Libraries the program links are found by dpkg-shlibdeps; what it loads at run time without
-# linking it (the X11 platform plugin) is named here.
+# linking it (the X11 platform plugin; libsecret, through which the keyring library reaches the
+# desktop keyring) is named here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelvo)
 set(CPACK_PACKAGE_VENDOR "Kelvo project")
@@ -20,7 +21,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-mta | mail-transport-agent, fetchmail")
 

@@ -1,7 +1,9 @@
 #include "mail/sign_on_secret.h"
 
 #include "mail/command_runner.h"
+#include "mail/keyring.h"
 #include "mail/mail_error.h"
+#include "mail/oauth2_tokens.h"
 #include "mail/profiles.h"
 
 namespace kelvo {
@@ -21,14 +23,17 @@ QString firstLineOf(const QString& command, const char* key, int timeoutSeconds)
 } // namespace
 
 SignOnSecret signOnSecret(const MailProfile& p, bool renew) {
-    (void)renew;
     if (p.oauth2) {
         if (!p.oauth.tokenCommand.isEmpty())
             return {firstLineOf(p.oauth.tokenCommand, "token-command", p.timeoutSeconds), true};
-        throw mailError(mailerr::SignInNeeded, p.name);
+        return {oauth2AccessToken(p, renew), true};
     }
-    if (p.passwordInKeyring)
-        throw mailError(mailerr::SignInNeeded, p.name);
+    if (p.passwordInKeyring) {
+        const std::optional<QString> password = keyring::read(passwordKey(p.name));
+        if (!password)
+            throw mailError(mailerr::SignInNeeded, p.name);
+        return {*password, false};
+    }
     if (!p.password.isEmpty() || p.passwordCommand.isEmpty())
         return {p.password, false};
     return {firstLineOf(p.passwordCommand, "password-command", p.timeoutSeconds), false};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+namespace kelvo {
+
+struct MailProfile;
+
+// How a sign-in reaches the person at the desktop.
+struct SignInSeams {
+    // Shows the provider's sign-in page; a KelvoError it raises ends the sign-in.
+    std::function<void(const QUrl&)> openBrowser = defaultOpenBrowser;
+    // Asks for the password of the named profile; nothing when the person declines.
+    std::function<std::optional<QString>(const QString& profileName)> askPassword;
+
+    // The desktop's browser.
+    static void defaultOpenBrowser(const QUrl& url);
+};
+
+// Signs the profile on with a person at hand and keeps what that gives in the keyring, for the
+// unattended sign-ons that follow. auth = oauth2: the authorization code flow in the browser,
+// its answer coming back to a loopback address, with PKCE; the tokens are stored.
+// password-store = keyring: the password is asked for and stored. Otherwise (token-command, a
+// password in the profile or from password-command) there is nothing to store, and it returns
+// at once. Raises KelvoError: TokenFailed (the flow failed, was refused or not finished within
+// five minutes), SignInNeeded (the password was not given), KeyringUnavailable.
+void signIn(const MailProfile& profile, const SignInSeams& seams = {});
+
+// Whether signIn would store anything for the profile.
+bool signInStores(const MailProfile& profile);
+
+} // namespace kelvo
