@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -22,6 +23,9 @@ struct SelfTestContext {
     SystemControl& システム;
     CycleWindow& 主画面;
     UiPort& ui;
+    // Before the sign-on test: lets the person at the desktop sign the profile in when it keeps
+    // its token or password in the keyring and has none that works. Raises KelvoError.
+    std::function<void()> サインイン = {};
 };
 
 // "自動転送のテスト": lets the user try, one at a time, what an unattended run depends on:

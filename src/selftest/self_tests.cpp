@@ -50,6 +50,11 @@ void SelfTestDialog::新着メールチェックテスト() {
               QStringLiteral("できることを確認しますか？")))
         return;
     パネル(QStringLiteral("テスト開始"));
+    // A person is here: the one moment to sign in (browser or password) when nothing stored works.
+    if (c.サインイン && 試行(c.engine.画面, c.サインイン)) {
+        お知らせ(QStringLiteral("ログオン失敗!") + kCRLF + kMAPI設定);
+        return;
+    }
     // Signed on stays signed on: the next pass or the end of Kelvo signs off.
     if (ログオン(c.engine)) {
         パネル(QStringLiteral("新着メールのチェック に 成功"));

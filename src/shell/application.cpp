@@ -18,6 +18,7 @@
 #include "mail/profile_backend.h"
 #include "mail/profiles.h"
 #include "mail/push_line.h"
+#include "mail/sign_in.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
@@ -25,8 +26,10 @@
 #include "shell/app_context.h"
 #include "shell/main_form.h"
 #include "shell/notification_link.h"
+#include "shell/password_dialog.h"
 #include "shell/service_mode.h"
 #include "shell/shell_cycle_window.h"
+#include "shell/sign_in_command.h"
 #include "shell/signal_bridge.h"
 #include "shell/tray_icon.h"
 #include "system/desktop_notifier.h"
@@ -108,6 +111,20 @@ int runKelvo(int argc, char** argv) {
     if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
+
+    // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs.
+    if (const auto profile = サインイン指定(QApplication::arguments())) {
+        SignInSeams seams;
+        seams.openBrowser = [](const QUrl& url) {
+            std::printf("%s\n%s\n",
+                        qUtf8Printable(QStringLiteral("ブラウザーでサインオンしてください:")),
+                        url.toEncoded().constData());
+            std::fflush(stdout);
+            SignInSeams::defaultOpenBrowser(url);
+        };
+        seams.askPassword = [](const QString& name) { return askPassword(name); };
+        return サインインコマンド(defaultProfilesPath(), *profile, seams);
+    }
 
     // Run by systemd, nobody answers a message box; under the journal the monitor goes to
     // standard error as well.
@@ -191,7 +208,18 @@ int runKelvo(int argc, char** argv) {
         自動転送開始(cycle);
     };
     window.hooks.テスト表示 = [&] {
-        SelfTestDialog dialog(SelfTestContext{engine, system, cycleWindow, context.ui}, &window);
+        SelfTestContext test{engine, system, cycleWindow, context.ui};
+        test.サインイン = [&] {
+            SignInSeams seams;
+            seams.askPassword = [&window](const QString& name) {
+                return askPassword(name, &window);
+            };
+            必要ならサインイン(
+                defaultProfilesPath(),
+                isOn(context.設定.プロファイル使用フラグ) ? context.設定.プロファイル名 : QString(),
+                seams);
+        };
+        SelfTestDialog dialog(test, &window);
         dialog.exec();
     };
     // Signals and the desktop session's end take the road of 終了, without its goodbye box.

@@ -151,6 +151,25 @@ TEST_F(DialogTest, SignOnFailureIsToldAndLeavesKelvoRunning) {
     expectStillRunning();
 }
 
+TEST_F(DialogTest, SignOnTestSignsInFirstAndAFailedSignInIsToldWithoutASignOn) {
+    int signIns = 0;
+    SelfTestContext withSignIn{ctx, sys, testWindow, ui};
+    withSignIn.サインイン = [&] {
+        ++signIns;
+        throw mailError(mailerr::TokenFailed);
+    };
+    SelfTestDialog test(withSignIn);
+    QTest::mouseClick(test.op新着メールチェック, Qt::LeftButton, {},
+                      QPoint(8, test.op新着メールチェック->height() / 2));
+    QTest::mouseClick(test.buttonテスト, Qt::LeftButton);
+    EXPECT_EQ(signIns, 1);
+    EXPECT_EQ(texts().last(), QStringLiteral("ログオン失敗!\r\nメールソフトのMAPIの設定が"
+                                             "正しいことを確認してください"));
+    ASSERT_EQ(errorLines().size(), 1);
+    EXPECT_TRUE(errorLines()[0].contains(QString::number(mailerr::TokenFailed)));
+    EXPECT_TRUE(system.signOnDownloads.empty());
+}
+
 TEST_F(DialogTest, HangUpTestAnsweredNoIsCancelled) {
     answer({MsgResult::No});
     run(dialog.op回線切断);

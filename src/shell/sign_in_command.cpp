@@ -1,0 +1,74 @@
+#include "shell/sign_in_command.h"
+
+#include "common/error.h"
+#include "mail/mail_error.h"
+#include "mail/profile_backend.h"
+#include "mail/profiles.h"
+#include "mail/sign_in.h"
+#include "mail/sign_on_secret.h"
+
+#include <cstdio>
+
+namespace kelvo {
+
+namespace {
+
+void 出力(std::FILE* to, const QString& text) {
+    std::fputs((text + u'\n').toUtf8().constData(), to);
+    std::fflush(to);
+}
+
+QString 名前(const MailProfile& p) {
+    return p.name.isEmpty() ? QStringLiteral("(既定)") : p.name;
+}
+
+} // namespace
+
+std::optional<QString> サインイン指定(const QStringList& arguments) {
+    const qsizetype at = arguments.indexOf(QStringLiteral("--sign-in"));
+    if (at < 0)
+        return std::nullopt;
+    const QString next = arguments.value(at + 1);
+    return next.startsWith(u'-') ? QString() : next;
+}
+
+int サインインコマンド(const QString& profilesPath, const QString& profileName,
+                       const SignInSeams& seams) {
+    try {
+        const MailProfile p = selectProfile(profilesPath, profileName);
+        if (signInStores(p)) {
+            signIn(p, seams);
+            出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
+                             QStringLiteral("」のサインオン情報をキーリングに保存しました。"));
+        } else {
+            出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
+                             QStringLiteral("」はキーリングに何も保存しません。"));
+        }
+        // The download command is the pass's business, not the check's.
+        ProfileBackend(profilesPath).signOn(p.name, false)->close();
+        出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
+                         QStringLiteral("」でサーバーにサインオンできました。"));
+        return 0;
+    } catch (const KelvoError& e) {
+        出力(stderr, e.description());
+    } catch (const std::exception& e) {
+        出力(stderr, QString::fromLocal8Bit(e.what()));
+    }
+    return 1;
+}
+
+void 必要ならサインイン(const QString& profilesPath, const QString& profileName,
+                        const SignInSeams& seams) {
+    const MailProfile p = selectProfile(profilesPath, profileName);
+    if (!signInStores(p))
+        return;
+    try {
+        signOnSecret(p);
+    } catch (const KelvoError& e) {
+        if (e.number() != mailerr::SignInNeeded)
+            throw;
+        signIn(p, seams);
+    }
+}
+
+} // namespace kelvo

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace kelvo {
+
+struct SignInSeams;
+
+// "kelvo --sign-in [profile]": the profile named after the option (the default profile when
+// none is), or nothing when the arguments do not ask for a sign-in.
+std::optional<QString> サインイン指定(const QStringList& arguments);
+
+// Signs the profile of profiles.ini on with the person at the terminal: the browser or the
+// password dialog, what they give stored in the keyring, then one sign-on to the servers to
+// check it. Reads nothing but profiles.ini, opens no main window and takes no lock. Prints
+// the outcome (never a secret): 0 when the sign-on worked, 1 otherwise.
+int サインインコマンド(const QString& profilesPath, const QString& profileName,
+                       const SignInSeams& seams);
+
+// Before the self-test's sign-on: when the profile keeps its token or password in the keyring
+// and has none that works, the person at the desktop signs in first. Raises KelvoError.
+void 必要ならサインイン(const QString& profilesPath, const QString& profileName,
+                        const SignInSeams& seams);
+
+} // namespace kelvo
