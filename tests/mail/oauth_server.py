@@ -25,6 +25,7 @@ Control, for the tests:
   POST /control/expire    every access token issued so far expires now
   POST /control/revoke    every refresh token (and its access tokens) is revoked
   GET  /control/log       the requests so far: [{"path": ..., "grant_type": ...}, ...]
+  GET  /control/tokens    every token issued so far, access and refresh: ["at-...", ...]
 
 The tokens are random; nothing is kept on disk. SIGTERM stops the server.
 """
@@ -49,9 +50,11 @@ class Tokens:
         self.access = {}   # token -> (user, expiry, refresh token or None)
         self.refresh = {}  # token -> (user, client_id)
         self.log = []
+        self.issued = []  # every token, so that tests can look for them where none may be
 
     def issue_access(self, user, refresh=None):
         token = "at-" + secrets.token_urlsafe(24)
+        self.issued.append(token)
         self.access[token] = (user, time.time() + self.lifetime, refresh)
         return token
 
@@ -106,6 +109,8 @@ class Handler(BaseHTTPRequestHandler):
                 return self.authorize(query)
             if url.path == "/control/log":
                 return self.answer(200, TOKENS.log)
+            if url.path == "/control/tokens":
+                return self.answer(200, TOKENS.issued)
         self.error("not_found", 404)
 
     def authorize(self, q):
@@ -157,6 +162,7 @@ class Handler(BaseHTTPRequestHandler):
             if challenge_of(f.get("code_verifier", "")) != challenge:
                 return self.error("invalid_grant")
             refresh = "rt-" + secrets.token_urlsafe(24)
+            TOKENS.issued.append(refresh)
             TOKENS.refresh[refresh] = (user, client)
             access = TOKENS.issue_access(user, refresh)
             return self.answer(200, {"access_token": access, "token_type": "Bearer",
