@@ -7,6 +7,7 @@
 #include "server_fixture.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -48,6 +49,14 @@ protected:
                                .arg(servers.smtpPort)
                                .arg(user, mail.temp.path(), tokenCommand));
         mail.restart();
+    }
+    // The command lines traced show neither the token nor XOAUTH2's response that holds it.
+    void expectNotTraced(const QString& token) {
+        const QByteArray sent = mail.lines->join(u'\n').toUtf8();
+        const QByteArray response =
+            "user=" + user.toUtf8() + "\x01" + "auth=Bearer " + token.toUtf8() + "\x01\x01";
+        EXPECT_FALSE(sent.contains(token.toUtf8()));
+        EXPECT_FALSE(sent.contains(response.toBase64())) << sent.toStdString();
     }
     // The push connection's events until it connected or was lost (15 s at most).
     std::vector<PushEvent> push() {
@@ -98,16 +107,19 @@ TEST_F(OAuthWireTest, Xoauth2SignOnReadsTheInboxAndTheTraceHoldsNoToken) {
 TEST_F(OAuthWireTest, AnExpiredOrWrongTokenIsRefusedWithoutShowingIt) {
     const QString token = servers.mintToken(user);
     servers.oauthPost(QStringLiteral("/control/expire"));
-    for (const QString& t : {token, QStringLiteral("at-not-a-token")}) {
-        writeToken(t);
-        useProfile(servers.oauthImapPort);
-        QString description;
-        EXPECT_EQ(errorOf([&] { mail.signOn(); }, &description), mailerr::LoginFailed);
-        EXPECT_FALSE(description.contains(t)) << description.toStdString();
-        // Never LOGIN or PLAIN with the token.
-        EXPECT_EQ(mail.linesStartingWith(QStringLiteral("a001 LOGIN")), 0);
-        EXPECT_EQ(mail.linesStartingWith(QStringLiteral("a002 AUTHENTICATE PLAIN")), 0);
-    }
+    for (int port : {servers.oauthImapPort, servers.oauthBearerImapPort})
+        for (const QString& t : {token, QStringLiteral("at-not-a-token")}) {
+            writeToken(t);
+            useProfile(port);
+            QString description;
+            EXPECT_EQ(errorOf([&] { mail.signOn(); }, &description), mailerr::LoginFailed);
+            EXPECT_FALSE(description.contains(t)) << description.toStdString();
+        }
+    // Never LOGIN or PLAIN with the token, though the servers offer PLAIN.
+    EXPECT_EQ(
+        mail.lines->filter(QRegularExpression(QStringLiteral("^a\\d+ (LOGIN|AUTHENTICATE PLAIN)")))
+            .size(),
+        0);
 }
 
 TEST_F(OAuthWireTest, AServerOfferingOnlyOauthBearerSignsOnWithIt) {
@@ -136,6 +148,8 @@ TEST_F(OAuthWireTest, ASendSignsOnToTheSmtpServerWithTheToken) {
         if (r.to == QStringList{phone})
             tokens << r.authToken;
     EXPECT_EQ(tokens, QStringList{token});
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("AUTH XOAUTH2")), 1);
+    expectNotTraced(token);
 }
 
 TEST_F(OAuthWireTest, ThePushConnectionSignsOnWithXoauth2OrOauthBearer) {
