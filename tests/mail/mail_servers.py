@@ -191,7 +191,7 @@ def start(state_file, timed_log=False):
 
     def dovecot(name, certs, imap_port, imaps_port, extra="", auth=None, log_timestamp=""):
         """Starts a Dovecot whose files live in the sub-folder name ("" for the first)."""
-        where = os.path.join(folder, name)
+        where = os.path.join(folder, name) if name else folder
         for sub in ("", "run", "state"):
             os.makedirs(os.path.join(where, sub), exist_ok=True)
         os.chmod(where, 0o755)
