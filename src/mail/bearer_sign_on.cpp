@@ -38,7 +38,7 @@ public:
     getAcceptableMechanisms(const std::vector<vmime::shared_ptr<sasl::SASLMechanism>>& available,
                             vmime::shared_ptr<sasl::SASLMechanism> suggested) const override {
         std::vector<vmime::shared_ptr<sasl::SASLMechanism>> out;
-        if (!bearer) {
+        if (!bearer) { // VMime's own choice, less the token mechanisms
             for (const auto& m :
                  defaultSASLAuthenticator::getAcceptableMechanisms(available, suggested))
                 if (!isBearerMechanism(m->getName()))
@@ -145,6 +145,9 @@ std::string oauthBearerResponse(const std::string& user, const Endpoint& at,
     return out + "auth=Bearer " + token + "\x01\x01";
 }
 
+// VMime tries SASL only where GNU SASL knows one of the mechanisms the server offers (it asks
+// GNU SASL for a suggestion first), so a server that offers the token mechanisms and nothing
+// else refuses the sign-on. The big providers offer PLAIN or LOGIN beside them.
 void setSignOn(vmime::net::service& service, const ServiceOptions& options) {
     registerMechanisms();
     if (options.user.isEmpty() || !options.authenticate)
