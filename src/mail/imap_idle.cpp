@@ -1,10 +1,12 @@
 #include "mail/imap_idle.h"
 
+#include "mail/bearer_sign_on.h"
 #include "mail/mail_error.h"
 #include "mail/sign_on_secret.h"
 #include "mail/vmime_service.h"
 
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -111,12 +113,85 @@ void connect(mailimap* imap, const MailProfile& p) {
         vm::verifyChain(peerChain(imap), at.host, p.caFile);
 }
 
-// Signs on and opens the Inbox read-only; false when the server cannot IDLE.
-bool signOn(mailimap* imap, const MailProfile& p) {
-    QByteArray password = signOnSecret(p).value.toUtf8();
+// Writes the bytes and sends them off.
+bool send(mailstream* stream, const QByteArray& bytes) {
+    return mailstream_write(stream, bytes.constData(), size_t(bytes.size())) == bytes.size() &&
+           mailstream_flush(stream) != -1;
+}
+
+// Sends AUTHENTICATE OAUTHBEARER, which the library cannot, as it sends XOAUTH2: the initial
+// response with the command, and to an error challenge the acknowledgement that lets the
+// server refuse. The library's code for the outcome.
+int authenticateOauthBearer(mailimap* imap, const std::string& response) {
+    if (imap->imap_state != MAILIMAP_STATE_NON_AUTHENTICATED)
+        return MAILIMAP_ERROR_BAD_STATE;
+    QByteArray line =
+        "AUTHENTICATE OAUTHBEARER " +
+        QByteArray::fromRawData(response.data(), qsizetype(response.size())).toBase64() + "\r\n";
+    mailstream_set_privacy(imap->imap_stream, 0);
+    int r = mailimap_send_current_tag(imap);
+    if (r == MAILIMAP_NO_ERROR && !send(imap->imap_stream, line))
+        r = MAILIMAP_ERROR_STREAM;
+    mailstream_set_privacy(imap->imap_stream, 1);
+    line.fill('\0');
+    if (r != MAILIMAP_NO_ERROR)
+        return r;
+    const char* first = mailimap_read_line(imap);
+    if (!first)
+        return MAILIMAP_ERROR_STREAM;
+    // The token was refused: its error came as a challenge.
+    if (first[0] == '+' && !send(imap->imap_stream, QByteArrayLiteral("AQ==\r\n"))) // 0x01
+        return MAILIMAP_ERROR_STREAM;
+    mailimap_response* answer = nullptr;
+    r = mailimap_parse_response(imap, &answer);
+    if (r != MAILIMAP_NO_ERROR)
+        return r;
+    const mailimap_response_done* done = answer->rsp_resp_done;
+    const bool accepted =
+        done->rsp_type == MAILIMAP_RESP_DONE_TYPE_TAGGED &&
+        done->rsp_data.rsp_tagged->rsp_cond_state->rsp_type == MAILIMAP_RESP_COND_STATE_OK;
+    mailimap_response_free(answer);
+    if (!accepted)
+        return MAILIMAP_ERROR_LOGIN;
+    imap->imap_state = MAILIMAP_STATE_AUTHENTICATED;
+    return MAILIMAP_NO_ERROR;
+}
+
+// Presents the secret: the password by LOGIN, an access token by XOAUTH2, or by OAUTHBEARER
+// where the server offers only that. The library's code for the outcome.
+int present(mailimap* imap, const MailProfile& p, const SignOnSecret& secret) {
     const QByteArray user = p.user.toUtf8();
-    const int r = mailimap_login(imap, user.constData(), password.constData());
-    password.fill('\0');
+    QByteArray value = secret.value.toUtf8();
+    int r = MAILIMAP_ERROR_LOGIN;
+    if (!secret.bearer) {
+        r = mailimap_login(imap, user.constData(), value.constData());
+    } else {
+        // What the server offers before the sign-on, asked anew after STARTTLS.
+        mailimap_capability_data* caps = nullptr;
+        r = mailimap_capability(imap, &caps);
+        mailimap_capability_data_free(caps);
+        if (ok(r) && mailimap_has_authentication(imap, "XOAUTH2")) {
+            r = mailimap_oauth2_authenticate(imap, user.constData(), value.constData());
+        } else if (ok(r) && mailimap_has_authentication(imap, "OAUTHBEARER")) {
+            std::string response = vm::oauthBearerResponse(
+                user.toStdString(), vm::endpointOf(p.store), value.toStdString());
+            r = authenticateOauthBearer(imap, response);
+            std::fill(response.begin(), response.end(), '\0');
+        } else if (ok(r)) {
+            r = MAILIMAP_ERROR_LOGIN; // no mechanism for a token: never LOGIN with it
+        }
+    }
+    value.fill('\0');
+    return r;
+}
+
+// Signs on and opens the Inbox read-only; false when the server cannot IDLE. A refused access
+// token is renewed once.
+bool signOn(mailimap* imap, const MailProfile& p) {
+    const SignOnSecret secret = signOnSecret(p);
+    int r = present(imap, p, secret);
+    if (secret.bearer && r == MAILIMAP_ERROR_LOGIN)
+        r = present(imap, p, signOnSecret(p, true));
     if (!ok(r))
         throw mailError(r == MAILIMAP_ERROR_STREAM ? mailerr::ConnectionLost : mailerr::LoginFailed,
                         p.user);

@@ -1,5 +1,6 @@
 #include "mail/vmime_service.h"
 
+#include "mail/bearer_sign_on.h"
 #include "mail/mail_error.h"
 #include "mail/vmime_text.h"
 #include "mail/wire_socket.h"
@@ -142,7 +143,7 @@ public:
     void traceSend(const vmime::string& line) override {
         restartWhenSignedOn();
         if (sink)
-            sink(QString::fromStdString(line));
+            sink(QString::fromStdString(withoutCredentials(line)));
     }
     void traceSendBytes(const size_t, const vmime::string&) override { restartWhenSignedOn(); }
     void traceReceive(const vmime::string&) override {}
@@ -279,11 +280,7 @@ void verifyChain(const std::vector<QByteArray>& der, const QString& host, const 
 
 void configure(vmime::net::service& service, const ServiceOptions& options) {
     const QString scheme = QUrl(options.url).scheme().toLower();
-    if (!options.user.isEmpty() && options.authenticate) {
-        service.setProperty("auth.username", utf8(options.user));
-        service.setProperty("auth.password", utf8(options.password));
-        service.setProperty("options.need-authentication", true);
-    }
+    setSignOn(service, options);
     bool usesTls = true;
     if (!isSecureScheme(scheme)) {
         QString mode = options.starttls;

@@ -2,8 +2,12 @@
 """Starts and stops the private mail servers of the mail integration tests.
 
     mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink,
-                                                     and a second Dovecot on the same mail without
-                                                     IDLE whose certificate names another host
+                                                     a second Dovecot on the same mail without
+                                                     IDLE whose certificate names another host,
+                                                     the test authorization server, and two
+                                                     Dovecots on the same mail that take its
+                                                     access tokens (XOAUTH2 and OAUTHBEARER;
+                                                     OAUTHBEARER alone)
     mail_servers.py stop STATE_FILE                  stop them and remove their folder
 
 --timed-log (for the benchmarks) stamps Dovecot's log lines to the microsecond, so that a
@@ -41,14 +45,10 @@ ssl = yes
 ssl_cert = <{certs}/cert.pem
 ssl_key = <{certs}/key.pem
 disable_plaintext_auth = no
-auth_mechanisms = plain login
 auth_failure_delay = 0
 mail_location = maildir:{mail}/%u
 first_valid_uid = 1
-passdb {{
-  driver = static
-  args = password={password}
-}}
+{auth}
 userdb {{
   driver = static
   args = uid={uid} gid={gid} home={mail}/%u
@@ -74,18 +74,45 @@ service anvil {{
 """
 
 
+# How the first two servers check a sign-on: the one password.
+PASSWORD_AUTH = """\
+auth_mechanisms = plain login
+passdb {{
+  driver = static
+  args = password={password}
+}}"""
+
+# How the OAuth 2.0 servers do: the access token, asked of oauth_server.py. PLAIN is offered
+# too, as the big providers do, but no password is ever taken.
+OAUTH_AUTH = """\
+auth_mechanisms = plain {mechanisms}
+passdb {{
+  driver = oauth2
+  mechanisms = {mechanisms}
+  args = {conf}
+}}"""
+
+OAUTH_CONF = """\
+introspection_mode = post
+introspection_url = http://127.0.0.1:{port}/introspect
+username_attribute = username
+active_attribute = active
+active_value = true
+"""
+
+
 def free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
 
 
-def wait_for_greeting(port, seconds=10.0):
+def wait_for_greeting(port, seconds=10.0, expect_greeting=True):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         try:
             with socket.create_connection(("127.0.0.1", port), timeout=1.0) as s:
-                if s.recv(100):
+                if not expect_greeting or s.recv(100):
                     return True
         except OSError:
             time.sleep(0.05)
@@ -130,7 +157,7 @@ def start(state_file, timed_log=False):
     folder = tempfile.mkdtemp(prefix="kelvo-mail-", dir=searchable_temp_root())
     # Dovecot's own processes run as other users and must reach the files.
     os.chmod(folder, 0o755)
-    for sub in ("run", "state", "mail", "sink"):
+    for sub in ("mail", "sink"):
         os.mkdir(os.path.join(folder, sub))
     make_certificate(folder)
     os.chmod(os.path.join(folder, "key.pem"), 0o600)
@@ -160,67 +187,95 @@ def start(state_file, timed_log=False):
         "sink_dir": os.path.join(folder, "sink"),
         "password": PASSWORD,
     }
-    conf = os.path.join(folder, "dovecot.conf")
-    with open(conf, "w") as f:
-        stamp = 'log_timestamp = "%Y-%m-%d %H:%M:%S.%{usecs} "\n' if timed_log else ""
-        f.write(DOVECOT_CONF.format(dir=folder, certs=folder, mail=state["mail_root"], extra="",
-                                    log_timestamp=stamp,
-                                    users=users, chroot=chroot, uid=uid, gid=gid,
-                                    password=PASSWORD, imap_port=state["imap_port"],
-                                    imaps_port=state["imaps_port"]))
-    state["dovecot_pid"] = spawn(["dovecot", "-F", "-c", conf],
-                                 os.path.join(folder, "dovecot.out"), folder)
+    common = dict(mail=state["mail_root"], users=users, chroot=chroot, uid=uid, gid=gid)
+
+    def dovecot(name, certs, imap_port, imaps_port, extra="", auth=None, log_timestamp=""):
+        """Starts a Dovecot whose files live in the sub-folder name ("" for the first)."""
+        where = os.path.join(folder, name) if name else folder
+        for sub in ("", "run", "state"):
+            os.makedirs(os.path.join(where, sub), exist_ok=True)
+        os.chmod(where, 0o755)
+        conf = os.path.join(where, "dovecot.conf")
+        with open(conf, "w") as f:
+            f.write(DOVECOT_CONF.format(dir=where, certs=certs, extra=extra,
+                                        log_timestamp=log_timestamp,
+                                        auth=auth or PASSWORD_AUTH.format(password=PASSWORD),
+                                        imap_port=imap_port, imaps_port=imaps_port, **common))
+        return spawn(["dovecot", "-F", "-c", conf], os.path.join(where, "dovecot.out"), where)
+
+    stamp = 'log_timestamp = "%Y-%m-%d %H:%M:%S.%{usecs} "\n' if timed_log else ""
+    state["dovecot_pid"] = dovecot("", folder, state["imap_port"], state["imaps_port"],
+                                   log_timestamp=stamp)
     # The second server: the same mailboxes, no IDLE, a certificate for other.example.
     other = os.path.join(folder, "noidle")
-    for sub in ("", "run", "state"):
-        os.makedirs(os.path.join(other, sub), exist_ok=True)
-    os.chmod(other, 0o755)
+    os.makedirs(other)
     make_certificate(other, "DNS:other.example", "/CN=other.example")
     os.chmod(os.path.join(other, "key.pem"), 0o600)
     state["noidle_imap_port"] = free_port()
     state["noidle_imaps_port"] = free_port()
     state["noidle_ca_file"] = os.path.join(other, "cert.pem")
-    conf = os.path.join(other, "dovecot.conf")
-    with open(conf, "w") as f:
-        f.write(DOVECOT_CONF.format(dir=other, certs=other, mail=state["mail_root"],
-                                    extra=NO_IDLE, log_timestamp="", users=users, chroot=chroot, uid=uid, gid=gid,
-                                    password=PASSWORD, imap_port=state["noidle_imap_port"],
-                                    imaps_port=state["noidle_imaps_port"]))
-    state["noidle_pid"] = spawn(["dovecot", "-F", "-c", conf],
-                                os.path.join(other, "dovecot.out"), other)
+    state["noidle_pid"] = dovecot("noidle", other, state["noidle_imap_port"],
+                                  state["noidle_imaps_port"], extra=NO_IDLE)
+    # The authorization server, and two servers on the same mailboxes that take its access
+    # tokens: one offers XOAUTH2 and OAUTHBEARER, the other OAUTHBEARER alone.
+    state["oauth_port"] = free_port()
+    state["oauth_pid"] = spawn([PYTHON, os.path.join(HERE, "oauth_server.py"),
+                                str(state["oauth_port"])], os.path.join(folder, "oauth.out"),
+                               folder)
+    oauth_conf = os.path.join(folder, "dovecot-oauth2.conf.ext")
+    with open(oauth_conf, "w") as f:
+        f.write(OAUTH_CONF.format(port=state["oauth_port"]))
+    for name, mechanisms in (("oauth", "xoauth2 oauthbearer"), ("oauthbearer", "oauthbearer")):
+        state[name + "_imap_port"] = free_port()
+        state[name + "_dovecot_pid"] = dovecot(
+            name, folder, state[name + "_imap_port"], free_port(),
+            auth=OAUTH_AUTH.format(mechanisms=mechanisms, conf=oauth_conf))
     state["sink_pid"] = spawn([PYTHON, os.path.join(HERE, "smtp_sink.py"), str(state["smtp_port"]),
-                               state["sink_dir"]], os.path.join(folder, "sink.out"), folder)
+                               state["sink_dir"], str(state["oauth_port"])],
+                              os.path.join(folder, "sink.out"), folder)
     with open(state_file, "w") as f:
         json.dump(state, f)
-    ok = (wait_for_greeting(state["imap_port"]) and wait_for_greeting(state["smtp_port"]) and
-          wait_for_greeting(state["noidle_imap_port"]))
+    ok = (all(wait_for_greeting(state[key]) for key in
+              ("imap_port", "smtp_port", "noidle_imap_port", "oauth_imap_port",
+               "oauthbearer_imap_port")) and
+          wait_for_greeting(state["oauth_port"], expect_greeting=False))
     if not ok:
-        for name in ("dovecot.out", "dovecot.log", "sink.out", "noidle/dovecot.out",
-                     "noidle/dovecot.log"):
-            path = os.path.join(folder, name)
-            if os.path.exists(path):
-                sys.stderr.write("--- %s\n%s\n" % (name, open(path, errors="replace").read()))
+        for name in ("dovecot.out", "dovecot.log", "sink.out", "oauth.out"):
+            for sub in ("", "noidle", "oauth", "oauthbearer"):
+                path = os.path.join(folder, sub, name)
+                if os.path.exists(path):
+                    sys.stderr.write("--- %s\n%s\n" % (path, open(path, errors="replace").read()))
         stop(state_file)
         sys.exit("mail servers did not start")
     print("mail servers up in", folder)
 
 
-def stop_process(pid, seconds=10.0):
+def alive(pid):
     try:
-        os.killpg(pid, signal.SIGTERM)
+        os.kill(pid, 0)
+        return True
     except ProcessLookupError:
-        return
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+        return False
+
+
+def stop_processes(pids, seconds=10.0):
+    """Asks every process group to end, all at once, and kills what is left after the seconds."""
+    live = []
+    for pid in pids:
         try:
-            os.kill(pid, 0)
+            os.killpg(pid, signal.SIGTERM)
+            live.append(pid)
         except ProcessLookupError:
-            return
+            pass
+    deadline = time.monotonic() + seconds
+    while live and time.monotonic() < deadline:
         time.sleep(0.05)
-    try:
-        os.killpg(pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+        live = [pid for pid in live if alive(pid)]
+    for pid in live:
+        try:
+            os.killpg(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
 
 
 def stop(state_file):
@@ -228,9 +283,9 @@ def stop(state_file):
         return
     with open(state_file) as f:
         state = json.load(f)
-    for key in ("sink_pid", "dovecot_pid", "noidle_pid"):
-        if state.get(key):
-            stop_process(state[key])
+    stop_processes([state[key] for key in ("sink_pid", "dovecot_pid", "noidle_pid",
+                                           "oauth_dovecot_pid", "oauthbearer_dovecot_pid",
+                                           "oauth_pid") if state.get(key)])
     shutil.rmtree(state["dir"], ignore_errors=True)
     os.remove(state_file)
 

@@ -1,6 +1,9 @@
 #include "server_fixture.h"
 
 #include <QDateTime>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QUuid>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -28,9 +31,33 @@ const MailServers& MailServers::get() {
         s.noIdleImapPort = o.value("noidle_imap_port").toInt();
         s.noIdleImapsPort = o.value("noidle_imaps_port").toInt();
         s.noIdleCaFile = o.value("noidle_ca_file").toString();
+        s.oauthPort = o.value("oauth_port").toInt();
+        s.oauthImapPort = o.value("oauth_imap_port").toInt();
+        s.oauthBearerImapPort = o.value("oauthbearer_imap_port").toInt();
         return s;
     }();
     return servers;
+}
+
+QJsonObject MailServers::oauthPost(const QString& path, const QByteArray& form) const {
+    QNetworkAccessManager http;
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(oauthPort).arg(path)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QStringLiteral("application/x-www-form-urlencoded"));
+    request.setTransferTimeout(10000);
+    std::unique_ptr<QNetworkReply> reply(http.post(request, form));
+    QEventLoop wait;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    if (!reply->isFinished())
+        wait.exec();
+    EXPECT_EQ(reply->error(), QNetworkReply::NoError) << path.toStdString();
+    return QJsonDocument::fromJson(reply->readAll()).object();
+}
+
+QString MailServers::mintToken(const QString& user) const {
+    return oauthPost(QStringLiteral("/control/mint"), "user=" + QUrl::toPercentEncoding(user))
+        .value("access_token")
+        .toString();
 }
 
 namespace {
@@ -77,6 +104,7 @@ std::vector<MailServers::Received> MailServers::received() const {
         for (const auto& v : o.value("to").toArray())
             r.to << v.toString();
         r.data = QByteArray::fromBase64(o.value("data").toString().toLatin1());
+        r.authToken = o.value("auth_token").toString();
         out.push_back(r);
     }
     return out;

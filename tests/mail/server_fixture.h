@@ -35,8 +35,19 @@ struct MailServers {
     int noIdleImapPort = 0;
     int noIdleImapsPort = 0;
     QString noIdleCaFile;
+    // The test authorization server, and the Dovecots on the same mailboxes that take its
+    // access tokens: XOAUTH2 and OAUTHBEARER; OAUTHBEARER alone.
+    int oauthPort = 0;
+    int oauthImapPort = 0;
+    int oauthBearerImapPort = 0;
 
     static const MailServers& get();
+
+    // Posts a form to the authorization server (/control/mint, /control/expire, ...) and
+    // returns its JSON answer.
+    QJsonObject oauthPost(const QString& path, const QByteArray& form = {}) const;
+    // A live access token for the user, made without a flow.
+    QString mintToken(const QString& user) const;
 
     // Puts a message into the user's Inbox as a mail server would, read or unread.
     void deliver(const QString& user, const QByteArray& raw, bool seen = false) const;
@@ -45,6 +56,7 @@ struct MailServers {
         QString from;
         QStringList to;
         QByteArray data;
+        QString authToken; // what the session signed on with (AUTH XOAUTH2), if anything
     };
     std::vector<Received> received() const;
 };
