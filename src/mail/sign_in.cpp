@@ -53,7 +53,8 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
     flow.setClientIdentifierSharedKey(p.oauth.clientSecret);
     flow.setScope(p.oauth.scope);
 
-    QOAuthHttpServerReplyHandler loopback(QHostAddress::LocalHost, 0);
+    // The address spelt out: a bare QHostAddress::LocalHost would be taken for a port number.
+    QOAuthHttpServerReplyHandler loopback(QHostAddress(QHostAddress::LocalHost), 0);
     if (!loopback.isListening())
         throw mailError(mailerr::TokenFailed,
                         QStringLiteral("ループバックのポートを開けませんでした"));
@@ -74,9 +75,14 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
 
     QEventLoop loop;
     QString failure = QStringLiteral("時間内にサインインが終わりませんでした");
+    bool ended = false; // the flow may end before the loop runs: grant() opens the browser
+    const auto end = [&] {
+        ended = true;
+        loop.quit();
+    };
     const auto fail = [&](const QString& why) {
         failure = why;
-        loop.quit();
+        end();
     };
     QObject::connect(&flow, &QAbstractOAuth::authorizeWithBrowser, &loop, [&](const QUrl& url) {
         try {
@@ -85,7 +91,7 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
             fail(e.description());
         }
     });
-    QObject::connect(&flow, &QAbstractOAuth::granted, &loop, &QEventLoop::quit);
+    QObject::connect(&flow, &QAbstractOAuth::granted, &loop, end);
     // The provider's error code only: its description may quote what was sent.
     QObject::connect(&flow, &QAbstractOAuth2::error, &loop,
                      [&](const QString& error, const QString&, const QUrl&) { fail(error); });
@@ -97,7 +103,8 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
     });
     QTimer::singleShot(browserWait, &loop, &QEventLoop::quit);
     flow.grant();
-    loop.exec();
+    if (!ended)
+        loop.exec();
 
     if (flow.status() != QAbstractOAuth::Status::Granted || flow.token().isEmpty())
         throw mailError(mailerr::TokenFailed, failure);

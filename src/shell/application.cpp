@@ -103,6 +103,29 @@ int runKelvo(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
     QApplication::setWindowIcon(プログラムアイコン());
+    // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
+    // Ctrl+C ends it as any command.
+    if (const auto profile = サインイン指定(QApplication::arguments())) {
+        SignInSeams seams;
+        seams.openBrowser = [](const QUrl& url) {
+            std::printf("%s\n%s\n",
+                        qUtf8Printable(QStringLiteral("ブラウザーでサインオンしてください:")),
+                        url.toEncoded().constData());
+            std::fflush(stdout);
+            try {
+                SignInSeams::defaultOpenBrowser(url);
+            } catch (const KelvoError&) {
+                // The address above still works in a browser of this computer.
+                std::printf("%s\n", qUtf8Printable(QStringLiteral(
+                                        "ブラウザーを開けませんでした。上のアドレスをこの"
+                                        "コンピューターのブラウザーで開いてください。")));
+                std::fflush(stdout);
+            }
+        };
+        seams.askPassword = [](const QString& name) { return askPassword(name); };
+        return サインインコマンド(defaultProfilesPath(), *profile, seams);
+    }
+
     // From here on a signal waits in the event loop for the main window to act on it.
     SignalBridge signalBridge;
 
@@ -111,20 +134,6 @@ int runKelvo(int argc, char** argv) {
     if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
-
-    // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs.
-    if (const auto profile = サインイン指定(QApplication::arguments())) {
-        SignInSeams seams;
-        seams.openBrowser = [](const QUrl& url) {
-            std::printf("%s\n%s\n",
-                        qUtf8Printable(QStringLiteral("ブラウザーでサインオンしてください:")),
-                        url.toEncoded().constData());
-            std::fflush(stdout);
-            SignInSeams::defaultOpenBrowser(url);
-        };
-        seams.askPassword = [](const QString& name) { return askPassword(name); };
-        return サインインコマンド(defaultProfilesPath(), *profile, seams);
-    }
 
     // Run by systemd, nobody answers a message box; under the journal the monitor goes to
     // standard error as well.

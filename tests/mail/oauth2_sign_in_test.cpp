@@ -49,7 +49,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(test::useTestKeyring(home)) << "the suite's keyring (keyring_bus.py) is not up";
         ASSERT_TRUE(server.running()) << "oauth_server.py did not start";
-        seams.openBrowser = [this](const QUrl& url) { server.browse(url); };
+        seams.openBrowser = [this](const QUrl& url) {
+            // The answer comes back to a port of the moment on loopback, never a fixed one.
+            const QUrl back(QUrlQuery(url).queryItemValue(QStringLiteral("redirect_uri"),
+                                                          QUrl::FullyDecoded));
+            EXPECT_EQ(back.host(), QStringLiteral("127.0.0.1"));
+            EXPECT_GE(back.port(), 1024);
+            server.browse(url);
+        };
         seams.askPassword = [](const QString&) { return std::optional<QString>(password); };
     }
     bool active(const QString& token) {
