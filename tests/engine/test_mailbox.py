@@ -7,6 +7,8 @@
                                                    ADDRESS whose decoded subject holds WORD
     test_mailbox.py STATE seen USER WORD           print how many of USER's Inbox messages
                                                    whose subject holds WORD are marked read
+    test_mailbox.py STATE oauth PATH [FORM]        GET (or with FORM, POST) at the test
+                                                   authorization server; print its answer
 """
 import base64
 import email
@@ -16,6 +18,7 @@ import json
 import os
 import sys
 import time
+import urllib.request
 import uuid
 from email.message import EmailMessage
 
@@ -91,6 +94,13 @@ def seen(state, user, word):
     return count
 
 
+def oauth(state, path, form=None):
+    request = urllib.request.Request("http://127.0.0.1:%d%s" % (state["oauth_port"], path),
+                                     data=None if form is None else form.encode())
+    with urllib.request.urlopen(request, timeout=10) as answer:
+        return answer.read().decode()
+
+
 def main(argv):
     if len(argv) < 4:
         sys.exit(__doc__)
@@ -104,6 +114,8 @@ def main(argv):
         print(received(state, args[0], args[1]))
     elif command == "seen" and len(args) == 2:
         print(seen(state, args[0], args[1]))
+    elif command == "oauth" and len(args) in (1, 2):
+        print(oauth(state, *args))
     else:
         sys.exit(__doc__)
 

@@ -19,7 +19,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = mail ] || fail "Section"
 [ -n "$(field Description)" ] || fail "Description"
 depends=$(field Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6keychain1 libsecret-1-0 \
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6keychain1 libqt6networkauth6 libsecret-1-0 \
     libvmime1 libsystemd0 qt6-qpa-plugins; do
     grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
