@@ -150,6 +150,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
     if (p.transportIsSmtp()) {
         vm::ServiceOptions o = serviceOptions(p, p.transport, secret, trace);
         o.authenticate = p.smtpAuth;
+        o.renewToken = [p] { return signOnSecret(p, true).value; };
         transport = std::make_unique<SmtpTransport>(o);
     } else {
         transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),

@@ -17,6 +17,18 @@ constexpr qint64 kReuseWithinMs = 60 * 1000;
 } // namespace
 
 void SmtpTransport::send(const std::string& message, const QString& from, const QString& to) {
+    try {
+        sendOnce(message, from, to);
+    } catch (const KelvoError& e) {
+        // A token may run out between the sign-on of the pass and its first send.
+        if (!options.bearer || !options.renewToken || e.number() != mailerr::LoginFailed)
+            throw;
+        options.password = options.renewToken();
+        sendOnce(message, from, to);
+    }
+}
+
+void SmtpTransport::sendOnce(const std::string& message, const QString& from, const QString& to) {
     vm::initialize();
     if (transport && idle.isValid() && idle.elapsed() > kReuseWithinMs)
         close();

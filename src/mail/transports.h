@@ -18,6 +18,8 @@ public:
     void close() override;
 
 private:
+    void sendOnce(const std::string& message, const QString& from, const QString& to);
+
     vm::ServiceOptions options;
     vmime::shared_ptr<vmime::net::transport> transport;
     QElapsedTimer idle; // since the session's last message

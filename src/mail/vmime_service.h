@@ -20,6 +20,8 @@ struct ServiceOptions {
     QString user;
     QString password; // or, with bearer, an OAuth 2.0 access token
     bool bearer = false;
+    // With bearer: a new token, once the server has refused the one given (empty: none).
+    std::function<QString()> renewToken;
     bool authenticate = true;
     int timeoutSeconds = 60;
     QString caFile;   // extra trusted certificates, for a private server

@@ -58,6 +58,20 @@ protected:
         EXPECT_FALSE(sent.contains(token.toUtf8()));
         EXPECT_FALSE(sent.contains(response.toBase64())) << sent.toStdString();
     }
+    // Sends a mail to the user's phone address; the tokens the sink took for that address.
+    QStringList sendToPhone() {
+        const QString phone = user + QStringLiteral("@docomo.ne.jp");
+        mail.mapMess->Compose();
+        mail.mapMess->setMsgSubject(QStringLiteral("件名"));
+        mail.mapMess->setMsgNoteText(QStringLiteral("本文\r\n"));
+        mail.mapMess->setRecipAddress(phone);
+        mail.mapMess->Send();
+        QStringList tokens;
+        for (const auto& r : servers.received())
+            if (r.to == QStringList{phone})
+                tokens << r.authToken;
+        return tokens;
+    }
     // The push connection's events until it connected or was lost (15 s at most).
     std::vector<PushEvent> push() {
         std::mutex lock;
@@ -137,19 +151,20 @@ TEST_F(OAuthWireTest, ASendSignsOnToTheSmtpServerWithTheToken) {
     writeToken(token);
     useProfile(servers.oauthImapPort);
     mail.signOn();
-    mail.mapMess->Compose();
-    mail.mapMess->setMsgSubject(QStringLiteral("件名"));
-    mail.mapMess->setMsgNoteText(QStringLiteral("本文\r\n"));
-    const QString phone = user + QStringLiteral("@docomo.ne.jp");
-    mail.mapMess->setRecipAddress(phone);
-    mail.mapMess->Send();
-    QStringList tokens;
-    for (const auto& r : servers.received())
-        if (r.to == QStringList{phone})
-            tokens << r.authToken;
-    EXPECT_EQ(tokens, QStringList{token});
+    EXPECT_EQ(sendToPhone(), QStringList{token});
     EXPECT_EQ(mail.linesStartingWith(QStringLiteral("AUTH XOAUTH2")), 1);
     expectNotTraced(token);
+}
+
+TEST_F(OAuthWireTest, ATokenRunningOutBetweenSignOnAndSendIsRenewedOnce) {
+    writeToken(servers.mintToken(user));
+    useProfile(servers.oauthImapPort);
+    mail.signOn();
+    servers.oauthPost(QStringLiteral("/control/expire"));
+    const QString next = servers.mintToken(user);
+    writeToken(next);
+    EXPECT_EQ(sendToPhone(), QStringList{next});
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("AUTH XOAUTH2")), 2);
 }
 
 TEST_F(OAuthWireTest, ThePushConnectionSignsOnWithXoauth2OrOauthBearer) {
