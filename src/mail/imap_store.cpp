@@ -127,14 +127,16 @@ private:
 
 ImapStore::ImapStore(const vm::ServiceOptions& opts) : options(opts) {
     vm::initialize();
-    vm::guarded(options, mailerr::Failure, [&] {
-        session = vmime::net::session::create();
-        store = session->getStore(vmime::utility::url(vm::utf8(options.url)));
-        vm::configure(*store, options);
-        store->connect();
-        validity = QString::number(validityOf(*command("SELECT INBOX", "SELECT")));
-        selected = true;
-        fresh = true;
+    vm::withRenewedToken(options, [&] {
+        vm::guarded(options, mailerr::Failure, [&] {
+            session = vmime::net::session::create();
+            store = session->getStore(vmime::utility::url(vm::utf8(options.url)));
+            vm::configure(*store, options);
+            store->connect();
+            validity = QString::number(validityOf(*command("SELECT INBOX", "SELECT")));
+            selected = true;
+            fresh = true;
+        });
     });
 }
 

@@ -128,36 +128,34 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
         runShellCommand(
             p.downloadCommand, p.timeoutSeconds,
             {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
-    SignOnSecret secret = signOnSecret(p);
+    // The newest secret: a token the store renewed goes to the transport made after it.
+    const auto secret = std::make_shared<SignOnSecret>(signOnSecret(p));
+    const auto options = [&](const QString& url) {
+        vm::ServiceOptions o = serviceOptions(p, url, *secret, trace);
+        o.renewToken = [p, secret] {
+            *secret = signOnSecret(p, true);
+            return secret->value;
+        };
+        return o;
+    };
 
     std::unique_ptr<MailStore> store;
-    if (p.storeIsImap()) {
-        try {
-            store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
-        } catch (const KelvoError& e) {
-            // A token the server refuses may have been revoked or cut short before its time:
-            // once more with a new one.
-            if (!secret.bearer || e.number() != mailerr::LoginFailed)
-                throw;
-            secret = signOnSecret(p, true);
-            store = std::make_unique<ImapStore>(serviceOptions(p, p.store, secret, trace));
-        }
-    } else {
+    if (p.storeIsImap())
+        store = std::make_unique<ImapStore>(options(p.store));
+    else
         store = std::make_unique<MaildirStore>(p.store);
-    }
 
     std::unique_ptr<MailTransport> transport;
     if (p.transportIsSmtp()) {
-        vm::ServiceOptions o = serviceOptions(p, p.transport, secret, trace);
+        vm::ServiceOptions o = options(p.transport);
         o.authenticate = p.smtpAuth;
-        o.renewToken = [p] { return signOnSecret(p, true).value; };
         transport = std::make_unique<SmtpTransport>(o);
     } else {
         transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
                                                         p.timeoutSeconds);
     }
     return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
-                                               QStringList{secret.value});
+                                               QStringList{secret->value});
 }
 
 } // namespace kelvo

@@ -17,15 +17,8 @@ constexpr qint64 kReuseWithinMs = 60 * 1000;
 } // namespace
 
 void SmtpTransport::send(const std::string& message, const QString& from, const QString& to) {
-    try {
-        sendOnce(message, from, to);
-    } catch (const KelvoError& e) {
-        // A token may run out between the sign-on of the pass and its first send.
-        if (!options.bearer || !options.renewToken || e.number() != mailerr::LoginFailed)
-            throw;
-        options.password = options.renewToken();
-        sendOnce(message, from, to);
-    }
+    // A token may run out between the sign-on of the pass and its first send.
+    vm::withRenewedToken(options, [&] { sendOnce(message, from, to); });
 }
 
 void SmtpTransport::sendOnce(const std::string& message, const QString& from, const QString& to) {

@@ -4,6 +4,7 @@
 // and the translation of VMime's errors. Private to the mail layer.
 
 #include "common/error.h"
+#include "mail/mail_error.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,19 @@ auto guarded(const ServiceOptions& options, int commandNumber, Work&& work) {
         return work();
     } catch (...) {
         throw translate(std::current_exception(), options, commandNumber);
+    }
+}
+
+// Runs work; when the server refused the options' access token, takes a new one from
+// renewToken (it may have been revoked, or run out since it was fetched) and runs it once more.
+template <typename Work> void withRenewedToken(ServiceOptions& options, Work&& work) {
+    try {
+        work();
+    } catch (const KelvoError& e) {
+        if (!options.bearer || !options.renewToken || e.number() != mailerr::LoginFailed)
+            throw;
+        options.password = options.renewToken();
+        work();
     }
 }
 
