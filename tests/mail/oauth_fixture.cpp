@@ -1,7 +1,8 @@
 #include "oauth_fixture.h"
 
+#include "server_fixture.h"
+
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -9,7 +10,6 @@
 #include <QNetworkReply>
 #include <QTcpServer>
 #include <QThread>
-#include <QTimer>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -65,24 +65,12 @@ QString OAuthServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
 }
 
-QJsonDocument OAuthServer::answerOf(QNetworkReply* reply) {
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    reply->setParent(&loop);
-    QTimer::singleShot(10000, reply, &QNetworkReply::abort);
-    if (!reply->isFinished())
-        loop.exec();
-    return QJsonDocument::fromJson(reply->readAll());
-}
-
 QJsonDocument OAuthServer::post(const QString& path, const QString& form) {
-    QNetworkRequest request{QUrl(url(path))};
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    return answerOf(network->post(request, form.toUtf8()));
+    return oauthRequest(port, path, form.toUtf8());
 }
 
 QJsonDocument OAuthServer::get(const QString& path) {
-    return answerOf(network->get(QNetworkRequest(QUrl(url(path)))));
+    return oauthRequest(port, path);
 }
 
 int OAuthServer::requests(const QString& path, const QString& grantType) {

@@ -8,7 +8,6 @@
 #include <memory>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace kelvo::test {
 
@@ -35,7 +34,6 @@ public:
     void browse(const QUrl& address);
 
 private:
-    QJsonDocument answerOf(QNetworkReply* reply);
     QProcess process;
     int port = 0;
     std::unique_ptr<QNetworkAccessManager> network;

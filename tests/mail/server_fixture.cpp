@@ -39,19 +39,28 @@ const MailServers& MailServers::get() {
     return servers;
 }
 
-QJsonObject MailServers::oauthPost(const QString& path, const QByteArray& form) const {
+QJsonDocument oauthRequest(int port, const QString& path, const std::optional<QByteArray>& form,
+                           bool* ok) {
     QNetworkAccessManager http;
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(oauthPort).arg(path)));
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
     request.setTransferTimeout(10000);
-    std::unique_ptr<QNetworkReply> reply(http.post(request, form));
+    std::unique_ptr<QNetworkReply> reply(form ? http.post(request, *form) : http.get(request));
     QEventLoop wait;
     QObject::connect(reply.get(), &QNetworkReply::finished, &wait, &QEventLoop::quit);
     if (!reply->isFinished())
         wait.exec();
-    EXPECT_EQ(reply->error(), QNetworkReply::NoError) << path.toStdString();
-    return QJsonDocument::fromJson(reply->readAll()).object();
+    if (ok)
+        *ok = reply->error() == QNetworkReply::NoError;
+    return QJsonDocument::fromJson(reply->readAll());
+}
+
+QJsonObject MailServers::oauthPost(const QString& path, const QByteArray& form) const {
+    bool ok = false;
+    const QJsonDocument answer = oauthRequest(oauthPort, path, form, &ok);
+    EXPECT_TRUE(ok) << path.toStdString();
+    return answer.object();
 }
 
 QString MailServers::mintToken(const QString& user) const {

@@ -14,9 +14,17 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kelvo::test {
+
+// A GET, or with a form a POST, at a test authorization server (oauth_server.py) on the
+// loopback port, waiting 10 s at most: its JSON answer, empty when the request failed (ok then
+// false).
+QJsonDocument oauthRequest(int port, const QString& path,
+                           const std::optional<QByteArray>& form = std::nullopt,
+                           bool* ok = nullptr);
 
 // The private Dovecot and SMTP sink the test suite started (mail_servers.py), as its state
 // file describes them.
