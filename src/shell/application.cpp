@@ -105,26 +105,8 @@ int runKelvo(int argc, char** argv) {
     QApplication::setWindowIcon(プログラムアイコン());
     // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
     // Ctrl+C ends it as any command.
-    if (const auto profile = サインイン指定(QApplication::arguments())) {
-        SignInSeams seams;
-        seams.openBrowser = [](const QUrl& url) {
-            std::printf("%s\n%s\n",
-                        qUtf8Printable(QStringLiteral("ブラウザーでサインオンしてください:")),
-                        url.toEncoded().constData());
-            std::fflush(stdout);
-            try {
-                SignInSeams::defaultOpenBrowser(url);
-            } catch (const KelvoError&) {
-                // The address above still works in a browser of this computer.
-                std::printf("%s\n", qUtf8Printable(QStringLiteral(
-                                        "ブラウザーを開けませんでした。上のアドレスをこの"
-                                        "コンピューターのブラウザーで開いてください。")));
-                std::fflush(stdout);
-            }
-        };
-        seams.askPassword = [](const QString& name) { return askPassword(name); };
-        return サインインコマンド(defaultProfilesPath(), *profile, seams);
-    }
+    if (const auto profile = サインイン指定(QApplication::arguments()))
+        return サインインコマンド(defaultProfilesPath(), *profile, 端末のサインイン手段());
 
     // From here on a signal waits in the event loop for the main window to act on it.
     SignalBridge signalBridge;

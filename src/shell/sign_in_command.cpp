@@ -6,6 +6,7 @@
 #include "mail/profiles.h"
 #include "mail/sign_in.h"
 #include "mail/sign_on_secret.h"
+#include "shell/password_dialog.h"
 
 #include <cstdio>
 
@@ -23,6 +24,23 @@ QString 名前(const MailProfile& p) {
 }
 
 } // namespace
+
+SignInSeams 端末のサインイン手段() {
+    SignInSeams seams;
+    seams.openBrowser = [](const QUrl& url) {
+        出力(stdout, QStringLiteral("ブラウザーでサインオンしてください:\n") +
+                         QString::fromLatin1(url.toEncoded()));
+        try {
+            SignInSeams::defaultOpenBrowser(url);
+        } catch (const KelvoError&) {
+            // The address above still works in a browser of this computer.
+            出力(stdout, QStringLiteral("ブラウザーを開けませんでした。上のアドレスをこの"
+                                        "コンピューターのブラウザーで開いてください。"));
+        }
+    };
+    seams.askPassword = [](const QString& name) { return askPassword(name); };
+    return seams;
+}
 
 std::optional<QString> サインイン指定(const QStringList& arguments) {
     const qsizetype at = arguments.indexOf(QStringLiteral("--sign-in"));

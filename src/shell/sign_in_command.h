@@ -2,10 +2,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
-
-class QWidget;
 
 namespace kelvo {
 
@@ -14,6 +11,11 @@ struct SignInSeams;
 // "kelvo --sign-in [profile]": the profile named after the option (the default profile when
 // none is), or nothing when the arguments do not ask for a sign-in.
 std::optional<QString> サインイン指定(const QStringList& arguments);
+
+// How the person at the terminal signs in: the address of the provider's page printed and
+// opened in the desktop's browser (when none opens, the address is there to open by hand), and
+// the password dialog.
+SignInSeams 端末のサインイン手段();
 
 // Signs the profile of profiles.ini on with the person at the terminal: the browser or the
 // password dialog, what they give stored in the keyring, then one sign-on to the servers to
