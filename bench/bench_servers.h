@@ -3,41 +3,26 @@
 // The private Dovecot and SMTP sink of the mail tests, as benchmarks reach them: the state file
 // tests/mail/mail_servers.py writes, and the Maildirs they deliver into.
 
+#include "mail_server_state.h"
+
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <unistd.h>
 
 namespace kelvo::bench {
 
-struct Servers {
-    int imapPort = 0;
-    int smtpPort = 0;
-    QString mailRoot;
-    int uid = -1;
-    int gid = -1;
-    QString password;
-};
+using Servers = test::MailServerState;
 
 inline Servers readState(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
     Servers s;
-    s.imapPort = o.value("imap_port").toInt();
-    s.smtpPort = o.value("smtp_port").toInt();
-    s.mailRoot = o.value("mail_root").toString();
-    s.uid = o.value("mail_uid").toInt();
-    s.gid = o.value("mail_gid").toInt();
-    s.password = o.value("password").toString();
+    if (!test::readMailServerState(path, s))
+        qFatal("cannot read %s", qPrintable(path));
     return s;
 }
 
 // Hands a file or folder to the mail user, as a delivery agent would leave it.
 inline void own(const Servers& s, const QString& path) {
-    if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), s.uid, s.gid) != 0)
+    if (::geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), s.mailUid, s.mailGid) != 0)
         qFatal("cannot hand %s to the mail user", qPrintable(path));
 }
 

@@ -14,26 +14,7 @@ namespace kelvo::test {
 const MailServers& MailServers::get() {
     static const MailServers servers = [] {
         MailServers s;
-        QFile file(QStringLiteral(KELVO_MAIL_SERVERS_STATE));
-        if (!file.open(QIODevice::ReadOnly))
-            return s;
-        const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
-        s.dir = o.value("dir").toString();
-        s.imapPort = o.value("imap_port").toInt();
-        s.imapsPort = o.value("imaps_port").toInt();
-        s.smtpPort = o.value("smtp_port").toInt();
-        s.mailRoot = o.value("mail_root").toString();
-        s.mailUid = o.value("mail_uid").toInt();
-        s.mailGid = o.value("mail_gid").toInt();
-        s.caFile = o.value("ca_file").toString();
-        s.sinkDir = o.value("sink_dir").toString();
-        s.password = o.value("password").toString();
-        s.noIdleImapPort = o.value("noidle_imap_port").toInt();
-        s.noIdleImapsPort = o.value("noidle_imaps_port").toInt();
-        s.noIdleCaFile = o.value("noidle_ca_file").toString();
-        s.oauthPort = o.value("oauth_port").toInt();
-        s.oauthImapPort = o.value("oauth_imap_port").toInt();
-        s.oauthBearerImapPort = o.value("oauthbearer_imap_port").toInt();
+        readMailServerState(QStringLiteral(KELVO_MAIL_SERVERS_STATE), s);
         return s;
     }();
     return servers;

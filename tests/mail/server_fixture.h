@@ -5,6 +5,7 @@
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
+#include "mail_server_state.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,29 +27,8 @@ QJsonDocument oauthRequest(int port, const QString& path,
                            const std::optional<QByteArray>& form = std::nullopt,
                            bool* ok = nullptr);
 
-// The private Dovecot and SMTP sink the test suite started (mail_servers.py), as its state
-// file describes them.
-struct MailServers {
-    QString dir;
-    int imapPort = 0;
-    int imapsPort = 0;
-    int smtpPort = 0;
-    QString mailRoot;
-    int mailUid = -1;
-    int mailGid = -1;
-    QString caFile;
-    QString sinkDir;
-    QString password;
-    // The second Dovecot: the same mailboxes, no IDLE, a certificate for another host name.
-    int noIdleImapPort = 0;
-    int noIdleImapsPort = 0;
-    QString noIdleCaFile;
-    // The test authorization server, and the Dovecots on the same mailboxes that take its
-    // access tokens: XOAUTH2 and OAUTHBEARER; OAUTHBEARER alone.
-    int oauthPort = 0;
-    int oauthImapPort = 0;
-    int oauthBearerImapPort = 0;
-
+// The private Dovecot and SMTP sink the test suite started, and what the tests do with them.
+struct MailServers : MailServerState {
     static const MailServers& get();
 
     // Posts a form to the authorization server (/control/mint, /control/expire, ...) and
