@@ -1,6 +1,7 @@
 #include "settings/ini_file.h"
 
 #include "common/cp932.h"
+#include "common/private_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -217,7 +218,7 @@ bool IniDocument::save(const QString& path, QString* error) const {
     }
 
     const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!makePrivateFolder(info.absolutePath()))
         return fail(QStringLiteral("%1: フォルダを作成できません").arg(info.absolutePath()));
     QSaveFile file(path);
     // Unbuffered: a buffered write reports success at once, and the commit that later meets

@@ -1,5 +1,7 @@
 #include "shell/autostart.h"
 
+#include "common/private_folder.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -49,7 +51,7 @@ bool 自動起動設定(bool on, const QString& program, QString* reason) {
         *reason = file.errorString();
         return false;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    makePrivateFolder(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         const QString entry = QStringLiteral("[Desktop Entry]\n"

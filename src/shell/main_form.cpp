@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/error_trap.h"
 #include "common/paths.h"
+#include "common/private_folder.h"
 #include "shell/command_line.h"
 #include "shell/log_file.h"
 #include "shell/monitor.h"
@@ -196,7 +197,7 @@ void MainForm::Form_Load() {
 }
 
 bool MainForm::多重起動() {
-    QDir().mkpath(ctx.settingsDirectory);
+    makePrivateFolder(ctx.settingsDirectory);
     ロック = std::make_unique<QLockFile>(ctx.settingsDirectory + QStringLiteral("/kelvo.lock"));
     // A lock left by a crashed Kelvo is taken over; age alone never makes it stale.
     ロック->setStaleLockTime(0);
