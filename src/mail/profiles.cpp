@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "mail/mail_error.h"
+#include "mail/profile_trust.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <map>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace kelvo {
 
@@ -48,11 +48,15 @@ const QStringList kKeys = {
     QStringLiteral("password-store"),
 };
 
+// Profiles are a few lines each: a bigger file is a mistake, and is not read whole.
+constexpr int kMaxFileMiB = 1;
+
 using Section = std::map<QString, QString>;
 
 struct ProfilesFile {
     QStringList order;
     std::map<QString, Section> sections;
+    std::map<QString, int> lines; // where each section starts
 };
 
 QString expandHome(const QString& path) {
@@ -101,8 +105,16 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
             continue;
         if (line.startsWith(u'[') && line.endsWith(u']')) {
             current = line.mid(1, line.size() - 2).trimmed();
-            if (!out.sections.count(current))
-                out.order << current;
+            // Two sections of one name would each hold part of a profile, or the second
+            // would quietly override the first.
+            if (const auto first = out.lines.find(current); first != out.lines.end())
+                throw mailError(mailerr::ProfileInvalid,
+                                path + QStringLiteral(" の %1 行目と %2 行目: [%3] が2回あります")
+                                           .arg(first->second)
+                                           .arg(number)
+                                           .arg(current));
+            out.order << current;
+            out.lines[current] = number;
             out.sections[current];
             continue;
         }
@@ -127,45 +139,14 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
     return out;
 }
 
-// What others could change runs as the user (download-command, password-command) or leads
-// mail elsewhere: the file must be the user's (or root's) and writable by its owner alone, in
-// a folder no one else can write to. A shared folder with the sticky bit (/tmp) is accepted,
-// as others cannot replace a file of ours there.
-void checkWriters(const QString& path, const struct stat& file) {
-    const uid_t me = ::geteuid();
-    if (file.st_uid != me && file.st_uid != 0)
-        throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" の所有者が自分ではありません"));
-    if (file.st_mode & (S_IWGRP | S_IWOTH))
-        throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" は他のユーザーが書き込めます。chmod go-w ") + path +
-                            QStringLiteral(" としてください"));
-    const QString folder = QFileInfo(path).absolutePath();
-    struct stat dir {};
-    if (::stat(QFile::encodeName(folder).constData(), &dir) != 0)
-        return;
-    const bool othersWrite = dir.st_mode & (S_IWGRP | S_IWOTH);
-    if ((dir.st_uid != me && dir.st_uid != 0) || (othersWrite && !(dir.st_mode & S_ISVTX)))
-        throw mailError(mailerr::ProfileInsecure,
-                        path +
-                            QStringLiteral(" のフォルダは他のユーザーが書き込めます。chmod go-w ") +
-                            folder + QStringLiteral(" としてください"));
-}
-
 struct ReadFile {
     ProfilesFile contents;
     mode_t mode = 0;
 };
 
 ReadFile readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw mailError(mailerr::ProfileInvalid, file.errorString() + QStringLiteral(": ") + path);
-    struct stat st {};
-    if (::fstat(file.handle(), &st) != 0)
-        throw mailError(mailerr::ProfileInvalid, path);
-    checkWriters(path, st);
-    return ReadFile{parse(file.readAll(), path), st.st_mode};
+    TrustedFile file = readTrusted(path, kMaxFileMiB);
+    return ReadFile{parse(file.bytes, path), file.mode};
 }
 
 // A password or a PIN: the file must then be readable by its owner alone.

@@ -84,11 +84,12 @@ MailProfile builtInProfile();
 
 // The profile to sign on with: the named one, or (for an empty name) the one marked default,
 // or the only one; the built-in one when the file does not exist. Raises ProfileMissing for a
-// name the file lacks, ProfileInsecure for a file that others can change (its owner, its mode or
-// its folder's) or that holds a password or a command-pin and can be read by others,
-// ProfileInvalid for a file that cannot be read, has an unknown key or a wrong value (a server
-// URL with a bad port, command-check without authserv-id, oauth2 without client-id or
-// token-command). Errors name the file, the line and
+// name the file lacks, ProfileInsecure for a file that others can change (its owner or mode, the
+// folder that holds it, a link on the way to it or that link's folder; a group of the owner's
+// alone does not count) or that holds a password or a command-pin and can be read by others,
+// ProfileInvalid for a file that cannot be read, is over 1 MB, names a section twice, has an
+// unknown key or a wrong value (a server URL with a bad port, command-check without
+// authserv-id, oauth2 without client-id or token-command). Errors name the file, the line and
 // the key, never a value.
 MailProfile selectProfile(const QString& path, const QString& name);
 

@@ -161,8 +161,6 @@ TEST_F(ProfilesTest, AFileOthersCanWriteIsRefusedWhateverItHolds) {
     write(text, rw | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther);
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
     EXPECT_TRUE(description.contains("chmod go-w " + path)) << description.toStdString();
-    write(text, rw | QFile::WriteGroup);
-    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInsecure);
     // A 0644 file in a folder everyone can write to, and in a sticky one like /tmp.
     write(text, rw | QFile::ReadGroup | QFile::ReadOther);
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
@@ -176,6 +174,109 @@ TEST_F(ProfilesTest, AFileOthersCanWriteIsRefusedWhateverItHolds) {
         ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInsecure);
     }
+}
+
+// With user private groups (umask 002, Debian's way) the user's own group may write: it holds
+// the user alone. A group that holds others may not, for the file as for its folder.
+TEST_F(ProfilesTest, TheOwnersOwnGroupMayWriteASharedGroupMayNot) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving the file any group takes root";
+    write("[a]\nstore = /x\ndownload-command = true\n",
+          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(dir.path());
+    ASSERT_EQ(::chmod(folder.constData(), 0775), 0);
+    // root's group is root's alone; nogroup is the primary group of nobody.
+    const gid_t own = 0;
+    const gid_t shared = 65534;
+    struct Case {
+        gid_t fileGroup, folderGroup;
+        int error;
+        QString named;
+    };
+    for (const Case& c : {Case{own, own, 0, {}}, Case{shared, own, mailerr::ProfileInsecure, path},
+                          Case{own, shared, mailerr::ProfileInsecure, dir.path()}}) {
+        ASSERT_EQ(::chown(file.constData(), 0, c.fileGroup), 0);
+        ASSERT_EQ(::chown(folder.constData(), 0, c.folderGroup), 0);
+        QString description;
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), c.error)
+            << c.fileGroup << ' ' << c.folderGroup;
+        if (c.error != 0) {
+            EXPECT_TRUE(description.contains("chmod go-w " + c.named)) << description.toStdString();
+        }
+    }
+}
+
+// profiles.ini may be a link (into a dotfiles repository, say), but what is read counts: the
+// file at the end, the folder that holds it, and each link on the way with its folder.
+TEST_F(ProfilesTest, ALinkLeadsNowhereOthersCanWrite) {
+    QTemporaryDir other;
+    const QString shared = other.filePath("shared");
+    const QString safe = other.filePath("safe");
+    const QString marker = other.filePath("password-command-ran");
+    ASSERT_TRUE(QDir().mkpath(shared + "/sticky") && QDir().mkpath(safe));
+    const QByteArray text =
+        "[a]\nstore = /nowhere\npassword-command = touch " + QFile::encodeName(marker) + "\n";
+    for (const QString& real :
+         {safe + "/real.ini", shared + "/real.ini", shared + "/sticky/real.ini"}) {
+        ASSERT_TRUE(writeAll(real, text));
+        QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    ASSERT_TRUE(QFile::link(safe, shared + "/safe-folder"));
+    ASSERT_TRUE(QFile::link(safe + "/real.ini", shared + "/hop"));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(shared + "/sticky").constData(), 01777), 0);
+    struct Case {
+        QString target;
+        bool refused;
+    };
+    const Case cases[] = {
+        {shared + "/real.ini", true},             // the file's folder
+        {shared + "/hop", true},                  // a link's folder
+        {shared + "/safe-folder/real.ini", true}, // a folder link's folder
+        {safe + "/real.ini", false},
+        {shared + "/sticky/real.ini", false},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::link(c.target, path));
+        QString description;
+        const int error = errorOf([&] { ProfileBackend(path).signOn("a", false); }, &description);
+        if (c.refused) {
+            EXPECT_EQ(error, mailerr::ProfileInsecure) << c.target.toStdString();
+            EXPECT_TRUE(description.contains("chmod go-w " + shared)) << description.toStdString();
+            EXPECT_FALSE(QFile::exists(marker)) << c.target.toStdString();
+        } else {
+            EXPECT_NE(error, mailerr::ProfileInsecure) << description.toStdString();
+        }
+        QFile::remove(marker);
+    }
+}
+
+// A section named twice would merge unseen; a file far bigger than any profiles is a mistake
+// and is not read whole.
+TEST_F(ProfilesTest, ASectionNamedTwiceOrAnOversizedFileIsInvalid) {
+    write("[テスト]\nstore = /x\n\n[他]\nstore = /y\n[テスト]\npassword-command = evil\n");
+    QString description;
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "テスト"); }, &description),
+              mailerr::ProfileInvalid);
+    EXPECT_TRUE(description.contains(path + " の 1 行目と 6 行目: [テスト]"))
+        << description.toStdString();
+
+    const auto bytesRead = [] {
+        const QByteArray io = readAll("/proc/self/io");
+        const qsizetype at = io.indexOf("rchar: ") + 7;
+        return io.mid(at, io.indexOf('\n', at) - at).toLongLong();
+    };
+    // 60 MB of a comment: a hole in the file reads as zero bytes.
+    write("[a]\nstore = /x\n#");
+    ASSERT_TRUE(QFile::resize(path, 60 << 20));
+    const qint64 before = bytesRead();
+    EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInvalid);
+    EXPECT_LT(bytesRead() - before, 2 << 20);
+    EXPECT_TRUE(description.contains(path)) << description.toStdString();
+    ASSERT_TRUE(QFile::resize(path, 1 << 20));
+    EXPECT_EQ(selectProfile(path, "a").store, "/x");
 }
 
 // What a failing command says goes to the monitor: never the password command's output, and
