@@ -14,11 +14,13 @@ struct CommandFailure {
     QStringList secrets;         // ...with these blotted out
 };
 
-// Runs a program in a process group of its own and waits for it, at most timeoutSeconds; at
-// the time-out the whole group is ended (TERM, then KILL), so no child of it is left behind.
-// Returns what it wrote to its standard output. A program that cannot start, runs too long or
-// ends with a code other than 0 raises failure.number naming the program and its exit code,
-// never its standard output (which may hold a password).
+// Runs a program in a process group of its own, under a supervisor that is the subreaper of its
+// tree, and waits for it, at most timeoutSeconds; at the time-out the whole tree is ended (TERM,
+// then KILL after 2 seconds), even what left the group with setsid, so nothing it started is
+// left behind. Returns what it wrote to its standard output (the first megabyte). A program
+// that cannot start or ends with a code other than 0 raises failure.number naming the program
+// and its exit code, never its standard output (which may hold a password); one that runs too
+// long raises TimedOut.
 QByteArray runProgram(const QStringList& commandLine, const QByteArray& input, int timeoutSeconds,
                       const CommandFailure& failure);
 

@@ -295,39 +295,6 @@ TEST_F(ProfilesTest, AFailingCommandIsReportedWithoutThePassword) {
                                ": download-command (終了コード 2): 50%1 **** %2");
 }
 
-// A command that hangs is ended with everything it started: TERM, then KILL for what
-// ignores TERM.
-TEST_F(ProfilesTest, ATimedOutCommandLeavesNoProcessBehind) {
-    const QString pids = dir.filePath("pids");
-    const QString command = QStringLiteral("sleep 30 & echo $! >> %1; "
-                                           "sh -c 'trap \"\" TERM; echo $$ >> %1; exec sleep 30' & "
-                                           "sleep 30 & echo $! >> %1; wait")
-                                .arg(pids);
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(errorOf([&] {
-                  runShellCommand(command, 1, {mailerr::CommandFailed, "x", true, {}});
-              }),
-              mailerr::TimedOut);
-    const QList<QByteArray> started = readAll(pids).trimmed().split('\n');
-    ASSERT_EQ(started.size(), 3);
-    auto alive = [](pid_t pid) {
-        // A zombie waiting for its new parent counts as ended.
-        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-        return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
-    };
-    QStringList left;
-    for (const QByteArray& pid : started) {
-        while (alive(pid.toInt()) && clock.elapsed() < 4000)
-            QThread::msleep(50);
-        if (alive(pid.toInt())) {
-            left << pid;
-            ::kill(pid.toInt(), SIGKILL);
-        }
-    }
-    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
-}
-
 TEST(AddressBookTest, ReadsVCardsOfEveryVersion) {
     const std::string sjisName = *vm::encodeStrict("佐藤花子", "shift_jis");
     QByteArray qp;
