@@ -31,8 +31,8 @@ constexpr auto keyringWait = 3min;
 
 constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
-// A PKCE code verifier: 256 random bits, 43 characters.
-QByteArray codeVerifier() {
+// 256 bits from the system's random source, 43 URL-safe characters.
+QByteArray randomText() {
     std::array<quint32, 8> bits;
     QRandomGenerator::system()->fillRange(bits.data(), bits.size());
     return QByteArray(reinterpret_cast<const char*>(bits.data()), sizeof bits).toBase64(base64url);
@@ -61,8 +61,10 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
     loopback.setCallbackText(
         QStringLiteral("Kelvo のサインオンを受け取りました。このページは閉じてかまいません。"));
     flow.setReplyHandler(&loopback);
+    // What ties the answer to this sign-in: the flow's own is 8 characters, a guess too easy.
+    flow.setState(QString::fromLatin1(randomText()));
 
-    const QByteArray verifier = codeVerifier();
+    const QByteArray verifier = randomText(); // the PKCE code verifier
     flow.setModifyParametersFunction(
         [verifier](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant>* parameters) {
             if (stage == QAbstractOAuth::Stage::RequestingAuthorization) {

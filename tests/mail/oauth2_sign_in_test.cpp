@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 #include <thread>
@@ -113,6 +114,27 @@ TEST_F(OAuth2SignIn, TokensAreStoredRefreshedWhenDueAndDroppedWhenRevoked) {
 
     signIn(p, seams);
     EXPECT_TRUE(active(signOnSecret(p).value));
+}
+
+// RFC 6749 10.10: a forged answer may guess the state with a chance of 2^-128 at most. Qt's own
+// is 8 characters.
+TEST_F(OAuth2SignIn, TheStateHoldsAtLeast128RandomBits) {
+    QStringList states;
+    const auto browse = seams.openBrowser;
+    seams.openBrowser = [&](const QUrl& url) {
+        states << QUrlQuery(url).queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
+        browse(url);
+    };
+    const MailProfile p = oauthProfile(server);
+    signIn(p, seams);
+    signIn(p, seams);
+    ASSERT_EQ(states.size(), 2);
+    static const QRegularExpression urlSafe(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    for (const QString& state : states) {
+        EXPECT_TRUE(urlSafe.match(state).hasMatch()) << state.toStdString();
+        EXPECT_GE(state.size() * 6, 128) << state.toStdString(); // 6 bits a character
+    }
+    EXPECT_NE(states[0], states[1]);
 }
 
 TEST_F(OAuth2SignIn, AnUnreachableTokenEndpointIsAnOutageAndKeepsTheRecord) {
