@@ -501,5 +501,62 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
     EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
 }
 
+// The resident memory of this process, in bytes.
+qint64 residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> pages = statm.readAll().split(' ');
+    return pages.size() > 1 ? pages[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+struct HostileIdle {
+    const char* name;
+    CuttingProxy::Attack attack;
+    qint64 bytes;
+};
+
+void PrintTo(const HostileIdle& attack, std::ostream* out) {
+    *out << attack.name;
+}
+
+class HostileIdleTest : public PushServerTest, public ::testing::WithParamInterface<HostileIdle> {};
+
+// A server that answers IDLE with a flood, endless go-aheads or a line without end: each line
+// is read and let go, the connection is dropped (a flood after DONE at the timeout), memory
+// stays where it was, and mail is forwarded all the same.
+TEST_P(HostileIdleTest, MemoryStaysFlatAndMailIsStillForwarded) {
+    profile(QString(goodProfiles)
+                .replace(QStringLiteral("timeout = 10"), QStringLiteral("timeout = 2")) +
+            QStringLiteral("push = yes\n"));
+    pass(); // the libraries' first allocations
+    imap.attackAfter(" IDLE\r\n", GetParam().attack, GetParam().bytes);
+    const qint64 before = residentBytes();
+    qint64 most = before;
+    runUntil(
+        [&] {
+            most = std::max(most, residentBytes());
+            if (imap.attacks() == 1 && delivered.isValid() == false) {
+                delivered.start();
+                deliver(QStringLiteral("攻撃中"));
+            }
+            return !arrived().isEmpty();
+        },
+        30);
+    most = std::max(most, residentBytes());
+    EXPECT_GE(imap.attacks(), 1);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("攻撃中")});
+    EXPECT_LT(most - before, 10 << 20) << "grew by " << (most - before) / 1024 << " KiB";
+    EXPECT_GE(lines(kプッシュ切断), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attacks, HostileIdleTest,
+    ::testing::Values(HostileIdle{"ExistsFlood", CuttingProxy::Attack::ExistsFlood, 16 << 20},
+                      HostileIdle{"GoAheads", CuttingProxy::Attack::GoAheads, 16 << 20},
+                      HostileIdle{"HugeLine", CuttingProxy::Attack::HugeLine, 64 << 20}),
+    [](const ::testing::TestParamInfo<HostileIdle>& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace kelvo::test
