@@ -14,7 +14,9 @@
 #include "mail/vmime_text.h"
 #include "nested_mail.h"
 #include "server_pass_fixture.h"
+#include "virtual_clock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -557,6 +559,75 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileIdle{"GoAheads", CuttingProxy::Attack::GoAheads, 16 << 20},
                       HostileIdle{"HugeLine", CuttingProxy::Attack::HugeLine, 64 << 20}),
     [](const ::testing::TestParamInfo<HostileIdle>& info) { return std::string(info.param.name); });
+
+// The profile's push connection, noting by the test's clock when it is opened or renewed and
+// what it reports.
+class TimedPushLine final : public PushLine {
+public:
+    TimedPushLine(const QString& profiles, const Clock& clock) : inner(profiles), clock(clock) {
+        inner.onEvent = [this](const PushEvent& event) {
+            events.push_back(event.kind);
+            if (onEvent)
+                onEvent(event);
+        };
+    }
+    bool pushes(const QString& name) override { return inner.pushes(name); }
+    void open(const QString& name) override {
+        opened.push_back(static_cast<double>(clock.monotonicMs()) / 1000.0);
+        asked = true;
+        inner.open(name);
+    }
+    void renew() override {
+        asked = true;
+        inner.renew();
+    }
+    void close() override { inner.close(); }
+
+    // After an open or a renewal: what comes of it, waited for in real time (5 s at most).
+    void settle(PushEvent::Kind last) {
+        if (!asked)
+            return;
+        asked = false;
+        QElapsedTimer t;
+        t.start();
+        const size_t seen = events.size();
+        while ((events.size() == seen || events.back() != last) && t.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        EXPECT_EQ(events.back(), last);
+    }
+
+    ProfilePushLine inner;
+    const Clock& clock;
+    std::vector<double> opened;
+    std::vector<PushEvent::Kind> events;
+    bool asked = false;
+};
+
+// A server that drops the push connection right after each sign-on: the tries spread out (5,
+// 10, 20, 40 s) instead of coming every 5 s for ever; a connection that stayed up a minute
+// starts the back-off again. The watch runs on the test's clock, the connections are real.
+TEST_F(PushServerTest, AConnectionDroppedAfterEachSignOnIsTriedLaterAndLater) {
+    imap.attackAfter(" IDLE\r\n", CuttingProxy::Attack::Drop);
+    VirtualClock virtualClock;
+    TimedPushLine timed(mail->profilesPath, virtualClock);
+    PushWatch push(timed, virtualClock, virtualClock, window);
+    push.開始(QString());
+    for (int second = 0; second <= 1680; ++second) {
+        if (second == 100) // the server lets the next one stay
+            imap.attackAfter({}, CuttingProxy::Attack::None);
+        if (second == 1000) // and drops the next IDLE, the renewal's
+            imap.attackAfter(" IDLE\r\n", CuttingProxy::Attack::Drop);
+        push.待機中();
+        const bool stays = second >= 100 && second < 1000;
+        timed.settle(stays ? PushEvent::Connected : PushEvent::Lost);
+        virtualClock.advance(1);
+    }
+    // Renewed after 25 minutes up, at 1655 s, and dropped.
+    EXPECT_EQ(timed.opened, (std::vector<double>{0, 5, 15, 35, 75, 155, 1660, 1670}));
+    EXPECT_EQ(imap.attacks(), 8);
+}
 
 } // namespace
 } // namespace kelvo::test
