@@ -111,6 +111,10 @@ void PushWatch::失った(const PushEvent& event) {
         エラー通知済 = true;
         window.エラー行追加(event.error, event.errorNumber);
     }
+    if (event.comesBack) {
+        state = State::Connecting;
+        return;
+    }
     if (state == State::Open && 今() - 接続ms >= kSteadyMs)
         間隔ms = kFirstRetryMs;
     state = State::Retrying;

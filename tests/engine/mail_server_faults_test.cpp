@@ -356,6 +356,18 @@ protected:
             n += l.endsWith(text);
         return n;
     }
+    // A Maildir of the test's own as the profile's store, with push; its folder.
+    QString maildir() {
+        const QString box = dir.filePath(QStringLiteral("Maildir"));
+        for (const char* sub : {"/cur", "/new", "/tmp"})
+            EXPECT_TRUE(QDir().mkpath(box + QLatin1String(sub)));
+        profile(
+            QStringLiteral("[test]\nstore = %1\ntransport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
+                           "from = taro@example.jp\npush = yes\n")
+                .arg(box)
+                .arg(smtp.port()));
+        return box;
+    }
 
     SystemClock realClock;
     EventLoopWaiter waiter;
@@ -471,13 +483,7 @@ TEST_F(PushServerTest, PushComesBackAfterTheServerBrokeOffAndForwardsAgain) {
 }
 
 TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNoPass) {
-    const QString box = dir.filePath(QStringLiteral("Maildir"));
-    for (const char* sub : {"/cur", "/new", "/tmp"})
-        ASSERT_TRUE(QDir().mkpath(box + QLatin1String(sub)));
-    profile(QStringLiteral("[test]\nstore = %1\ntransport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
-                           "from = taro@example.jp\npush = yes\n")
-                .arg(box)
-                .arg(smtp.port()));
+    const QString box = maildir();
     QTimer::singleShot(3000, [&] {
         QFile f(box + QStringLiteral("/tmp/1.kelvo"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -499,6 +505,41 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
     EXPECT_EQ(arrived(), QStringList{QStringLiteral("手元")});
     EXPECT_GE(took, 0);
     EXPECT_LT(took, 10);
+    EXPECT_EQ(passes(), 1);
+    EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
+}
+
+// A mail program or a restore makes new/ anew: push says once that it is lost, watches the
+// Maildir until new/ is back, and then one pass looks for what came meanwhile.
+TEST_F(PushServerTest, AMaildirWhoseNewFolderIsMadeAnewIsWatchedAgain) {
+    const QString box = maildir();
+    QTimer::singleShot(
+        3000, [&] { ASSERT_TRUE(QDir(box + QStringLiteral("/new")).removeRecursively()); });
+    QTimer::singleShot(4500, [&] {
+        // Restored with a mail in it.
+        const QString restored = box + QStringLiteral("/restored");
+        ASSERT_TRUE(QDir().mkpath(restored));
+        QFile f(restored + QStringLiteral("/1.kelvo"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(message(QStringLiteral("taro@example.jp"), QStringLiteral("戻した後"),
+                        QStringLiteral("本文")));
+        f.close();
+        delivered.start();
+        ASSERT_TRUE(QFile::rename(restored, box + QStringLiteral("/new")));
+    });
+    double took = -1;
+    runUntil(
+        [&] {
+            if (took < 0 && !arrived().isEmpty())
+                took = static_cast<double>(delivered.elapsed()) / 1000.0;
+            return took >= 0 && delivered.elapsed() > (took + 3) * 1000;
+        },
+        30);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("戻した後")});
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 10);
+    EXPECT_EQ(lines(kプッシュ切断), 1);
+    EXPECT_EQ(lines(kプッシュ再開), 1);
     EXPECT_EQ(passes(), 1);
     EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
 }
