@@ -18,6 +18,9 @@ struct PushEvent {
     // (a certificate or a password refused); empty otherwise.
     QString error;
     int errorNumber = 0;
+    // For Lost: the connection watches for its own return and then reports Connected; no new
+    // try is due.
+    bool comesBack = false;
 };
 
 // One connection to a profile's store that reports new mail as it arrives: the IMAP server's

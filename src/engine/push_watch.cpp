@@ -71,8 +71,8 @@ void PushWatch::受信(const PushEvent& event) {
     switch (event.kind) {
     case PushEvent::Connected:
         state = State::Open;
-        更新ms = 今() + kRenewMs;
-        間隔ms = kFirstRetryMs;
+        接続ms = 今();
+        更新ms = 接続ms + kRenewMs;
         エラー通知済 = false;
         if (切断通知済) {
             切断通知済 = false;
@@ -111,6 +111,12 @@ void PushWatch::失った(const PushEvent& event) {
         エラー通知済 = true;
         window.エラー行追加(event.error, event.errorNumber);
     }
+    if (event.comesBack) {
+        state = State::Connecting;
+        return;
+    }
+    if (state == State::Open && 今() - 接続ms >= kSteadyMs)
+        間隔ms = kFirstRetryMs;
     state = State::Retrying;
     再接続ms = 今() + 間隔ms;
     間隔ms = std::min(間隔ms * 2, kLongestRetryMs);

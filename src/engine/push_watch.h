@@ -26,6 +26,9 @@ public:
     static constexpr qint64 kRenewMs = 25 * 60 * 1000; // servers drop IDLE after 30 minutes
     static constexpr qint64 kFirstRetryMs = 5000;
     static constexpr qint64 kLongestRetryMs = 5 * 60 * 1000;
+    // A connection that stayed up this long starts the back-off again from its first step; one
+    // that a server drops right after each sign-on does not.
+    static constexpr qint64 kSteadyMs = 60 * 1000;
 
     PushWatch(PushLine& line, const Clock& clock, Waiter& waiter, WindowPort& window);
     ~PushWatch();
@@ -65,6 +68,7 @@ private:
     qint64 新着ms = 0;
     qint64 更新ms = 0;   // when the wait is renewed
     qint64 再接続ms = 0; // when a lost connection is tried again
+    qint64 接続ms = 0;   // when the open connection came up
     qint64 間隔ms = kFirstRetryMs;
     bool 切断通知済 = false;   // the line about a lost connection is shown
     bool エラー通知済 = false; // an error line was shown since the last good connection

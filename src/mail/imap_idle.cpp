@@ -1,6 +1,7 @@
 #include "mail/imap_idle.h"
 
 #include "mail/bearer_sign_on.h"
+#include "mail/imap_line_reader.h"
 #include "mail/mail_error.h"
 #include "mail/sign_on_secret.h"
 #include "mail/vmime_service.h"
@@ -13,7 +14,7 @@
 #include <fcntl.h>
 #include <libetpan/libetpan.h>
 #include <mutex>
-#include <poll.h>
+#include <optional>
 #include <pthread.h>
 #include <signal.h>
 #include <thread>
@@ -214,41 +215,181 @@ Count countOf(mailimap* imap) {
     return info ? Count{info->sel_exists, info->sel_uidnext} : Count{};
 }
 
-// New mail since `known`: the last answer's expunges lowered the count before its EXISTS.
-bool arrived(mailimap* imap, Count& known) {
-    const Count now = countOf(imap);
-    uint32_t expunged = 0;
-    if (imap->imap_response_info && imap->imap_response_info->rsp_expunged)
-        expunged = static_cast<uint32_t>(clist_count(imap->imap_response_info->rsp_expunged));
-    const bool news = uint64_t(now.exists) + expunged > known.exists || now.uidNext > known.uidNext;
-    known = now;
-    return news;
-}
-
 // Reads one command from the pipe; 0 when there is none.
 char command(int fd) {
     char c = 0;
     return ::read(fd, &c, 1) == 1 ? c : 0;
 }
 
-void watch(mailimap* imap, ImapIdle::Shared& shared) {
-    Count known = countOf(imap);
-    for (;;) {
-        require(mailimap_idle(imap), mailerr::ConnectionLost, QStringLiteral("IDLE"));
-        pollfd fds[2] = {{mailimap_idle_get_fd(imap), POLLIN, 0}, {shared.pipe[0], POLLIN, 0}};
-        // What came with the server's go-ahead is read already: the socket would not show it.
-        if (imap->imap_stream->read_buffer_len == 0)
-            while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-            }
-        const char c = fds[1].revents ? command(shared.pipe[0]) : 0;
-        require(mailimap_idle_done(imap), mailerr::ConnectionLost, QStringLiteral("DONE"));
-        if (c == 'q') {
-            mailimap_logout(imap);
-            return;
-        }
-        if (arrived(imap, known))
-            shared.tell({PushEvent::NewMail, {}, 0});
+using Steady = std::chrono::steady_clock;
+
+// More go-ahead lines than this without a count of messages are not a server that idles.
+constexpr int kMostGoAheads = 1000;
+
+// Takes the first word off `rest`.
+QByteArrayView word(QByteArrayView& rest) {
+    const qsizetype space = rest.indexOf(' ');
+    const QByteArrayView first = space < 0 ? rest : rest.first(space);
+    rest = space < 0 ? QByteArrayView() : rest.sliced(space + 1);
+    return first;
+}
+
+bool is(QByteArrayView word, QByteArrayView expected) {
+    return word.compare(expected, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<uint32_t> number(QByteArrayView digits) {
+    if (digits.isEmpty() || digits.size() > 10)
+        return std::nullopt;
+    uint64_t n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + uint64_t(c - '0');
     }
+    return n <= UINT32_MAX ? std::optional<uint32_t>(uint32_t(n)) : std::nullopt;
+}
+
+// What an untagged line tells of the Inbox.
+struct Untagged {
+    bool exists = false; // a count of messages
+    bool news = false;   // more messages than known, or a grown UIDNEXT
+};
+
+// Takes in "* 12 EXISTS", "* 3 EXPUNGE" and "* OK [UIDNEXT 40] ...": an expunge lowers the
+// count that a later EXISTS is compared with.
+Untagged note(QByteArrayView line, Count& known) {
+    QByteArrayView rest = line.sliced(2);
+    const QByteArrayView first = word(rest);
+    Untagged out;
+    if (const auto n = number(first)) {
+        const QByteArrayView what = word(rest);
+        if (is(what, "EXISTS")) {
+            out.exists = true;
+            out.news = *n > known.exists;
+            known.exists = *n;
+        } else if (is(what, "EXPUNGE") && known.exists > 0) {
+            --known.exists;
+        }
+    } else if (is(first, "OK") && rest.size() > 9 && is(rest.first(9), "[UIDNEXT ")) {
+        rest = rest.sliced(9);
+        const qsizetype close = rest.indexOf(']');
+        const auto next = close < 0 ? std::nullopt : number(rest.first(close));
+        if (next) {
+            out.news = *next > known.uidNext;
+            known.uidNext = *next;
+        }
+    }
+    return out;
+}
+
+// Sends a command with the session's next tag.
+void sendCommand(mailimap* imap, const QByteArray& name) {
+    if (mailimap_send_current_tag(imap) != MAILIMAP_NO_ERROR ||
+        !send(imap->imap_stream, name + "\r\n"))
+        throw mailError(mailerr::ConnectionLost, QString::fromLatin1(name));
+}
+
+[[noreturn]] void lost(const char* why) {
+    throw mailError(mailerr::ConnectionLost, QString::fromLatin1(why));
+}
+
+// One IDLE, from the command to the server's answer to DONE, each line read and let go as it
+// comes: news is reported at once and ends the IDLE, as does a command from the pipe. The
+// answers before the go-ahead and after DONE are waited for at most `timeout` each. False once
+// Kelvo is to sign off.
+bool idleOnce(mailimap* imap, ImapLineReader& reader, ImapIdle::Shared& shared, Count& known,
+              Steady::duration timeout) {
+    // As the library's own IDLE leaves the session.
+    imap->imap_idle_timestamp = time(nullptr);
+    if (imap->imap_selection_info) {
+        imap->imap_selection_info->sel_has_exists = 0;
+        imap->imap_selection_info->sel_has_recent = 0;
+    }
+    sendCommand(imap, "IDLE");
+    auto deadline = Steady::now() + timeout;
+    bool goAhead = false;
+    bool done = false;
+    bool news = false;
+    char asked = 0;
+    int goAheads = 0;
+    for (;;) {
+        if (goAhead && !done && (news || asked != 0)) {
+            if (!send(imap->imap_stream, QByteArrayLiteral("DONE\r\n")))
+                lost("DONE");
+            done = true;
+            deadline = Steady::now() + timeout;
+        }
+        const bool idling = goAhead && !done;
+        QByteArrayView line;
+        switch (reader.next(line, idling ? ImapLineReader::Deadline() : deadline, shared.pipe[0])) {
+        case ImapLineReader::Status::Line:
+            break;
+        case ImapLineReader::Status::Interrupted:
+            if (const char c = command(shared.pipe[0]); c == 'q' || asked == 0)
+                asked = c;
+            continue;
+        case ImapLineReader::Status::TimedOut:
+            throw mailError(mailerr::TimedOut, QStringLiteral("IDLE"));
+        case ImapLineReader::Status::Closed:
+            lost("IDLE");
+        case ImapLineReader::Status::TooLong:
+            lost("IDLE: line too long");
+        }
+        if (literalAtEnd(line))
+            lost("IDLE: literal");
+        if (line.startsWith('+')) {
+            goAhead = true;
+            if (++goAheads > kMostGoAheads)
+                lost("IDLE: go-ahead lines");
+        } else if (line.startsWith("* ")) {
+            const Untagged said = note(line, known);
+            if (said.exists)
+                goAheads = 0;
+            if (said.news && !news) {
+                news = true;
+                shared.tell({PushEvent::NewMail, {}, 0});
+            }
+        } else {
+            // The answer to IDLE, the only command under way; unasked, the server broke off.
+            QByteArrayView rest = line;
+            word(rest);
+            if (!done || !is(word(rest), "OK"))
+                lost("IDLE");
+            if (mailimap_selection_info* info = imap->imap_selection_info) {
+                info->sel_exists = known.exists;
+                info->sel_uidnext = known.uidNext;
+            }
+            return asked != 'q';
+        }
+    }
+}
+
+// Signs off, reading the server's goodbye line by line for at most `timeout`.
+void signOff(mailimap* imap, ImapLineReader& reader, Steady::duration timeout) {
+    sendCommand(imap, "LOGOUT");
+    const auto deadline = Steady::now() + timeout;
+    QByteArrayView line;
+    while (reader.next(line, deadline) == ImapLineReader::Status::Line && !literalAtEnd(line) &&
+           (line.startsWith('*') || line.startsWith('+'))) {
+    }
+}
+
+void watch(mailimap* imap, ImapIdle::Shared& shared, Steady::duration timeout) {
+    ImapLineReader reader(imap->imap_stream);
+    Count known = countOf(imap);
+    while (idleOnce(imap, reader, shared, known, timeout)) {
+    }
+    signOff(imap, reader, timeout);
+}
+
+// Closes the connection without a word: the library would sign off and read whatever answer
+// the server gives, however long.
+void hangUp(mailimap* imap) {
+    if (imap->imap_stream)
+        mailstream_close(imap->imap_stream);
+    imap->imap_stream = nullptr;
+    imap->imap_state = MAILIMAP_STATE_DISCONNECTED;
 }
 
 void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) {
@@ -267,7 +408,7 @@ void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) 
         } else {
             shared->idling = true;
             shared->tell({PushEvent::Connected, {}, 0});
-            watch(imap, *shared);
+            watch(imap, *shared, std::chrono::seconds(std::max(1, p.timeoutSeconds)));
         }
     } catch (const KelvoError& e) {
         if (quiet(e.number()))
@@ -277,6 +418,7 @@ void run(const std::shared_ptr<ImapIdle::Shared>& shared, const MailProfile& p) 
     } catch (...) {
         shared->tell({PushEvent::Lost, {}, 0});
     }
+    hangUp(imap);
     mailimap_free(imap);
     const std::lock_guard<std::mutex> hold(shared->lock);
     shared->finished = true;

@@ -12,7 +12,9 @@ namespace kelvo {
 // does (TLS, the certificate checked against the system's store and the ca-file for the host
 // name, starttls as the profile says, the password command run once), opens the Inbox
 // read-only and waits in IDLE, reporting new mail: more messages than it knew of once the
-// expunged ones are counted, or a grown UIDNEXT.
+// expunged ones are counted, or a grown UIDNEXT. While it idles it reads the server's lines one
+// by one and keeps none: a line over 64 KB, a literal, or more than 1,000 go-aheads without a
+// count of messages lose the connection, as does an answer to DONE slower than the timeout.
 class ImapIdle {
 public:
     // report is called on the connection's thread, never after close().

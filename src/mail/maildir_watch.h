@@ -8,7 +8,8 @@
 namespace kelvo {
 
 // Watches a Maildir's new/ folder and tells of files added to it; files leaving it (Kelvo's
-// own pass moves them to cur/) are no news.
+// own pass moves them to cur/) are no news. When new/ goes away (a mail program or a restore
+// makes it anew), it watches the Maildir's own folder until new/ is back.
 class MaildirWatch final : public QObject {
     Q_OBJECT
 public:
@@ -17,13 +18,21 @@ public:
 
 signals:
     void arrived();
+    // new/ went away; its return is watched for.
+    void gone();
+    // new/ is watched again; what came meanwhile is not told of.
+    void back();
+    // Neither new/ nor the Maildir's folder can be watched any more.
+    void failed();
 
 private:
     void changed();
     QSet<QString> names() const;
 
     QFileSystemWatcher watcher;
+    QString root;
     QString folder;
+    bool watchingNew = false;
     QSet<QString> known;
 };
 

@@ -48,6 +48,15 @@ void ProfilePushLine::open(const QString& profile) {
             connect(maildir.get(), &MaildirWatch::arrived, this, [this, id] {
                 post(id, {PushEvent::NewMail, {}, 0});
             });
+            connect(maildir.get(), &MaildirWatch::gone, this, [this, id] {
+                post(id, {PushEvent::Lost, {}, 0, true});
+            });
+            connect(maildir.get(), &MaildirWatch::back, this, [this, id] {
+                post(id, {PushEvent::Connected, {}, 0});
+            });
+            connect(maildir.get(), &MaildirWatch::failed, this, [this, id] {
+                post(id, {PushEvent::Lost, {}, 0});
+            });
             post(id, {PushEvent::Connected, {}, 0});
             return;
         }

@@ -14,7 +14,9 @@
 #include "mail/vmime_text.h"
 #include "nested_mail.h"
 #include "server_pass_fixture.h"
+#include "virtual_clock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -354,6 +356,18 @@ protected:
             n += l.endsWith(text);
         return n;
     }
+    // A Maildir of the test's own as the profile's store, with push; its folder.
+    QString maildir() {
+        const QString box = dir.filePath(QStringLiteral("Maildir"));
+        for (const char* sub : {"/cur", "/new", "/tmp"})
+            EXPECT_TRUE(QDir().mkpath(box + QLatin1String(sub)));
+        profile(
+            QStringLiteral("[test]\nstore = %1\ntransport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
+                           "from = taro@example.jp\npush = yes\n")
+                .arg(box)
+                .arg(smtp.port()));
+        return box;
+    }
 
     SystemClock realClock;
     EventLoopWaiter waiter;
@@ -469,13 +483,7 @@ TEST_F(PushServerTest, PushComesBackAfterTheServerBrokeOffAndForwardsAgain) {
 }
 
 TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNoPass) {
-    const QString box = dir.filePath(QStringLiteral("Maildir"));
-    for (const char* sub : {"/cur", "/new", "/tmp"})
-        ASSERT_TRUE(QDir().mkpath(box + QLatin1String(sub)));
-    profile(QStringLiteral("[test]\nstore = %1\ntransport = smtp://127.0.0.1:%2\nsmtp-auth = no\n"
-                           "from = taro@example.jp\npush = yes\n")
-                .arg(box)
-                .arg(smtp.port()));
+    const QString box = maildir();
     QTimer::singleShot(3000, [&] {
         QFile f(box + QStringLiteral("/tmp/1.kelvo"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -499,6 +507,167 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
     EXPECT_LT(took, 10);
     EXPECT_EQ(passes(), 1);
     EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
+}
+
+// A mail program or a restore makes new/ anew: push says once that it is lost, watches the
+// Maildir until new/ is back, and then one pass looks for what came meanwhile.
+TEST_F(PushServerTest, AMaildirWhoseNewFolderIsMadeAnewIsWatchedAgain) {
+    const QString box = maildir();
+    QTimer::singleShot(
+        3000, [&] { ASSERT_TRUE(QDir(box + QStringLiteral("/new")).removeRecursively()); });
+    QTimer::singleShot(4500, [&] {
+        // Restored with a mail in it.
+        const QString restored = box + QStringLiteral("/restored");
+        ASSERT_TRUE(QDir().mkpath(restored));
+        QFile f(restored + QStringLiteral("/1.kelvo"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(message(QStringLiteral("taro@example.jp"), QStringLiteral("戻した後"),
+                        QStringLiteral("本文")));
+        f.close();
+        delivered.start();
+        ASSERT_TRUE(QFile::rename(restored, box + QStringLiteral("/new")));
+    });
+    double took = -1;
+    runUntil(
+        [&] {
+            if (took < 0 && !arrived().isEmpty())
+                took = static_cast<double>(delivered.elapsed()) / 1000.0;
+            return took >= 0 && delivered.elapsed() > (took + 3) * 1000;
+        },
+        30);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("戻した後")});
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 10);
+    EXPECT_EQ(lines(kプッシュ切断), 1);
+    EXPECT_EQ(lines(kプッシュ再開), 1);
+    EXPECT_EQ(passes(), 1);
+    EXPECT_TRUE(QDir(box + QStringLiteral("/new")).isEmpty());
+}
+
+// The resident memory of this process, in bytes.
+qint64 residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> pages = statm.readAll().split(' ');
+    return pages.size() > 1 ? pages[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+struct HostileIdle {
+    const char* name;
+    CuttingProxy::Attack attack;
+    qint64 bytes;
+};
+
+void PrintTo(const HostileIdle& attack, std::ostream* out) {
+    *out << attack.name;
+}
+
+class HostileIdleTest : public PushServerTest, public ::testing::WithParamInterface<HostileIdle> {};
+
+// A server that answers IDLE with a flood, endless go-aheads or a line without end: each line
+// is read and let go, the connection is dropped (a flood after DONE at the timeout), memory
+// stays where it was, and mail is forwarded all the same.
+TEST_P(HostileIdleTest, MemoryStaysFlatAndMailIsStillForwarded) {
+    profile(QString(goodProfiles)
+                .replace(QStringLiteral("timeout = 10"), QStringLiteral("timeout = 2")) +
+            QStringLiteral("push = yes\n"));
+    pass(); // the libraries' first allocations
+    imap.attackAfter(" IDLE\r\n", GetParam().attack, GetParam().bytes);
+    const qint64 before = residentBytes();
+    qint64 most = before;
+    runUntil(
+        [&] {
+            most = std::max(most, residentBytes());
+            if (imap.attacks() == 1 && delivered.isValid() == false) {
+                delivered.start();
+                deliver(QStringLiteral("攻撃中"));
+            }
+            return !arrived().isEmpty();
+        },
+        30);
+    most = std::max(most, residentBytes());
+    EXPECT_GE(imap.attacks(), 1);
+    EXPECT_EQ(arrived(), QStringList{QStringLiteral("攻撃中")});
+    EXPECT_LT(most - before, 10 << 20) << "grew by " << (most - before) / 1024 << " KiB";
+    EXPECT_GE(lines(kプッシュ切断), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attacks, HostileIdleTest,
+    ::testing::Values(HostileIdle{"ExistsFlood", CuttingProxy::Attack::ExistsFlood, 16 << 20},
+                      HostileIdle{"GoAheads", CuttingProxy::Attack::GoAheads, 16 << 20},
+                      HostileIdle{"HugeLine", CuttingProxy::Attack::HugeLine, 64 << 20}),
+    [](const ::testing::TestParamInfo<HostileIdle>& info) { return std::string(info.param.name); });
+
+// The profile's push connection, noting by the test's clock when it is opened or renewed and
+// what it reports.
+class TimedPushLine final : public PushLine {
+public:
+    TimedPushLine(const QString& profiles, const Clock& clock) : inner(profiles), clock(clock) {
+        inner.onEvent = [this](const PushEvent& event) {
+            events.push_back(event.kind);
+            if (onEvent)
+                onEvent(event);
+        };
+    }
+    bool pushes(const QString& name) override { return inner.pushes(name); }
+    void open(const QString& name) override {
+        opened.push_back(static_cast<double>(clock.monotonicMs()) / 1000.0);
+        asked = true;
+        inner.open(name);
+    }
+    void renew() override {
+        asked = true;
+        inner.renew();
+    }
+    void close() override { inner.close(); }
+
+    // After an open or a renewal: what comes of it, waited for in real time (5 s at most).
+    void settle(PushEvent::Kind last) {
+        if (!asked)
+            return;
+        asked = false;
+        QElapsedTimer t;
+        t.start();
+        const size_t seen = events.size();
+        while ((events.size() == seen || events.back() != last) && t.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+        EXPECT_EQ(events.back(), last);
+    }
+
+    ProfilePushLine inner;
+    const Clock& clock;
+    std::vector<double> opened;
+    std::vector<PushEvent::Kind> events;
+    bool asked = false;
+};
+
+// A server that drops the push connection right after each sign-on: the tries spread out (5,
+// 10, 20, 40 s) instead of coming every 5 s for ever; a connection that stayed up a minute
+// starts the back-off again. The watch runs on the test's clock, the connections are real.
+TEST_F(PushServerTest, AConnectionDroppedAfterEachSignOnIsTriedLaterAndLater) {
+    imap.attackAfter(" IDLE\r\n", CuttingProxy::Attack::Drop);
+    VirtualClock virtualClock;
+    TimedPushLine timed(mail->profilesPath, virtualClock);
+    PushWatch push(timed, virtualClock, virtualClock, window);
+    push.開始(QString());
+    for (int second = 0; second <= 1680; ++second) {
+        if (second == 100) // the server lets the next one stay
+            imap.attackAfter({}, CuttingProxy::Attack::None);
+        if (second == 1000) // and drops the next IDLE, the renewal's
+            imap.attackAfter(" IDLE\r\n", CuttingProxy::Attack::Drop);
+        push.待機中();
+        const bool stays = second >= 100 && second < 1000;
+        timed.settle(stays ? PushEvent::Connected : PushEvent::Lost);
+        virtualClock.advance(1);
+    }
+    // Renewed after 25 minutes up, at 1655 s, and dropped.
+    EXPECT_EQ(timed.opened, (std::vector<double>{0, 5, 15, 35, 75, 155, 1660, 1670}));
+    EXPECT_EQ(imap.attacks(), 8);
 }
 
 } // namespace

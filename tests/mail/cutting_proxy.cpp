@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -36,6 +37,26 @@ bool sendAll(int fd, const char* data, qint64 size) {
         size -= n;
     }
     return true;
+}
+
+// The next bytes of an attack, the first ones when `first`; n counts the messages claimed.
+QByteArray attackChunk(CuttingProxy::Attack attack, bool first, quint32& n) {
+    constexpr qsizetype kChunk = 16384;
+    using Attack = CuttingProxy::Attack;
+    QByteArray out;
+    if (first && attack != Attack::GoAheads)
+        out += "+ idling\r\n";
+    if (first && attack == Attack::HugeLine)
+        out += "* OK ";
+    while (out.size() < kChunk) {
+        if (attack == Attack::ExistsFlood)
+            out += "* " + QByteArray::number(n++) + " EXISTS\r\n";
+        else if (attack == Attack::GoAheads)
+            out += "+ idling\r\n";
+        else
+            out += QByteArray(kChunk - out.size(), 'x');
+    }
+    return out;
 }
 
 } // namespace
@@ -101,6 +122,25 @@ std::optional<CuttingProxy::Cut> CuttingProxy::count(const QByteArray& data, qsi
     return std::nullopt;
 }
 
+void CuttingProxy::attackAfter(const QByteArray& command, Attack kind, qint64 bytes) {
+    std::lock_guard guard(lock);
+    attackCommand = command.toUpper();
+    attack = kind;
+    attackBytes = bytes;
+}
+
+CuttingProxy::Attack CuttingProxy::attackIn(const QByteArray& data, qsizetype from, qint64& bytes) {
+    std::lock_guard guard(lock);
+    if (attack == Attack::None)
+        return Attack::None;
+    const qsizetype at = data.toUpper().lastIndexOf(attackCommand);
+    if (at < 0 || at + attackCommand.size() <= from)
+        return Attack::None;
+    ++attackCount;
+    bytes = attackBytes;
+    return attack;
+}
+
 void CuttingProxy::cutDone() {
     {
         std::lock_guard guard(lock);
@@ -144,6 +184,11 @@ void CuttingProxy::relay(int client, int server) {
     QElapsedTimer dripping;
     if (cut)
         dripping.start();
+    Attack attacking = Attack::None;
+    qint64 attackLeft = 0;    // what the attack may still send
+    QByteArray unsent;        // attack bytes the client has not taken yet
+    quint32 claimed = 100000; // the message count an EXISTS flood claims next
+    bool attackBegun = false;
     auto isDripping = [&] {
         return cut && cut->dripMs > 0 && dripping.isValid() && dripping.elapsed() < cut->bytes;
     };
@@ -164,18 +209,36 @@ void CuttingProxy::relay(int client, int server) {
             sendAll(client, held.constData(), held.size());
             held.clear();
         }
-        pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {wakeFds[0], POLLIN, 0}};
+        const bool flooding = attacking != Attack::None && attackLeft > 0;
+        pollfd fds[3] = {{client, short(POLLIN | (flooding ? POLLOUT : 0)), 0},
+                         {server, POLLIN, 0},
+                         {wakeFds[0], POLLIN, 0}};
         const int wait = cut && cut->dripMs > 0 && !held.isEmpty() ? cut->dripMs : -1;
         if (::poll(fds, 3, isDripping() ? cut->dripMs : wait) < 0 || fds[2].revents != 0)
             break;
-        if (fds[0].revents != 0) {
+        if (flooding && (fds[0].revents & POLLOUT) != 0) {
+            if (unsent.isEmpty()) {
+                unsent = attackChunk(attacking, !attackBegun, claimed);
+                attackBegun = true;
+            }
+            const ssize_t n = ::send(client, unsent.constData(),
+                                     size_t(std::min<qint64>(unsent.size(), attackLeft)),
+                                     MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n < 0 && errno != EAGAIN)
+                break;
+            if (n > 0) {
+                unsent.remove(0, n);
+                attackLeft -= n;
+            }
+        }
+        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
             ++clientReadCount;
             qint64 from = 0; // where the bytes after the command start in this read
+            const QByteArray seenData = tail + QByteArray(buffer, n);
             if (!cut) {
-                const QByteArray seenData = tail + QByteArray(buffer, n);
                 qsizetype end = 0;
                 cut = count(seenData, tail.size(), end);
                 if (cut) {
@@ -183,8 +246,13 @@ void CuttingProxy::relay(int client, int server) {
                     from = end - tail.size();
                     dripping.start();
                 }
-                tail = seenData.right(kTail);
             }
+            if (attacking == Attack::None) {
+                attacking = attackIn(seenData, tail.size(), attackLeft);
+                if (attacking == Attack::Drop)
+                    break;
+            }
+            tail = seenData.right(kTail);
             if (cut && cut->dripMs == 0 && cut->side == Side::ClientData) {
                 sendAll(server, buffer, from);
                 if (spend(server, buffer + from, n - from))
@@ -197,7 +265,9 @@ void CuttingProxy::relay(int client, int server) {
             const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
             if (n <= 0)
                 break;
-            if (isDripping()) {
+            if (attacking != Attack::None) {
+                // The server's own answers no longer reach the client.
+            } else if (isDripping()) {
                 held.append(buffer, n);
             } else if (cut && cut->dripMs == 0 && cut->side == Side::ServerReply) {
                 if (spend(client, buffer, n))

@@ -31,6 +31,21 @@ public:
     // occurrence-th time (an empty command: from the next connection's start), the server's
     // bytes go through one every intervalMs for `seconds`, and whole again after that.
     void dripAfter(const QByteArray& command, int occurrence, int intervalMs, int seconds);
+    // What a hostile server sends once the client has sent a command.
+    enum class Attack {
+        None,
+        Drop,        // nothing: the connection is closed at once
+        ExistsFlood, // a go-ahead, then "* n EXISTS" lines, n growing
+        GoAheads,    // "+ idling" lines
+        HugeLine,    // a go-ahead, then one line that never ends
+    };
+    // From now on every connection whose client sends `command` (a case-blind match) is
+    // attacked: the server's bytes no longer reach the client, which gets the attack instead,
+    // `bytes` of it as fast as it reads them, and then nothing until it hangs up. Attack::None
+    // leaves later connections alone.
+    void attackAfter(const QByteArray& command, Attack attack, qint64 bytes = 0);
+    // How many connections were attacked so far.
+    int attacks() const { return attackCount.load(); }
     // How many connections were cut (or dripped) so far.
     int cuts() const { return cutCount.load(); }
     int connections() const { return connectionCount.load(); }
@@ -56,6 +71,9 @@ private:
     // data; the cut when one of them is the one to cut at, with `end` just after it.
     std::optional<Cut> count(const QByteArray& data, qsizetype from, qsizetype& end);
     void cutDone();
+    // The attack armed for a connection whose client data (the part past `from` is new) holds
+    // its command.
+    Attack attackIn(const QByteArray& data, qsizetype from, qint64& bytes);
 
     int listenFd = -1;
     int listenPort = 0;
@@ -64,6 +82,10 @@ private:
     std::mutex lock;
     std::optional<Cut> pending;
     int seen = 0; // the command's occurrences so far
+    QByteArray attackCommand;
+    Attack attack = Attack::None;
+    qint64 attackBytes = 0;
+    std::atomic<int> attackCount{0};
     std::atomic<int> cutCount{0};
     std::atomic<int> connectionCount{0};
     std::atomic<int> clientReadCount{0};
