@@ -105,10 +105,12 @@ int runKelvo(int argc, char** argv) {
     QApplication::setWindowIcon(プログラムアイコン());
     // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
     // Ctrl+C ends it as any command.
-    if (const auto profile = サインイン指定(QApplication::arguments()))
+    if (const auto profile = サインイン指定(QApplication::arguments())) {
+        シグナル既定に戻す();
         return サインインコマンド(defaultProfilesPath(), *profile, 端末のサインイン手段());
+    }
 
-    // From here on a signal waits in the event loop for the main window to act on it.
+    // A signal waits in the event loop for the main window to act on it.
     SignalBridge signalBridge;
 
     // Standard buttons and dialogs in Japanese, as the rest of the program.
@@ -228,6 +230,9 @@ int runKelvo(int argc, char** argv) {
     const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(),
                                          [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
 
+    // A signal of the start-up ends Kelvo as it would later, without a window shown for it.
+    if (signalBridge.pending())
+        window.静かに終了();
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
     return app.exec();

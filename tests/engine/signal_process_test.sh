@@ -9,6 +9,8 @@
 #                 forwards the rest and none a second time.
 #   sigkill:      SIGKILL at the same moment: the next start forwards every mail not marked
 #                 read (within the 30-minute window), and none is lost.
+#   early:        SIGTERM, SIGINT and SIGHUP that came before Kelvo ran (held blocked across
+#                 its start): exit status 0 at once, nothing forwarded.
 # Usage: signal_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -37,6 +39,29 @@ forwards() { mailbox received "$phone" "$1"; }
 read_marks() { mailbox seen "$user" "$1"; }
 log_blocks() { iconv -f CP932 -t UTF-8 "$work/転送ログ.txt" | grep -c 'のログファイル' || true; }
 nonce="n$$x$RANDOM"
+
+if [ "$MODE" = early ]; then
+    mailbox deliver "$user" "早期 ${nonce}"
+    for sig in TERM INT HUP; do
+        run=$((run + 1))
+        # The signal is sent while blocked, so it waits for Kelvo's own code, however fast or
+        # slow its start.
+        /usr/bin/python3 -c 'import os, signal, sys
+s = getattr(signal, "SIG" + sys.argv[1])
+signal.pthread_sigmask(signal.SIG_BLOCK, {s})
+os.kill(os.getpid(), s)
+os.execv(sys.argv[2], sys.argv[2:])' "$sig" "$work/kelvo" /S >"$work/kelvo-$run.out" 2>&1 &
+        kelvo=$!
+        pids+=("$kelvo")
+        wait_for_exit "$kelvo" || fail "Kelvo still runs 5 s after an early SIG$sig"
+        status=0
+        wait "$kelvo" || status=$?
+        [ "$status" -eq 0 ] || fail "exit status $status after an early SIG$sig"
+    done
+    [ "$(forwards "${nonce}")" -eq 0 ] || fail "a start ended by a signal forwarded mail"
+    echo "signals before the start: ok"
+    exit 0
+fi
 
 if [ "$MODE" = sigterm-wait ]; then
     mailbox deliver "$user" "待機中 ${nonce}a"
