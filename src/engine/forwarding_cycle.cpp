@@ -118,8 +118,9 @@ PassEnd パス(CycleContext& c, Loop& loop) {
         c.プッシュ->パス開始();
     st.チェック開始時刻 = e.時計.now();
     if (!ログオン(e)) {
-        if (st.サインイン待ち)
-            // Trying again in 2 s cannot help before a person signs in: the next pass comes
+        if (st.サインイン待ち || st.サインオン拒否)
+            // Trying again in 2 s cannot help before a person signs in or mends the password,
+            // and a server locks an account that keeps trying a wrong one: the next pass comes
             // at the interval.
             loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
         else if (新着で)

@@ -164,6 +164,31 @@ TEST_F(CycleTest, SignOnThatWantsAPersonComesAtTheIntervalWithOneErrorLine) {
     EXPECT_EQ(errorLines().size(), 2);
 }
 
+TEST_F(CycleTest, RefusedSignOnComesAgainAtTheIntervalAndANetworkFailureAtTheNextTurn) {
+    // A wrong password tried every 2 s gets the account locked; an unreachable server is
+    // tried at every turn once the pass is due.
+    設定.メールチェック間隔 = QStringLiteral("1");
+    recordSignOns();
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::LoginFailed), true);
+    stopAfter(130);
+    run();
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 64, 126}));
+    EXPECT_EQ(errorLines().size(), 3);
+
+    signOnAt.clear();
+    const qint64 secondStart = clock.monotonicMs() / 1000;
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::ConnectionRefused), true);
+    stopAfter(130);
+    run();
+    std::vector<qint64> everyTurn{2};
+    for (qint64 t = 62; t <= 130; t += 2)
+        everyTurn.push_back(t);
+    std::vector<qint64> times = signOnTimes();
+    for (qint64& t : times)
+        t -= secondStart;
+    EXPECT_EQ(times, everyTurn);
+}
+
 TEST_F(CycleTest, NewMailIsForwardedAndCountedAndStartsResetTheCounts) {
     add(QStringLiteral("会議"), -1);
     stopAfter(10);
