@@ -11,6 +11,7 @@
 #                 read (within the 30-minute window), and none is lost.
 #   early:        SIGTERM, SIGINT and SIGHUP that came before Kelvo ran (held blocked across
 #                 its start): exit status 0 at once, nothing forwarded.
+# state.ini tells the next start how the run ended: clean after a signal, not after SIGKILL.
 # Usage: signal_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -38,6 +39,7 @@ end_with() {
 forwards() { mailbox received "$phone" "$1"; }
 read_marks() { mailbox seen "$user" "$1"; }
 log_blocks() { iconv -f CP932 -t UTF-8 "$work/転送ログ.txt" | grep -c 'のログファイル' || true; }
+state_value() { iconv -f CP932 -t UTF-8 "$work/state.ini" | tr -d '\r' | sed -n "s/^$1=//p"; }
 nonce="n$$x$RANDOM"
 
 if [ "$MODE" = early ]; then
@@ -72,6 +74,8 @@ if [ "$MODE" = sigterm-wait ]; then
     end_with TERM
     [ "$(log_blocks)" -eq 1 ] || fail "no log block after SIGTERM"
     [ "$(read_marks "${nonce}a")" -eq 1 ] || fail "the forwarded mail is not marked read"
+    [ "$(state_value 正常終了)" = 1 ] || fail "state.ini does not say the run ended clean"
+    [ -z "$(state_value 最終完了チェック)" ] || fail "a clean end left a reach behind"
     mailbox deliver "$user" "待機中 ${nonce}b"
     start_kelvo
     wait_for_forward "${nonce}b" 40 >/dev/null || fail "the new mail was not forwarded"
@@ -91,9 +95,11 @@ sleep 3.5
 if [ "$MODE" = sigterm-pass ]; then
     end_with TERM
     [ "$(log_blocks)" -eq 1 ] || fail "no log block after SIGTERM"
+    [ "$(state_value 正常終了)" = 1 ] || fail "state.ini does not say the run ended clean"
 else
     kill -KILL "$kelvo"
     wait "$kelvo" 2>/dev/null || true
+    [ "$(state_value 正常終了)" = 0 ] || fail "state.ini says a killed run ended clean"
 fi
 sent=()
 marked=()
