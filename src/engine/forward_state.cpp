@@ -2,6 +2,8 @@
 
 #include "common/error_trap.h"
 #include "engine/engine_context.h"
+#include "engine/engine_errors.h"
+#include "engine/new_mail_check.h"
 #include "mail/mapi_messages.h"
 #include "settings/ini_file.h"
 
@@ -15,6 +17,7 @@ namespace {
 
 const QString k状態セクション = QStringLiteral("転送状態");
 const QString k締切キー = QStringLiteral("最終完了チェック");
+const QString k正常終了キー = QStringLiteral("正常終了");
 constexpr qint64 k最長遡及秒 = 24 * 60 * 60;
 
 std::optional<QDateTime> 保存した締切基準(const EngineContext& ctx) {
@@ -33,6 +36,34 @@ std::optional<QDateTime> 保存した締切基準(const EngineContext& ctx) {
     return std::max(saved, now.addSecs(-k最長遡及秒));
 }
 
+// Writes the reach (none: a start looks back its 30 minutes only) and whether the run ended
+// clean, in one write. A failure gets one error line until a write works again.
+bool 状態書込(EngineContext& ctx, const std::optional<QDateTime>& reach, bool clean) {
+    const QString path = 状態ファイルパス(ctx);
+    if (path.isEmpty())
+        return true;
+    IniDocument doc = IniDocument::load(path);
+    doc.setValue(k状態セクション, k締切キー,
+                 reach ? QString::number(reach->toSecsSinceEpoch()) : QString());
+    doc.setValue(k状態セクション, k正常終了キー, clean ? QStringLiteral("1") : QStringLiteral("0"));
+    QString reason;
+    const bool ok = doc.save(path, &reason);
+    転送状態& st = ctx.状態.転送;
+    if (ok)
+        st.書込失敗中 = false;
+    else if (!std::exchange(st.書込失敗中, true))
+        ctx.画面.エラー行追加(QStringLiteral("転送状態を保存できません（%1）").arg(reason),
+                              engerr::StateNotSaved);
+    return ok;
+}
+
+// What the pass under way reaches back to: its 30 minutes, or the older reach before it.
+QDateTime パスの締切(const EngineContext& ctx) {
+    const QDateTime window = 受信時間枠(ctx);
+    const std::optional<QDateTime>& reach = ctx.状態.転送.締切基準;
+    return reach && *reach < window ? *reach : window;
+}
+
 } // namespace
 
 QString 状態ファイルパス(const EngineContext& ctx) {
@@ -43,29 +74,56 @@ QString 状態ファイルパス(const EngineContext& ctx) {
 
 void 締切基準更新(EngineContext& ctx, const QDateTime& reach) {
     転送状態& st = ctx.状態.転送;
+    st.締切を決めたパス = ctx.状態.チェック開始時刻;
+    // A pass that did everything sets its own check start, one that did not an older time.
+    st.取り残し = reach <= 受信時間枠(ctx);
     if (st.締切基準 == reach)
         return;
     st.締切基準 = reach;
     st.締切基準未保存 = true;
 }
 
+void 未完了パス記録(EngineContext& ctx) {
+    const QDateTime& pass = ctx.状態.チェック開始時刻;
+    if (!pass.isValid() || ctx.状態.転送.締切を決めたパス == pass)
+        return;
+    締切基準更新(ctx, パスの締切(ctx));
+}
+
 void 転送状態保存(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
-    const QString path = 状態ファイルパス(ctx);
-    if (!std::exchange(st.締切基準未保存, false) || !st.締切基準 || path.isEmpty())
+    if (!st.締切基準未保存 || !st.締切基準)
         return;
-    INI書込(k状態セクション, k締切キー, QString::number(st.締切基準->toSecsSinceEpoch()), path);
+    // Tried again after the next pass when it failed.
+    st.締切基準未保存 = !状態書込(ctx, st.締切基準, false);
 }
 
 void 転送状態リセット(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
     st.締切基準 = 保存した締切基準(ctx);
     st.締切基準未保存 = false;
+    st.取り残し = st.締切基準.has_value();
+    st.締切を決めたパス = QDateTime();
     st.送信失敗回数.clear();
     st.送信済み.clear();
     st.終了要求.clear();
     st.取得したパス = QDateTime();
     st.取得成功 = false;
+    st.終了未記録 = true;
+    // Should this run end without a word, the next start reaches back at least to now.
+    状態書込(ctx, st.締切基準 ? *st.締切基準 : ctx.時計.now().addSecs(-30 * 60), false);
+}
+
+void 正常終了記録(EngineContext& ctx) {
+    転送状態& st = ctx.状態.転送;
+    if (!st.終了未記録)
+        return;
+    // A pass cut short leaves behind what it had not forwarded yet.
+    if (ctx.状態.パス実行中)
+        未完了パス記録(ctx);
+    const std::optional<QDateTime> left = st.取り残し ? st.締切基準 : std::nullopt;
+    if (状態書込(ctx, left, true))
+        st.終了未記録 = false;
 }
 
 void 終了要求確定(EngineContext& ctx) {

@@ -37,15 +37,24 @@ struct 転送状態 {
     // The unread fetch of the pass that began at this check start time, and whether it worked.
     QDateTime 取得したパス;
     bool 取得成功 = false;
+    // Mail older than a pass's 30 minutes may still wait at the reach: it came with the state
+    // file, or the last pass did not fetch and forward everything.
+    bool 取り残し = false;
+    QDateTime 締切を決めたパス; // the check start of the pass that last set the reach
+    // Forwarding was started, and the state file does not yet say how it ended.
+    bool 終了未記録 = false;
+    bool 書込失敗中 = false; // the last write of the state file failed (and was reported)
 };
 
 // How many times a message's forward is tried before it is given up.
 inline constexpr int k送信試行上限 = 3;
 
 // At every start of forwarding: nothing of an earlier start is pending, and every message gets
-// its full number of tries again. The first pass goes back to the check start of the last pass
-// that forwarded everything, as the state file beside list.ini keeps it (at most 24 hours, so a
-// start after a long pause does not forward an old Inbox), and at least 30 minutes.
+// its full number of tries again. The first pass goes back as far as the state file beside
+// list.ini says (at most 24 hours, so a start after a long pause does not forward an old
+// Inbox), and at least 30 minutes: after a clean end only to the mail that run left behind,
+// after a crash to the last pass that forwarded everything. The file then says that a run is
+// under way, so that a crash of this one is known at the next start.
 void 転送状態リセット(EngineContext& ctx);
 
 // The reach of later passes: the check start of a pass that fetched and forwarded everything,
@@ -53,9 +62,20 @@ void 転送状態リセット(EngineContext& ctx);
 // file keeps it (転送状態保存).
 void 締切基準更新(EngineContext& ctx, const QDateTime& reach);
 
+// The pass under way ends without having fetched and forwarded everything (its sign-on failed,
+// or Kelvo ends in the middle of it): later passes reach back as far as it did. Nothing when
+// the pass has already set the reach.
+void 未完了パス記録(EngineContext& ctx);
+
 // After the pass has signed off (no disk is written while a server waits): the state file
-// keeps the reach. A file that cannot be written only costs a restart its longer reach.
+// keeps the reach. A file that cannot be written gives one error line, until a write works.
 void 転送状態保存(EngineContext& ctx);
+
+// Forwarding ends as asked (stop, end of Kelvo, a signal, the timed finish, the phone's finish
+// command): the state file keeps only the reach of mail left behind, so that the next start
+// does not forward what merely arrived while Kelvo was stopped. Nothing when no forwarding was
+// started or its end is recorded already.
+void 正常終了記録(EngineContext& ctx);
 
 // The state file beside list.ini; empty when there is no list.ini path.
 QString 状態ファイルパス(const EngineContext& ctx);

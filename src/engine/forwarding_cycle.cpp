@@ -93,6 +93,7 @@ bool アドレス確認(CycleContext& c) {
 void 自動終了(CycleContext& c) {
     EngineContext& e = c.engine;
     プッシュ閉じる(c);
+    エラー無視([&] { 正常終了記録(e); });
     if (isOn(e.設定.電源OFFフラグ)) {
         電源OFF(システム環境(c), e.設定, e.状態.終了フラグ);
         return;
@@ -118,8 +119,14 @@ PassEnd パス(CycleContext& c, Loop& loop) {
         c.プッシュ->パス開始();
     st.チェック開始時刻 = e.時計.now();
     if (!ログオン(e)) {
-        if (st.サインイン待ち)
-            // Trying again in 2 s cannot help before a person signs in: the next pass comes
+        // Nothing was fetched: later passes reach back as far as this one would have.
+        エラー無視([&] {
+            未完了パス記録(e);
+            転送状態保存(e);
+        });
+        if (st.サインイン待ち || st.サインオン拒否)
+            // Trying again in 2 s cannot help before a person signs in or mends the password,
+            // and a server locks an account that keeps trying a wrong one: the next pass comes
             // at the interval.
             loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
         else if (新着で)
@@ -131,6 +138,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     エラー無視([&] { 未読メール取得(e); });
     エラー無視([&] { メールチェック(e); });
     エラー無視([&] { 自動転送(e); });
+    エラー無視([&] { 未完了パス記録(e); }); // when the forwarding broke off before its end
     if (st.一覧要求フラグ == 1) {
         エラー無視([&] { 一覧取得(e); });
         st.一覧要求フラグ = 0;
@@ -158,6 +166,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
             st.終了フラグ = 0;
         } else {
             プッシュ閉じる(c);
+            エラー無視([&] { 正常終了記録(e); });
             電源OFF(システム環境(c), e.設定, st.終了フラグ);
             return PassEnd::ProgramEnded;
         }
@@ -271,6 +280,7 @@ void 自動転送開始(CycleContext& c) {
         e.待機.processEvents();
     }
     プッシュ閉じる(c);
+    エラー無視([&] { 正常終了記録(e); });
     パネル(c, kPanel次の接続まで, QStringLiteral("停止しました。"));
 }
 

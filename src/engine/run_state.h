@@ -25,6 +25,9 @@ struct RunState {
     // The last sign-on wanted a person to sign in (no usable token or stored password): its
     // error line is shown once, and passes come at the interval, until a sign-on works.
     bool サインイン待ち = false;
+    // The server refused the last sign-on's user name or secret: trying the same again every
+    // few seconds would only get the account locked, so passes come at the interval.
+    bool サインオン拒否 = false;
     転送状態 転送;              // what the forwarding carries from pass to pass
 
     // Both counts back to 0, as every start of forwarding does.

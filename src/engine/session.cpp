@@ -35,12 +35,14 @@ void 接続手順(EngineContext& ctx) {
 bool ログオン(EngineContext& ctx) {
     bool& 待ち = ctx.状態.サインイン待ち;
     bool サインイン要 = false;
+    bool 拒否 = false;
     bool ok = false;
     エラートラップ(ctx.画面, [&] {
         try {
             接続手順(ctx);
             ok = true;
         } catch (const KelvoError& e) {
+            拒否 = e.number() == mailerr::LoginFailed;
             if (!needsSignIn(e.number()))
                 throw;
             // Only a person can mend it: the line is shown once, not at every try.
@@ -50,6 +52,7 @@ bool ログオン(EngineContext& ctx) {
         }
     });
     待ち = サインイン要;
+    ctx.状態.サインオン拒否 = 拒否;
     return ok;
 }
 

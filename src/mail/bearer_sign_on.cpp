@@ -37,20 +37,27 @@ public:
     const std::vector<vmime::shared_ptr<sasl::SASLMechanism>>
     getAcceptableMechanisms(const std::vector<vmime::shared_ptr<sasl::SASLMechanism>>& available,
                             vmime::shared_ptr<sasl::SASLMechanism> suggested) const override {
-        std::vector<vmime::shared_ptr<sasl::SASLMechanism>> out;
-        if (!bearer) { // VMime's own choice, less the token mechanisms
+        // One mechanism: a secret the server refused by one is refused by the next too, and
+        // every refusal counts towards locking the account.
+        if (!bearer) { // VMime's own first choice, less the token mechanisms
             for (const auto& m :
                  defaultSASLAuthenticator::getAcceptableMechanisms(available, suggested))
                 if (!isBearerMechanism(m->getName()))
-                    out.push_back(m);
-            return out;
+                    return {m};
+            return {};
         }
-        // One of them: a token the server refused by one is refused by the other too.
         for (const char* name : {kXoauth2, kOauthBearer})
             for (const auto& m : available)
                 if (m->getName() == name)
                     return {m};
-        return out;
+        return {};
+    }
+    // Called as a mechanism starts: once it has carried the secret, its refusal is final, so
+    // VMime must not fall back to the LOGIN command with the same secret.
+    void setSASLMechanism(vmime::shared_ptr<sasl::SASLMechanism> mech) override {
+        defaultSASLAuthenticator::setSASLMechanism(mech);
+        if (const auto service = getService().lock())
+            service->setProperty("options.sasl.fallback", false);
     }
     const vmime::string getAccessToken() const override { return token; }
     const Endpoint& server() const { return at; }

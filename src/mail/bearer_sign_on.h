@@ -16,7 +16,8 @@ std::string oauthBearerResponse(const std::string& user, const Endpoint& at,
 
 // Makes the service sign on as the options say: with the password by VMime's own means (never
 // by an OAuth 2.0 mechanism), or, with options.bearer, with the access token by XOAUTH2, or by
-// OAUTHBEARER where the server offers only that. A token is never sent by LOGIN or PLAIN.
+// OAUTHBEARER where the server offers only that. A token is never sent by LOGIN or PLAIN. The
+// secret is presented once: a refused sign-on tries no second mechanism.
 void setSignOn(vmime::net::service& service, const ServiceOptions& options);
 
 // The command line as a trace may show it: what follows the mechanism of an AUTHENTICATE or

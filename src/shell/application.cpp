@@ -9,6 +9,7 @@
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
 #include "engine/engine_context.h"
+#include "engine/forward_state.h"
 #include "engine/forwarding_cycle.h"
 #include "engine/push_watch.h"
 #include "engine/schedule.h"
@@ -105,10 +106,12 @@ int runKelvo(int argc, char** argv) {
     QApplication::setWindowIcon(プログラムアイコン());
     // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
     // Ctrl+C ends it as any command.
-    if (const auto profile = サインイン指定(QApplication::arguments()))
+    if (const auto profile = サインイン指定(QApplication::arguments())) {
+        シグナル既定に戻す();
         return サインインコマンド(defaultProfilesPath(), *profile, 端末のサインイン手段());
+    }
 
-    // From here on a signal waits in the event loop for the main window to act on it.
+    // A signal waits in the event loop for the main window to act on it.
     SignalBridge signalBridge;
 
     // Standard buttons and dialogs in Japanese, as the rest of the program.
@@ -184,13 +187,18 @@ int runKelvo(int argc, char** argv) {
     // News of new mail between passes; its connection ends with the program's mail session.
     ProfilePushLine pushLine(defaultProfilesPath());
     PushWatch push(pushLine, clock, waiter, window);
-    window.hooks.ログオフ = [&context, &mapSess, &push] {
+    // The unload handler's sign-off: Kelvo ends as asked (終了, a signal, the session's end),
+    // and the state file says so before the log is written.
+    window.hooks.ログオフ = [&context, &mapSess, &push, &engine] {
         push.閉じる();
         中断した転送を未読に(context.状態, mapSess);
-        ログオフ(mapSess);
+        エラー無視([&] { ログオフ(mapSess); });
+        正常終了記録(engine);
     };
-    exit.終了直前 = [&serviceNotifier, &push] {
+    exit.終了直前 = [&serviceNotifier, &push, &engine] {
         push.閉じる();
+        // Every other road to the end (power-off included) has recorded it already.
+        エラー無視([&] { 正常終了記録(engine); });
         終了前処理(serviceNotifier);
     };
     CycleContext cycle{engine, system, cycleWindow, schedule, &push};
@@ -228,6 +236,9 @@ int runKelvo(int argc, char** argv) {
     const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(),
                                          [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
 
+    // A signal of the start-up ends Kelvo as it would later, without a window shown for it.
+    if (signalBridge.pending())
+        window.静かに終了();
     SplashWindow splash(waiter, 起動手順(window));
     splash.show();
     return app.exec();

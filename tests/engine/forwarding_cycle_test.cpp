@@ -6,10 +6,13 @@
 #include "first_start_settings.h"
 #include "forward_fixture.h"
 #include "mail/mail_error.h"
+#include "settings/ini_file.h"
 #include "settings/settings_record.h"
 #include "temp_dir.h"
 
+#include <QDir>
 #include <QFile>
+#include <utility>
 
 namespace kelvo::test {
 namespace {
@@ -162,6 +165,31 @@ TEST_F(CycleTest, SignOnThatWantsAPersonComesAtTheIntervalWithOneErrorLine) {
     stopAfter(70);
     run();
     EXPECT_EQ(errorLines().size(), 2);
+}
+
+TEST_F(CycleTest, RefusedSignOnComesAgainAtTheIntervalAndANetworkFailureAtTheNextTurn) {
+    // A wrong password tried every 2 s gets the account locked; an unreachable server is
+    // tried at every turn once the pass is due.
+    設定.メールチェック間隔 = QStringLiteral("1");
+    recordSignOns();
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::LoginFailed), true);
+    stopAfter(130);
+    run();
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{2, 64, 126}));
+    EXPECT_EQ(errorLines().size(), 3);
+
+    signOnAt.clear();
+    const qint64 secondStart = clock.monotonicMs() / 1000;
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::ConnectionRefused), true);
+    stopAfter(130);
+    run();
+    std::vector<qint64> everyTurn{2};
+    for (qint64 t = 62; t <= 130; t += 2)
+        everyTurn.push_back(t);
+    std::vector<qint64> times = signOnTimes();
+    for (qint64& t : times)
+        t -= secondStart;
+    EXPECT_EQ(times, everyTurn);
 }
 
 TEST_F(CycleTest, NewMailIsForwardedAndCountedAndStartsResetTheCounts) {
@@ -370,6 +398,158 @@ TEST_F(CycleTest, ScheduleSwitchedOffWhileWaitingOutsideKeepsCountingDown) {
     stopAfter(3 * 3600);
     run();
     EXPECT_TRUE(signOnTimes().empty());
+}
+
+// How a run ended, as the state file beside list.ini tells the next start.
+class StateFileTest : public CycleTest {
+protected:
+    QString statePath() const { return dir.filePath(QStringLiteral("state.ini")); }
+    QString stateValue(const QString& key) const {
+        return INI読込(QStringLiteral("転送状態"), key, QStringLiteral("(none)"), statePath());
+    }
+    // Kelvo is started again nine hours later (in a new process when it ended), after mail came
+    // six hours before (while it was stopped) and 15 minutes before. What the first pass
+    // forwards, sorted.
+    QStringList restartNineHoursLater() {
+        if (exit.ends > 0)
+            状態 = RunState();
+        設定.自動終了フラグ = QStringLiteral("0");
+        clock.advance(9 * 3600);
+        add(QStringLiteral("停止中に着信"), -6 * 60);
+        add(QStringLiteral("開始直前に着信"), -15);
+        const qsizetype before = system.outbox.size();
+        stopAfter(10);
+        run();
+        QStringList sent = sentSubjects().mid(before);
+        sent.sort();
+        return sent;
+    }
+    // Keeps the state file as it is now, for a Kelvo that ends here without a word.
+    void crashHere() {
+        QFile::remove(statePath() + QStringLiteral(".crash"));
+        ASSERT_TRUE(QFile::copy(statePath(), statePath() + QStringLiteral(".crash")));
+    }
+    void restoreCrash() {
+        QFile::remove(statePath());
+        ASSERT_TRUE(QFile::rename(statePath() + QStringLiteral(".crash"), statePath()));
+        状態 = RunState();
+    }
+};
+
+enum class EndRoad { Stop, TimedFinish, TimedFinishPowerOff, PhoneFinish };
+
+class CleanEndTest : public StateFileTest, public ::testing::WithParamInterface<EndRoad> {};
+
+TEST_P(CleanEndTest, StartAfterAPlannedEndForwardsNothingThatMerelyArrivedMeanwhile) {
+    add(QStringLiteral("朝のメール"), -1);
+    switch (GetParam()) {
+    case EndRoad::Stop:
+        stopAfter(10);
+        break;
+    case EndRoad::TimedFinishPowerOff:
+        設定.電源OFFフラグ = QStringLiteral("1");
+        [[fallthrough]];
+    case EndRoad::TimedFinish:
+        設定.自動終了フラグ = QStringLiteral("1");
+        設定.切断時間 = QStringLiteral("1");
+        break;
+    case EndRoad::PhoneFinish:
+        command(QStringLiteral("Z"));
+        break;
+    }
+    run();
+    EXPECT_EQ(exit.ends, GetParam() == EndRoad::Stop ? 0 : 1);
+    EXPECT_EQ(stateValue(QStringLiteral("正常終了")), QStringLiteral("1"));
+    EXPECT_EQ(restartNineHoursLater(), QStringList{QStringLiteral("開始直前に着信")});
+    EXPECT_EQ(sentSubjects().first(), QStringLiteral("朝のメール"));
+    EXPECT_EQ(stateValue(QStringLiteral("正常終了")), QStringLiteral("1"));
+}
+
+std::string roadName(const ::testing::TestParamInfo<EndRoad>& info) {
+    static const char* const names[] = {"Stop", "TimedFinish", "TimedFinishPowerOff",
+                                        "PhoneFinish"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, CleanEndTest,
+                         ::testing::Values(EndRoad::Stop, EndRoad::TimedFinish,
+                                           EndRoad::TimedFinishPowerOff, EndRoad::PhoneFinish),
+                         roadName);
+
+TEST_F(StateFileTest, StartAfterACrashOrAnOldStateFileReachesBackAsBefore) {
+    // Killed at 09:01, after a pass at 09:00 that forwarded everything.
+    add(QStringLiteral("朝のメール"), -1);
+    clock.at(clock.now().addSecs(60), [this] { crashHere(); });
+    stopAfter(120);
+    run();
+    EXPECT_EQ(stateValue(QStringLiteral("正常終了")), QStringLiteral("1"));
+    restoreCrash();
+    EXPECT_EQ(stateValue(QStringLiteral("正常終了")), QStringLiteral("0"));
+    EXPECT_EQ(restartNineHoursLater(),
+              (QStringList{QStringLiteral("停止中に着信"), QStringLiteral("開始直前に着信")}));
+
+    // The file of the last version has no word on how the run ended: taken as a crash.
+    ASSERT_TRUE(QFile::remove(statePath()));
+    ASSERT_TRUE(INI書込(QStringLiteral("転送状態"), QStringLiteral("最終完了チェック"),
+                        QString::number(clock.now().addSecs(-2 * 3600).toSecsSinceEpoch()),
+                        statePath()));
+    状態 = RunState();
+    add(QStringLiteral("一時間半前に着信"), -90);
+    stopAfter(10);
+    run();
+    EXPECT_EQ(sentSubjects().last(), QStringLiteral("一時間半前に着信"));
+}
+
+TEST_F(StateFileTest, PlannedEndKeepsTheReachOfMailThatFailedPassesOrACutShortForwardLeft) {
+    // The server cannot be reached from 09:00 until the stop at 09:10.
+    設定.メールチェック間隔 = QStringLiteral("1");
+    add(QStringLiteral("障害中に着信"), -1);
+    system.failNext(QStringLiteral("signOn"), mailError(mailerr::ConnectionRefused), true);
+    stopAfter(600);
+    run();
+    system.heal(QStringLiteral("signOn"));
+    EXPECT_TRUE(restartNineHoursLater().contains(QStringLiteral("障害中に着信")));
+
+    // Kelvo is ended (a signal) while the first of two mails goes out: the unload handler
+    // records the end from inside the forward's wait, and the process is gone.
+    add(QStringLiteral("一通目"), -1);
+    add(QStringLiteral("二通目"), -1);
+    bool ended = false;
+    system.onCall = [&](const QString& call) {
+        if (call == QStringLiteral("send") && !std::exchange(ended, true)) {
+            状態.停止要求フラグ = 1;
+            正常終了記録(ctx);
+            crashHere();
+        }
+    };
+    run();
+    system.onCall = nullptr;
+    restoreCrash();
+    EXPECT_EQ(stateValue(QStringLiteral("正常終了")), QStringLiteral("1"));
+    ASSERT_EQ(sentSubjects().count(QStringLiteral("一通目")) +
+                  sentSubjects().count(QStringLiteral("二通目")),
+              1);
+    restartNineHoursLater();
+    EXPECT_EQ(sentSubjects().count(QStringLiteral("一通目")), 1);
+    EXPECT_EQ(sentSubjects().count(QStringLiteral("二通目")), 1);
+}
+
+TEST_F(StateFileTest, StateFileThatCannotBeWrittenIsOneErrorLineUntilAWriteWorks) {
+    設定.メールチェック間隔 = QStringLiteral("1");
+    ASSERT_TRUE(QDir().mkdir(statePath()));
+    clock.at(clock.now().addSecs(200), [this] { QDir().rmdir(statePath()); });
+    clock.at(clock.now().addSecs(400), [this] {
+        QFile::remove(statePath());
+        QDir().mkdir(statePath());
+    });
+    stopAfter(600);
+    run();
+    const QStringList errors = errorLines();
+    ASSERT_EQ(errors.size(), 2) << errors.join(u'\n').toStdString();
+    for (const QString& line : errors) {
+        EXPECT_TRUE(line.contains(statePath())) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(QStringLiteral("(32117)」"))) << line.toStdString();
+    }
 }
 
 // A push connection whose events the test sends on the virtual clock; records what the

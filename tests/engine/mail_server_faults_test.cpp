@@ -20,8 +20,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vmime/vmime.hpp>
@@ -242,6 +245,71 @@ TEST_F(MailServerFaultTest, DrippingServersTimeOutWithinTheTimeout) {
 
     pass();
     EXPECT_EQ(arrived(), QStringList{QStringLiteral("届いたメール")});
+}
+
+// The cycle on the virtual clock over the real server, with a wrong password and with nothing
+// at the server's port, for 130 s at a 1-minute interval: each sign-on presents the password
+// once, by one mechanism; a refused one comes again at the interval (2, 64 and 126 s), one
+// that met no server at every turn once the pass is due (2 s, then 62 s to 130 s).
+TEST_F(MailServerFaultTest, RefusedSignOnIsOneAttemptAndComesAgainOnlyAtTheInterval) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString closedStore = QStringLiteral("imap://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    struct Case {
+        QString profiles;
+        int number;
+        int tries;
+    };
+    const Case cases[] = {
+        {QString(goodProfiles)
+             .replace(QStringLiteral("password = ") + servers.password,
+                      QStringLiteral("password = not-the-password")),
+         mailerr::LoginFailed, 3},
+        {QString(goodProfiles)
+             .replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()), closedStore),
+         mailerr::ConnectionRefused, 36},
+    };
+    設定.メールチェック間隔 = QStringLiteral("1");
+    設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
+    ctx.設定ディレクトリ = dir.path();
+    FakeSystemControl sys{&clock};
+    FakeCycleWindow cycleWindow;
+    cycleWindow.addressBox = phone;
+    WeeklySchedule schedule{clock};
+    CycleContext cycle{ctx, sys, cycleWindow, schedule};
+    const QRegularExpression signOnCommand(QStringLiteral("^\\S+ (AUTHENTICATE|LOGIN)\\b"));
+    for (const Case& c : cases) {
+        mail->writeProfiles(c.profiles);
+        mail->lines->clear();
+        window.monitor.clear();
+        ASSERT_TRUE(設定書込(設定));
+        clock.at(clock.now().addSecs(130), [this] { 状態.停止要求フラグ = 1; });
+        自動転送開始(cycle);
+        const QStringList lines = errors();
+        EXPECT_EQ(lines.size(), c.tries) << lines.join(u'\n').toStdString();
+        for (const QString& line : lines)
+            EXPECT_TRUE(line.endsWith(QStringLiteral("(%1)」").arg(c.number)))
+                << line.toStdString();
+        const qsizetype signOns =
+            std::count_if(mail->lines->begin(), mail->lines->end(),
+                          [&](const QString& l) { return signOnCommand.match(l).hasMatch(); });
+        EXPECT_EQ(signOns, c.number == mailerr::LoginFailed ? c.tries : 0)
+            << mail->lines->join(u'\n').toStdString();
+    }
+    // Dovecot counts the attempts of each connection as it closes it.
+    const QString log = servers.dir + QStringLiteral("/dovecot.log");
+    const QRegularExpression failed(QStringLiteral("auth failed, (\\d+) attempts?.*user=<%1>")
+                                        .arg(QRegularExpression::escape(user)));
+    QList<int> attempts;
+    for (int wait = 0; wait < 50 && attempts.size() < 3; ++wait) {
+        QThread::msleep(wait == 0 ? 0 : 100);
+        attempts.clear();
+        for (const QString& line : QString::fromUtf8(readAll(log)).split(u'\n'))
+            if (const auto m = failed.match(line); m.hasMatch())
+                attempts << m.captured(1).toInt();
+    }
+    EXPECT_EQ(attempts, (QList<int>{1, 1, 1}));
 }
 
 class ProfilesFaultTest : public MailServerFaultTest {

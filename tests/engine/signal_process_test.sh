@@ -9,6 +9,9 @@
 #                 forwards the rest and none a second time.
 #   sigkill:      SIGKILL at the same moment: the next start forwards every mail not marked
 #                 read (within the 30-minute window), and none is lost.
+#   early:        SIGTERM, SIGINT and SIGHUP that came before Kelvo ran (held blocked across
+#                 its start): exit status 0 at once, nothing forwarded.
+# state.ini tells the next start how the run ended: clean after a signal, not after SIGKILL.
 # Usage: signal_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -36,7 +39,31 @@ end_with() {
 forwards() { mailbox received "$phone" "$1"; }
 read_marks() { mailbox seen "$user" "$1"; }
 log_blocks() { iconv -f CP932 -t UTF-8 "$work/転送ログ.txt" | grep -c 'のログファイル' || true; }
+state_value() { iconv -f CP932 -t UTF-8 "$work/state.ini" | tr -d '\r' | sed -n "s/^$1=//p"; }
 nonce="n$$x$RANDOM"
+
+if [ "$MODE" = early ]; then
+    mailbox deliver "$user" "早期 ${nonce}"
+    for sig in TERM INT HUP; do
+        run=$((run + 1))
+        # The signal is sent while blocked, so it waits for Kelvo's own code, however fast or
+        # slow its start.
+        /usr/bin/python3 -c 'import os, signal, sys
+s = getattr(signal, "SIG" + sys.argv[1])
+signal.pthread_sigmask(signal.SIG_BLOCK, {s})
+os.kill(os.getpid(), s)
+os.execv(sys.argv[2], sys.argv[2:])' "$sig" "$work/kelvo" /S >"$work/kelvo-$run.out" 2>&1 &
+        kelvo=$!
+        pids+=("$kelvo")
+        wait_for_exit "$kelvo" || fail "Kelvo still runs 5 s after an early SIG$sig"
+        status=0
+        wait "$kelvo" || status=$?
+        [ "$status" -eq 0 ] || fail "exit status $status after an early SIG$sig"
+    done
+    [ "$(forwards "${nonce}")" -eq 0 ] || fail "a start ended by a signal forwarded mail"
+    echo "signals before the start: ok"
+    exit 0
+fi
 
 if [ "$MODE" = sigterm-wait ]; then
     mailbox deliver "$user" "待機中 ${nonce}a"
@@ -47,6 +74,8 @@ if [ "$MODE" = sigterm-wait ]; then
     end_with TERM
     [ "$(log_blocks)" -eq 1 ] || fail "no log block after SIGTERM"
     [ "$(read_marks "${nonce}a")" -eq 1 ] || fail "the forwarded mail is not marked read"
+    [ "$(state_value 正常終了)" = 1 ] || fail "state.ini does not say the run ended clean"
+    [ -z "$(state_value 最終完了チェック)" ] || fail "a clean end left a reach behind"
     mailbox deliver "$user" "待機中 ${nonce}b"
     start_kelvo
     wait_for_forward "${nonce}b" 40 >/dev/null || fail "the new mail was not forwarded"
@@ -66,9 +95,11 @@ sleep 3.5
 if [ "$MODE" = sigterm-pass ]; then
     end_with TERM
     [ "$(log_blocks)" -eq 1 ] || fail "no log block after SIGTERM"
+    [ "$(state_value 正常終了)" = 1 ] || fail "state.ini does not say the run ended clean"
 else
     kill -KILL "$kelvo"
     wait "$kelvo" 2>/dev/null || true
+    [ "$(state_value 正常終了)" = 0 ] || fail "state.ini says a killed run ended clean"
 fi
 sent=()
 marked=()
