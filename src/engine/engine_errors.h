@@ -14,7 +14,7 @@ inline constexpr int FileCut = 62;        // a file ends inside its last line
 
 inline KelvoError tableFull(const QString& what) {
     return KelvoError(OutOfRange,
-                      QStringLiteral("インデックスが有効範囲にありません。(%1)").arg(what));
+                      QStringLiteral("インデックスが有効範囲にありません（%1）").arg(what));
 }
 } // namespace engerr
 

@@ -82,15 +82,15 @@ QByteArray runProgram(const QStringList& commandLine, const QByteArray& input, i
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         QString text = process.exitStatus() == QProcess::NormalExit
-                           ? failure.name + QStringLiteral(" (終了コード ") +
-                                 QString::number(process.exitCode()) + u')'
-                           : failure.name + QStringLiteral(" (異常終了)");
+                           ? failure.name + QStringLiteral("（終了コード ") +
+                                 QString::number(process.exitCode()) + u'）'
+                           : failure.name + QStringLiteral("（異常終了）");
         if (failure.showErrorOutput) {
             const QString err = QString::fromLocal8Bit(process.readAllStandardError())
                                     .trimmed()
                                     .section(u'\n', 0, 0);
             if (!err.isEmpty())
-                text += QStringLiteral(": ") + redacted(err, failure.secrets);
+                text += QStringLiteral("：") + redacted(err, failure.secrets);
         }
         throw mailError(failure.number, text);
     }

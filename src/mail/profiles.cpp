@@ -66,9 +66,9 @@ bool isYes(const QString& v) {
     return t == u"yes" || t == u"true" || t == u"1" || t == u"on";
 }
 
-// "path の n 行目: " for an error about one line of the file.
+// "pathのn行目：" for an error about one line of the file.
 QString lineText(const QString& path, int number) {
-    return path + QStringLiteral(" の ") + QString::number(number) + QStringLiteral(" 行目: ");
+    return path + QStringLiteral("の") + QString::number(number) + QStringLiteral("行目：");
 }
 
 // The known key a line without "=" starts with, or nothing: the rest may be a password.
@@ -85,7 +85,7 @@ QString keyStarting(const QString& line) {
 // A misspelt key is named; text that does not look like a key is not (it may be a value).
 QString unknownKeyText(const QString& key) {
     static const QRegularExpression keyLike(QStringLiteral("^[a-z][a-z0-9_-]{0,31}$"));
-    return keyLike.match(key).hasMatch() ? QStringLiteral("不明なキー ") + key
+    return keyLike.match(key).hasMatch() ? QStringLiteral("不明なキー「%1」").arg(key)
                                          : QStringLiteral("不明なキー");
 }
 
@@ -112,7 +112,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
             const QString key = keyStarting(line);
             throw mailError(mailerr::ProfileInvalid,
                             lineText(path, number) +
-                                (key.isEmpty() ? QString() : key + QStringLiteral(" の後に")) +
+                                (key.isEmpty() ? QString() : key + QStringLiteral("の後に")) +
                                 QStringLiteral("「=」がありません"));
         }
         const QString key = line.left(eq).trimmed().toLower();
@@ -121,7 +121,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
         if (current.isEmpty())
             throw mailError(mailerr::ProfileInvalid,
                             lineText(path, number) + key +
-                                QStringLiteral(" が [プロファイル名] の前にあります"));
+                                QStringLiteral("が[プロファイル名]の前にあります"));
         out.sections[current][key] = line.mid(eq + 1).trimmed();
     }
     return out;
@@ -135,21 +135,23 @@ void checkWriters(const QString& path, const struct stat& file) {
     const uid_t me = ::geteuid();
     if (file.st_uid != me && file.st_uid != 0)
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" の所有者が自分ではありません"));
+                        path + QStringLiteral("は他のユーザーの所有です"));
     if (file.st_mode & (S_IWGRP | S_IWOTH))
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" は他のユーザーが書き込めます。chmod go-w ") + path +
-                            QStringLiteral(" としてください"));
+                        path + QStringLiteral("は他のユーザーが書き込めます（「chmod go-w ") +
+                            path + QStringLiteral("」で直せます）"));
     const QString folder = QFileInfo(path).absolutePath();
     struct stat dir {};
     if (::stat(QFile::encodeName(folder).constData(), &dir) != 0)
         return;
     const bool othersWrite = dir.st_mode & (S_IWGRP | S_IWOTH);
-    if ((dir.st_uid != me && dir.st_uid != 0) || (othersWrite && !(dir.st_mode & S_ISVTX)))
+    const bool othersOwn = dir.st_uid != me && dir.st_uid != 0;
+    if (othersOwn || (othersWrite && !(dir.st_mode & S_ISVTX)))
         throw mailError(mailerr::ProfileInsecure,
-                        path +
-                            QStringLiteral(" のフォルダは他のユーザーが書き込めます。chmod go-w ") +
-                            folder + QStringLiteral(" としてください"));
+                        path + (othersOwn ? QStringLiteral("のフォルダーは他のユーザーの所有です")
+                                          : QStringLiteral("のフォルダーは他のユーザーが"
+                                                           "書き込めます（「chmod go-w ") +
+                                                folder + QStringLiteral("」で直せます）")));
 }
 
 struct ReadFile {
@@ -188,8 +190,8 @@ QString value(const Section& s, const char* key) {
 // Names the key and never its value (a URL may carry a password).
 KelvoError invalidValue(const char* key, const QString& name, const QString& path) {
     return mailError(mailerr::ProfileInvalid, QLatin1String(key) +
-                                                  QStringLiteral(" の値が正しくありません ([") +
-                                                  name + QStringLiteral("] ") + path + u')');
+                                                  QStringLiteral("の値が正しくありません（[") +
+                                                  name + QStringLiteral("] ") + path + u'）');
 }
 
 // A text that starts as a URL must be one of the given schemes with a host and, when it names
@@ -217,7 +219,7 @@ CommandPolicy commandPolicy(const QString& name, const Section& s, const QString
     if (c.check != SenderCheck::None && c.authservId.isEmpty())
         throw mailError(
             mailerr::ProfileInvalid,
-            QStringLiteral("command-check には authserv-id が要ります ([%1] %2)").arg(name, path));
+            QStringLiteral("command-checkにはauthserv-idが要ります（[%1] %2）").arg(name, path));
     c.pin = value(s, "command-pin");
     return c;
 }
@@ -237,9 +239,10 @@ OAuth2Profile oauthProfile(const QString& name, const Section& s, const QString&
     o.tenant = value(s, "tenant");
     o.tokenCommand = value(s, "token-command");
     if (o.tokenCommand.isEmpty() && o.clientId.isEmpty())
-        throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("auth = oauth2 には client-id か token-command が要ります ([") +
-                            name + QStringLiteral("] ") + path + u')');
+        throw mailError(
+            mailerr::ProfileInvalid,
+            QStringLiteral("「auth = oauth2」にはclient-idかtoken-commandが要ります（[") + name +
+                QStringLiteral("] ") + path + u'）');
     if (o.provider == u"google") {
         o.authorizeUrl = QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth");
         o.tokenUrl = QStringLiteral("https://oauth2.googleapis.com/token");
@@ -320,7 +323,7 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
     const MailProfile local = builtInProfile();
     if (p.store.isEmpty())
         throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("store がありません ([%1] %2)").arg(name, path));
+                        QStringLiteral("storeがありません（[%1] %2）").arg(name, path));
     if (p.transport.isEmpty())
         p.transport = local.transport;
     if (p.from.isEmpty())
@@ -363,17 +366,20 @@ MailProfile selectProfile(const QString& path, const QString& name) {
     if (!QFileInfo::exists(path)) {
         if (name.isEmpty())
             return builtInProfile();
-        throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
+        throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」（%2）").arg(name, path));
     }
     const auto [file, mode] = readFile(path);
     if (holdsSecret(file) && (mode & (S_IRGRP | S_IROTH)))
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" にはパスワードか暗証番号があります。chmod 600 ") +
-                            path + QStringLiteral(" としてください"));
+                        path +
+                            QStringLiteral("にはパスワードか暗証番号があり、他のユーザーが読めます"
+                                           "（「chmod 600 ") +
+                            path + QStringLiteral("」で直せます）"));
     if (!name.isEmpty()) {
         const auto it = file.sections.find(name);
         if (it == file.sections.end())
-            throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
+            throw mailError(mailerr::ProfileMissing,
+                            QStringLiteral("「%1」（%2）").arg(name, path));
         return fromSection(name, it->second, path);
     }
     for (const QString& section : file.order)
@@ -382,7 +388,7 @@ MailProfile selectProfile(const QString& path, const QString& name) {
     if (file.order.size() == 1)
         return fromSection(file.order.first(), file.sections.at(file.order.first()), path);
     throw mailError(mailerr::ProfileMissing,
-                    QStringLiteral("既定のプロファイルがありません (%1)").arg(path));
+                    QStringLiteral("既定のプロファイルがありません（%1）").arg(path));
 }
 
 } // namespace kelvo

@@ -59,7 +59,7 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
         throw mailError(mailerr::TokenFailed,
                         QStringLiteral("ループバックのポートを開けませんでした"));
     loopback.setCallbackText(
-        QStringLiteral("Kelvo のサインオンを受け取りました。このページは閉じてかまいません。"));
+        QStringLiteral("Kelvoのサインオンを受け取りました。このページは閉じてかまいません。"));
     flow.setReplyHandler(&loopback);
 
     const QByteArray verifier = codeVerifier();
@@ -116,7 +116,7 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
 
 void SignInSeams::defaultOpenBrowser(const QUrl& url) {
     if (!QDesktopServices::openUrl(url))
-        throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザを開けませんでした"));
+        throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザーを開けませんでした"));
 }
 
 bool signInStores(const MailProfile& p) {
