@@ -103,6 +103,8 @@ int runKelvo(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
+    // The menu entry and the software centres know Kelvo by this name.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.kelvo"));
     QApplication::setWindowIcon(プログラムアイコン());
     // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
     // Ctrl+C ends it as any command.
