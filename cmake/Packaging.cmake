@@ -8,11 +8,13 @@ set(CPACK_PACKAGE_VENDOR "Kelvo project")
 set(CPACK_PACKAGE_CONTACT "Kelvo developers <kelvo@example.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://kelvo.example.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unattended mail forwarder for a mobile phone")
+# Lines under 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Kelvo looks into your Inbox at a fixed interval and forwards each new message to your\n"
-  "mobile phone, shaped for a small screen and split into numbered parts when long. The\n"
-  "phone can ask by mail for a list of the Inbox subjects, for messages from that list,\n"
-  "and can end Kelvo and power the computer off. The user interface is Japanese.")
+  "Kelvo looks into your Inbox at a fixed interval and forwards each new\n"
+  "message to your mobile phone, shaped for a small screen and split into\n"
+  "numbered parts when long. The phone can ask by mail for a list of the\n"
+  "Inbox subjects, for messages from that list, and can end Kelvo and power\n"
+  "the computer off. The user interface is Japanese.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -24,5 +26,20 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-mta | mail-transport-agent, fetchmail")
+
+# What Debian asks of every package: the copyright in its machine-readable form and the
+# changelog, compressed without a time stamp. The version has no Debian revision: the package is
+# native, so its changelog is changelog.gz. Both are installed by any install, as the licence
+# belongs with the program.
+set(KELVO_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(
+  OUTPUT ${KELVO_CHANGELOG_GZ}
+  COMMAND gzip -9 -n -c ${CMAKE_CURRENT_LIST_DIR}/debian/changelog > ${KELVO_CHANGELOG_GZ}
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(kelvo_changelog ALL DEPENDS ${KELVO_CHANGELOG_GZ})
+add_dependencies(kelvo kelvo_changelog)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KELVO_CHANGELOG_GZ}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
 
 include(CPack)

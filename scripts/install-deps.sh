@@ -16,6 +16,7 @@ PACKAGES=(
   imagemagick
   libbenchmark-dev clang libclang-rt-14-dev
   desktop-file-utils systemd
+  scdoc groff-base man-db bsdextrautils lintian reuse appstream git
   "$@"
 )
 missing=()

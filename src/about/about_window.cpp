@@ -18,7 +18,7 @@ const QString kDisclaimer = QStringLiteral(
     "本ソフトウェアは無保証です。使用によって生じたいかなる損害についても、作者は一切の責任を"
     "負いません。携帯電話からの命令メールは差出人のアドレスだけで判断されます。ヘルプの"
     "「注意事項」をお読みください。");
-const QString kAuthorLine = QStringLiteral("作者：Kelvo 開発チーム");
+const QString kAuthorLine = QStringLiteral("作者：Kelvo開発チーム");
 const QString kWebLine = QStringLiteral("Web：https://kelvo.example.org/");
 
 QFrame* separator(QWidget* parent) {
@@ -41,7 +41,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     picIcon->setPixmap(アイコン画像(48, devicePixelRatioF()));
     picIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    lblTitle = new QLabel(kProductName + QStringLiteral(" バージョン") + 全角バージョン(), this);
+    lblTitle = new QLabel(kProductName + QStringLiteral("バージョン") + 全角バージョン(), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);

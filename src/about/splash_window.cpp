@@ -16,8 +16,8 @@
 namespace kelvo {
 namespace {
 
-const QString kMaker = QStringLiteral("製作：Kelvo プロジェクト");
-const QString kAuthor = QStringLiteral("作者：Kelvo 開発チーム");
+const QString kMaker = QStringLiteral("製作：Kelvoプロジェクト");
+const QString kAuthor = QStringLiteral("作者：Kelvo開発チーム");
 
 void call(const std::function<void()>& step) {
     if (step)
@@ -30,7 +30,7 @@ SplashWindow::SplashWindow(Waiter& w, SplashSteps s, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), waiter(w), steps(std::move(s)) {
     setObjectName(QStringLiteral("frmSplash"));
     // Not "Kelvo": that title belongs to the main window and its message boxes.
-    setWindowTitle(kProductName + QStringLiteral(" 起動中"));
+    setWindowTitle(kProductName + QStringLiteral("起動中"));
     // Closing the start-up window must never end the program: the main window may not be up
     // yet when a key closes it.
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -16,7 +16,7 @@ inline constexpr int StateNotSaved = 32117;
 
 inline KelvoError tableFull(const QString& what) {
     return KelvoError(OutOfRange,
-                      QStringLiteral("インデックスが有効範囲にありません。(%1)").arg(what));
+                      QStringLiteral("インデックスが有効範囲にありません（%1）").arg(what));
 }
 } // namespace engerr
 

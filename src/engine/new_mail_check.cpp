@@ -179,7 +179,7 @@ bool 送信失敗(EngineContext& ctx, int i, const QString& id, const QString& s
     if (tries < k送信試行上限)
         return false;
     ctx.画面.エラー行追加(QStringLiteral("件名「") + 一行化(subject) +
-                              QStringLiteral("」は%1回転送できませんでした。未読のまま残し、"
+                              QStringLiteral("」は%1回転送できなかったため、未読のまま残し、"
                                              "これ以上転送しません")
                                   .arg(k送信試行上限),
                           error.number());

@@ -46,7 +46,7 @@ bool リストに書ける(const QString& id) {
 void リスト書込(EngineContext& ctx, qint64 number, const QString& id) {
     if (!リストに書ける(id))
         throw KelvoError(engerr::InvalidArgument,
-                         QStringLiteral("一覧に書けない MsgID です: ") + 一行化(id));
+                         QStringLiteral("一覧に書けないMsgIDです：") + 一行化(id));
     QString error;
     if (!INI書込(kリストセクション, リストキー(static_cast<double>(number)), id,
                  ctx.リストファイルパス, &error))
@@ -64,7 +64,7 @@ void 途切れ確認(const QString& path) {
     if (file.read(1) != "\n")
         throw KelvoError(engerr::FileCut,
                          QDir::toNativeSeparators(path) +
-                             QStringLiteral(": 一覧のファイルが途中で切れています。"
+                             QStringLiteral("：一覧のファイルが途中で切れているため、"
                                             "「G」で一覧を取り直してください"));
 }
 

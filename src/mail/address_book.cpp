@@ -71,7 +71,7 @@ std::optional<Property> property(const QByteArray& line) {
 AddressBook AddressBook::load(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw mailError(mailerr::Failure, QStringLiteral("アドレス帳を読めません: ") + path);
+        throw mailError(mailerr::Failure, QStringLiteral("アドレス帳を読めません：") + path);
     return parse(file.readAll());
 }
 

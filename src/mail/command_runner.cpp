@@ -261,14 +261,14 @@ QByteArray runProgram(const QStringList& commandLine, const QByteArray& input, i
 
     if (!supervisor.exitedNormally() || supervisor.exitCode() != 0) {
         QString text = supervisor.exitedNormally()
-                           ? failure.name + QStringLiteral(" (終了コード ") +
-                                 QString::number(supervisor.exitCode()) + u')'
-                           : failure.name + QStringLiteral(" (異常終了)");
+                           ? failure.name + QStringLiteral("（終了コード ") +
+                                 QString::number(supervisor.exitCode()) + u'）'
+                           : failure.name + QStringLiteral("（異常終了）");
         if (failure.showErrorOutput) {
             const QString first =
                 QString::fromLocal8Bit(errorOutput).trimmed().section(u'\n', 0, 0);
             if (!first.isEmpty())
-                text += QStringLiteral(": ") + redacted(first, failure.secrets);
+                text += QStringLiteral("：") + redacted(first, failure.secrets);
         }
         throw mailError(failure.number, text);
     }

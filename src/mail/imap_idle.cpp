@@ -105,8 +105,7 @@ void connect(mailimap* imap, const MailProfile& p) {
                 tls = true;
             } else if (mode == u"required") {
                 throw mailError(mailerr::Failure,
-                                QStringLiteral("STARTTLS に対応していないサーバーです: ") +
-                                    at.host);
+                                QStringLiteral("STARTTLSに対応していないサーバーです：") + at.host);
             }
         }
     }

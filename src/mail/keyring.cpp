@@ -72,7 +72,7 @@ Outcome run(std::function<QKeychain::Job*()> make, std::chrono::seconds bound) {
         Qt::QueuedConnection);
     if (outcome.wait_for(bound) != std::future_status::ready)
         throw mailError(mailerr::KeyringUnavailable,
-                        QStringLiteral("%1 秒待っても応答がありません").arg(bound.count()));
+                        QStringLiteral("%1秒待っても応答がありません").arg(bound.count()));
     return outcome.get();
 }
 

@@ -37,7 +37,7 @@ QString mailErrorText(int number) {
     case mailerr::SendRefused:
         return QStringLiteral("メールの送信が拒否されました");
     case mailerr::ProfileInsecure:
-        return QStringLiteral("プロファイルファイルを他のユーザーが読み書きできます");
+        return QStringLiteral("プロファイルファイルを安全に使えません");
     case mailerr::MarksNotStored:
         return QStringLiteral("既読の印をメールボックスに保存できませんでした");
     case mailerr::NoAddressBook:
@@ -51,12 +51,12 @@ QString mailErrorText(int number) {
     case mailerr::ConnectionLost:
         return QStringLiteral("サーバーとの接続が切れました");
     case mailerr::SignInNeeded:
-        return QStringLiteral("サインオンに使えるトークンかパスワードがありません。kelvo --sign-in "
-                              "で再度サインオンしてください");
+        return QStringLiteral("サインオンに使えるトークンかパスワードがありません"
+                              "（「kelvo --sign-in」でサインインし直してください）");
     case mailerr::KeyringUnavailable:
-        return QStringLiteral("キーリングを使えません（Secret Service が動いていないか、ロックされ"
-                              "ています）。デスクトップにログインしてから kelvo --sign-in "
-                              "を実行してください");
+        return QStringLiteral("キーリングを使えません（Secret Serviceが動いていないかロックされて"
+                              "いるため、デスクトップにログインしてから「kelvo --sign-in」を"
+                              "実行してください）");
     case mailerr::TokenFailed:
         return QStringLiteral("トークンを取得できませんでした");
     default:
@@ -96,7 +96,7 @@ bool needsSignIn(int number) {
 KelvoError mailError(int number, const QString& detail) {
     QString text = mailErrorText(number);
     if (!detail.isEmpty())
-        text += QStringLiteral(": ") + detail;
+        text += QStringLiteral("：") + detail;
     return KelvoError(number, text);
 }
 

@@ -49,20 +49,18 @@ QString shown(const QByteArray& path) {
 
 [[noreturn]] void replaced(const QString& path) {
     throw mailError(mailerr::ProfileInvalid,
-                    path + QStringLiteral(" は読み込み中に置き換えられました"));
+                    path + QStringLiteral("は読み込み中に置き換えられました"));
 }
 
 // The error for what another could change: the file or link itself, or the folder holding it.
 [[noreturn]] void insecure(Changer cause, const QString& path, const QByteArray& folder = {}) {
     const QString where =
-        folder.isEmpty() ? path : path + QStringLiteral(" のフォルダ ") + shown(folder);
+        folder.isEmpty() ? path : path + QStringLiteral("のフォルダー「") + shown(folder) + u'」';
     if (cause == Changer::Owner)
-        throw mailError(mailerr::ProfileInsecure,
-                        where + QStringLiteral(" の所有者が自分ではありません"));
+        throw mailError(mailerr::ProfileInsecure, where + QStringLiteral("は他のユーザーの所有です"));
     throw mailError(mailerr::ProfileInsecure,
-                    where + QStringLiteral(" は他のユーザーが書き込めます。chmod go-w ") +
-                        (folder.isEmpty() ? path : shown(folder)) +
-                        QStringLiteral(" としてください"));
+                    where + QStringLiteral("は他のユーザーが書き込めます（「chmod go-w ") +
+                        (folder.isEmpty() ? path : shown(folder)) + QStringLiteral("」で直せます）"));
 }
 
 bool trustedOwner(uid_t owner) {
@@ -199,7 +197,7 @@ TrustedFile readTrusted(const QString& path, int limitMiB) {
         throw mailError(mailerr::ProfileInvalid, systemError(errno) + QStringLiteral(": ") + path);
     if (!S_ISREG(file.st_mode))
         throw mailError(mailerr::ProfileInvalid,
-                        path + QStringLiteral(" は通常のファイルではありません"));
+                        path + QStringLiteral("は通常のファイルではありません"));
     if (const Changer c = changerOf(file, false); c != Changer::None)
         insecure(c, path);
 
@@ -251,7 +249,7 @@ TrustedFile readTrusted(const QString& path, int limitMiB) {
     bytes.truncate(got);
     if (got > limit)
         throw mailError(mailerr::ProfileInvalid,
-                        path + QStringLiteral(" は%1MBを超えています").arg(limitMiB));
+                        path + QStringLiteral("は%1MBを超えています").arg(limitMiB));
     return out;
 }
 

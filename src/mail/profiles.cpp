@@ -70,9 +70,9 @@ bool isYes(const QString& v) {
     return t == u"yes" || t == u"true" || t == u"1" || t == u"on";
 }
 
-// "path の n 行目: " for an error about one line of the file.
+// "pathのn行目：" for an error about one line of the file.
 QString lineText(const QString& path, int number) {
-    return path + QStringLiteral(" の ") + QString::number(number) + QStringLiteral(" 行目: ");
+    return path + QStringLiteral("の") + QString::number(number) + QStringLiteral("行目：");
 }
 
 // The known key a line without "=" starts with, or nothing: the rest may be a password.
@@ -89,7 +89,7 @@ QString keyStarting(const QString& line) {
 // A misspelt key is named; text that does not look like a key is not (it may be a value).
 QString unknownKeyText(const QString& key) {
     static const QRegularExpression keyLike(QStringLiteral("^[a-z][a-z0-9_-]{0,31}$"));
-    return keyLike.match(key).hasMatch() ? QStringLiteral("不明なキー ") + key
+    return keyLike.match(key).hasMatch() ? QStringLiteral("不明なキー「%1」").arg(key)
                                          : QStringLiteral("不明なキー");
 }
 
@@ -109,7 +109,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
             // would quietly override the first.
             if (const auto first = out.lines.find(current); first != out.lines.end())
                 throw mailError(mailerr::ProfileInvalid,
-                                path + QStringLiteral(" の %1 行目と %2 行目: [%3] が2回あります")
+                                path + QStringLiteral("の%1行目と%2行目：[%3]が2回あります")
                                            .arg(first->second)
                                            .arg(number)
                                            .arg(current));
@@ -124,7 +124,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
             const QString key = keyStarting(line);
             throw mailError(mailerr::ProfileInvalid,
                             lineText(path, number) +
-                                (key.isEmpty() ? QString() : key + QStringLiteral(" の後に")) +
+                                (key.isEmpty() ? QString() : key + QStringLiteral("の後に")) +
                                 QStringLiteral("「=」がありません"));
         }
         const QString key = line.left(eq).trimmed().toLower();
@@ -133,7 +133,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
         if (current.isEmpty())
             throw mailError(mailerr::ProfileInvalid,
                             lineText(path, number) + key +
-                                QStringLiteral(" が [プロファイル名] の前にあります"));
+                                QStringLiteral("が[プロファイル名]の前にあります"));
         out.sections[current][key] = line.mid(eq + 1).trimmed();
     }
     return out;
@@ -169,8 +169,8 @@ QString value(const Section& s, const char* key) {
 // Names the key and never its value (a URL may carry a password).
 KelvoError invalidValue(const char* key, const QString& name, const QString& path) {
     return mailError(mailerr::ProfileInvalid, QLatin1String(key) +
-                                                  QStringLiteral(" の値が正しくありません ([") +
-                                                  name + QStringLiteral("] ") + path + u')');
+                                                  QStringLiteral("の値が正しくありません（[") +
+                                                  name + QStringLiteral("] ") + path + u'）');
 }
 
 // A text that starts as a URL must be one of the given schemes with a host and, when it names
@@ -198,7 +198,7 @@ CommandPolicy commandPolicy(const QString& name, const Section& s, const QString
     if (c.check != SenderCheck::None && c.authservId.isEmpty())
         throw mailError(
             mailerr::ProfileInvalid,
-            QStringLiteral("command-check には authserv-id が要ります ([%1] %2)").arg(name, path));
+            QStringLiteral("command-checkにはauthserv-idが要ります（[%1] %2）").arg(name, path));
     c.pin = value(s, "command-pin");
     return c;
 }
@@ -218,9 +218,10 @@ OAuth2Profile oauthProfile(const QString& name, const Section& s, const QString&
     o.tenant = value(s, "tenant");
     o.tokenCommand = value(s, "token-command");
     if (o.tokenCommand.isEmpty() && o.clientId.isEmpty())
-        throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("auth = oauth2 には client-id か token-command が要ります ([") +
-                            name + QStringLiteral("] ") + path + u')');
+        throw mailError(
+            mailerr::ProfileInvalid,
+            QStringLiteral("「auth = oauth2」にはclient-idかtoken-commandが要ります（[") + name +
+                QStringLiteral("] ") + path + u'）');
     if (o.provider == u"google") {
         o.authorizeUrl = QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth");
         o.tokenUrl = QStringLiteral("https://oauth2.googleapis.com/token");
@@ -301,7 +302,7 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
     const MailProfile local = builtInProfile();
     if (p.store.isEmpty())
         throw mailError(mailerr::ProfileInvalid,
-                        QStringLiteral("store がありません ([%1] %2)").arg(name, path));
+                        QStringLiteral("storeがありません（[%1] %2）").arg(name, path));
     if (p.transport.isEmpty())
         p.transport = local.transport;
     if (p.from.isEmpty())
@@ -344,17 +345,20 @@ MailProfile selectProfile(const QString& path, const QString& name) {
     if (!QFileInfo::exists(path)) {
         if (name.isEmpty())
             return builtInProfile();
-        throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
+        throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」（%2）").arg(name, path));
     }
     const auto [file, mode] = readFile(path);
     if (holdsSecret(file) && (mode & (S_IRGRP | S_IROTH)))
         throw mailError(mailerr::ProfileInsecure,
-                        path + QStringLiteral(" にはパスワードか暗証番号があります。chmod 600 ") +
-                            path + QStringLiteral(" としてください"));
+                        path +
+                            QStringLiteral("にはパスワードか暗証番号があり、他のユーザーが読めます"
+                                           "（「chmod 600 ") +
+                            path + QStringLiteral("」で直せます）"));
     if (!name.isEmpty()) {
         const auto it = file.sections.find(name);
         if (it == file.sections.end())
-            throw mailError(mailerr::ProfileMissing, QStringLiteral("「%1」(%2)").arg(name, path));
+            throw mailError(mailerr::ProfileMissing,
+                            QStringLiteral("「%1」（%2）").arg(name, path));
         return fromSection(name, it->second, path);
     }
     for (const QString& section : file.order)
@@ -363,7 +367,7 @@ MailProfile selectProfile(const QString& path, const QString& name) {
     if (file.order.size() == 1)
         return fromSection(file.order.first(), file.sections.at(file.order.first()), path);
     throw mailError(mailerr::ProfileMissing,
-                    QStringLiteral("既定のプロファイルがありません (%1)").arg(path));
+                    QStringLiteral("既定のプロファイルがありません（%1）").arg(path));
 }
 
 } // namespace kelvo

@@ -59,7 +59,7 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
         throw mailError(mailerr::TokenFailed,
                         QStringLiteral("ループバックのポートを開けませんでした"));
     loopback.setCallbackText(
-        QStringLiteral("Kelvo のサインオンを受け取りました。このページは閉じてかまいません。"));
+        QStringLiteral("Kelvoのサインオンを受け取りました。このページは閉じてかまいません。"));
     flow.setReplyHandler(&loopback);
     // What ties the answer to this sign-in: the flow's own is 8 characters, a guess too easy.
     flow.setState(QString::fromLatin1(randomText()));
@@ -118,7 +118,7 @@ void signInWithBrowser(const MailProfile& p, const SignInSeams& seams) {
 
 void SignInSeams::defaultOpenBrowser(const QUrl& url) {
     if (!QDesktopServices::openUrl(url))
-        throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザを開けませんでした"));
+        throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザーを開けませんでした"));
 }
 
 bool signInStores(const MailProfile& p) {

@@ -69,7 +69,7 @@ vmime::shared_ptr<vmime::security::cert::certificateVerifier> verifierFor(const 
         const Certificates extra = readCertificates(caFile, &readable);
         if (!readable || extra.empty())
             throw mailError(mailerr::ProfileInvalid,
-                            QStringLiteral("CA ファイルを読めません: ") + caFile);
+                            QStringLiteral("CAファイルを読めません：") + caFile);
         roots.insert(roots.end(), extra.begin(), extra.end());
     }
     auto verifier = vmime::make_shared<vmime::security::cert::defaultCertificateVerifier>();

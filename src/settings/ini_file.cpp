@@ -203,9 +203,11 @@ bool IniDocument::save(const QString& path, QString* error) const {
         return false;
     };
     if (unreadable)
-        return fail(QStringLiteral("%1: ファイルを読み込めません").arg(QDir::toNativeSeparators(path)));
+        return fail(
+            QStringLiteral("%1：ファイルを読み込めません").arg(QDir::toNativeSeparators(path)));
     if (writeBitsClear(path))
-        return fail(QStringLiteral("%1: 読み取り専用のファイルです").arg(QDir::toNativeSeparators(path)));
+        return fail(
+            QStringLiteral("%1：読み取り専用のファイルです").arg(QDir::toNativeSeparators(path)));
 
     // CP932 unless some line has no CP932 form. Unchanged lines of a CP932 file keep their
     // bytes, so they count as representable even if they hold bytes CP932 does not define.
@@ -219,7 +221,7 @@ bool IniDocument::save(const QString& path, QString* error) const {
 
     const QFileInfo info(path);
     if (!makePrivateFolder(info.absolutePath()))
-        return fail(QStringLiteral("%1: フォルダを作成できません").arg(info.absolutePath()));
+        return fail(QStringLiteral("%1：フォルダーを作成できません").arg(info.absolutePath()));
     QSaveFile file(path);
     // Unbuffered: a buffered write reports success at once, and the commit that later meets
     // the full disk would still put the cut-off file in place of the old one.

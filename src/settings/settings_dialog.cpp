@@ -107,7 +107,7 @@ ApplyResult SettingsDialog::全設定書込() {
     if (!設定書込(設定, &reason)) {
         const QString file = QDir::toNativeSeparators(設定.設定ファイルパス);
         if (!reason.contains(file))
-            reason = file + QStringLiteral(": ") + reason;
+            reason = file + QStringLiteral("：") + reason;
         お知らせ(QStringLiteral("設定を保存できませんでした。"), reason);
         return ApplyResult::SaveFailed;
     }

@@ -133,11 +133,11 @@ QString 読めない行の説明(const QString& path, const QList<int>& lines) {
     QStringList numbers;
     for (qsizetype i = 0; i < lines.size() && i < kShown; ++i)
         numbers << QString::number(lines[i]);
-    QString where = numbers.join(QStringLiteral(", "));
+    QString where = numbers.join(QStringLiteral(", ")) + QStringLiteral("行目");
     if (lines.size() > kShown)
-        where += QStringLiteral(" ほか");
-    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + where +
-           QStringLiteral("行目の文字を読めません（CP932でもUTF-8でもありません）");
+        where += QStringLiteral("ほか");
+    return QDir::toNativeSeparators(path) + QStringLiteral("：") + where +
+           QStringLiteral("の文字を読めません（CP932でもUTF-8でもありません）");
 }
 
 } // namespace

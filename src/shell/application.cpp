@@ -25,6 +25,7 @@
 #include "settings/phone_dialog.h"
 #include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
+#include "shell/desktop_options.h"
 #include "shell/main_form.h"
 #include "shell/notification_link.h"
 #include "shell/password_dialog.h"
@@ -103,6 +104,8 @@ int runKelvo(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
     QApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
+    // The menu entry and the software centres know Kelvo by this name.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.kelvo"));
     QApplication::setWindowIcon(プログラムアイコン());
     // "--sign-in [profile]": a person signs a profile in from a terminal; nothing else runs, and
     // Ctrl+C ends it as any command.
@@ -231,15 +234,26 @@ int runKelvo(int argc, char** argv) {
         QCoreApplication::sendPostedEvents(); // the loop that would deliver it is ending
     });
 
+    // The tray icon and the notifications, unless desktop.ini turns them off; what it got wrong
+    // shows on the monitor once the window is loaded.
+    const DesktopOptions desktop = デスクトップ設定読込(デスクトップ設定パス());
     DesktopNotifier notifier(セッションバス(), clock);
-    通知を接続(window, notifier);
-    const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(),
-                                         [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+    if (desktop.通知)
+        通知を接続(window, notifier);
+    const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(), [&] {
+        return desktop.トレイ && QSystemTrayIcon::isSystemTrayAvailable();
+    });
 
     // A signal of the start-up ends Kelvo as it would later, without a window shown for it.
     if (signalBridge.pending())
         window.静かに終了();
-    SplashWindow splash(waiter, 起動手順(window));
+    SplashSteps steps = 起動手順(window);
+    steps.メインフォーム表示 = [&window, &desktop, load = steps.メインフォーム表示] {
+        load();
+        for (const KelvoError& e : desktop.誤り)
+            window.エラー行追加(e.description(), e.number());
+    };
+    SplashWindow splash(waiter, steps);
     splash.show();
     return app.exec();
 }

@@ -1,10 +1,14 @@
 #include "common/clock.h"
 #include "shell/application.h"
+#include "shell/program_options.h"
 #include "shell/signal_bridge.h"
 
 int main(int argc, char** argv) {
     // Before anything that takes time: a signal of the start-up ends Kelvo cleanly.
     kelvo::シグナル受付開始();
+    // --help, --version and unknown options: answered before anything starts.
+    if (const auto status = kelvo::端末オプション応答(argc, argv))
+        return *status;
     kelvo::readTimeZoneOnce();
     return kelvo::runKelvo(argc, argv);
 }

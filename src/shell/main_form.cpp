@@ -334,7 +334,7 @@ void MainForm::mnuバージョン_Click() { call(hooks.バージョン表示); }
 void MainForm::mnuヘルプ_Click() {
     const QString path = ヘルプファイルパス(ctx.programDirectory);
     if (path.isEmpty()) {
-        messageBox(QStringLiteral("ヘルプファイル kelvo.html が見つかりません。"));
+        messageBox(QStringLiteral("ヘルプファイル「kelvo.html」が見つかりません。"));
         return;
     }
     QUrl url = QUrl::fromLocalFile(path);

@@ -20,7 +20,7 @@ PasswordDialog::PasswordDialog(const QString& profileName, QWidget* parent) : QD
     password->setEchoMode(QLineEdit::Password);
     auto* answers = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     answers->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    answers->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    answers->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
     connect(answers, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(answers, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* column = new QVBoxLayout(this);

@@ -20,7 +20,7 @@ void 出力(std::FILE* to, const QString& text) {
 }
 
 QString 名前(const MailProfile& p) {
-    return p.name.isEmpty() ? QStringLiteral("(既定)") : p.name;
+    return p.name.isEmpty() ? QStringLiteral("（既定）") : p.name;
 }
 
 } // namespace
@@ -28,7 +28,7 @@ QString 名前(const MailProfile& p) {
 SignInSeams 端末のサインイン手段() {
     SignInSeams seams;
     seams.openBrowser = [](const QUrl& url) {
-        出力(stdout, QStringLiteral("ブラウザーでサインオンしてください:\n") +
+        出力(stdout, QStringLiteral("ブラウザーでサインインしてください：\n") +
                          QString::fromLatin1(url.toEncoded()));
         try {
             SignInSeams::defaultOpenBrowser(url);

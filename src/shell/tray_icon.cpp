@@ -12,9 +12,9 @@
 namespace kelvo {
 namespace {
 
-const QString kユニット有効 = QStringLiteral(
-    "Kelvo はユーザーサービス (kelvo.service) として有効になっています。"
-    "同じ設定で二つ起動しないよう、ログイン時の起動は使えません。");
+const QString kユニット有効 =
+    QStringLiteral("Kelvoはユーザーサービス（kelvo.service）として有効になっています。"
+                   "同じ設定で二つ起動しないよう、ログイン時の起動は使えません。");
 
 // The picture for the mode: the program's icon while running, its greyed form while stopped.
 QIcon モードの絵(int state) {
@@ -34,7 +34,7 @@ TrayIcon::TrayIcon(MainForm& window, QString program)
     メニュー = new QMenu(&window);
     メニュー->setObjectName(QStringLiteral("trayMenu"));
     メニュー->setToolTipsVisible(true);
-    // The same commands as the main menu, through its own items.
+    // The same commands as the main menu, through its own items and under their names.
     auto item = [this](const QString& text, QAction* same) {
         QAction* action = メニュー->addAction(text);
         if (same) {
@@ -43,8 +43,8 @@ TrayIcon::TrayIcon(MainForm& window, QString program)
         }
         return action;
     };
-    開始 = item(QStringLiteral("開始"), window.mnu開始);
-    停止 = item(QStringLiteral("停止"), window.mnu停止);
+    開始 = item(window.mnu開始->text(), window.mnu開始);
+    停止 = item(window.mnu停止->text(), window.mnu停止);
     ウィンドウを表示 = item(QStringLiteral("ウィンドウを表示"), nullptr);
     connect(ウィンドウを表示, &QAction::triggered, this, [this] { ウィンドウ表示(); });
     メニュー->addSeparator();
@@ -52,7 +52,7 @@ TrayIcon::TrayIcon(MainForm& window, QString program)
     ログイン時に開始->setCheckable(true);
     connect(ログイン時に開始, &QAction::triggered, this, [this](bool on) { 自動起動切替(on); });
     メニュー->addSeparator();
-    終了 = item(QStringLiteral("終了"), window.mnu終了);
+    終了 = item(window.mnu終了->text(), window.mnu終了);
     connect(メニュー, &QMenu::aboutToShow, this, [this] { 自動起動の表示更新(); });
 
     アイコン = new QSystemTrayIcon(this);

@@ -8,9 +8,9 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../support/scripts/process_test.sh
 source "$HERE/../support/scripts/process_test.sh"
 
-# The start-up window's title, "Kelvo 起動中", matched without its Japanese letters, which
+# The start-up window's title, "Kelvo起動中", matched without its Japanese letters, which
 # the window search does not take in every locale.
-SPLASH="Kelvo .+"
+SPLASH="Kelvo.+"
 
 splash_visible() { xdotool search --onlyvisible --name "^${SPLASH}\$" >/dev/null 2>&1; }
 

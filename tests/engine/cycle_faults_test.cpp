@@ -47,7 +47,7 @@ TEST_F(CycleFaultTest, SettingsFileInNoCodePageIsAnErrorLineAtEachStartAndForwar
     runFor(10);
     QStringList errors = errorLines();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("setting.ini: 1, ")));
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("setting.ini：1, ")));
     EXPECT_TRUE(errors[0].contains(QStringLiteral("行目の文字を読めません")));
     EXPECT_TRUE(errors[0].endsWith(QStringLiteral("(321)」")));
     // The rest of the file holds: the phone's address, the interval; the mail went out.
@@ -101,7 +101,7 @@ TEST_F(ListFileFaultTest, ListCutInsideItsLastValueIsNotUsedUntilTheNextList) {
     pass();
     ASSERT_EQ(errorLines().size(), 1);
     EXPECT_TRUE(
-        errorLines()[0].contains(QStringLiteral("list.ini: 一覧のファイルが途中で切れています")))
+        errorLines()[0].contains(QStringLiteral("list.ini：一覧のファイルが途中で切れているため")))
         << errorLines()[0].toStdString();
     EXPECT_TRUE(errorLines()[0].endsWith(QStringLiteral("(62)」")));
     EXPECT_TRUE(sentSince(mark).isEmpty()); // neither m1 nor anything else

@@ -365,7 +365,7 @@ TEST_F(ProfilesFaultTest, CommandCheckWithoutAuthservId) {
 TEST_F(ProfilesFaultTest, ProfilesFileCutInTheMiddleOfAKey) {
     mail->writeProfiles(goodProfiles.left(goodProfiles.indexOf(QStringLiteral("transport")) + 5));
     // A line without "=" is named by its number alone: it could be a value.
-    expectOneErrorLineThenRecovery(QStringLiteral("行目: 「=」がありません"));
+    expectOneErrorLineThenRecovery(QStringLiteral("行目：「=」がありません"));
 }
 
 // The cycle on the real clock and event loop with push = yes, 30-minute interval, the first

@@ -409,7 +409,7 @@ TEST_F(AutoForwardTest, SendFailingFourTimesIsGivenUpAfterTheThird) {
     EXPECT_FALSE(system.isSeen(id));
     const QStringList errors = errorLines();
     ASSERT_EQ(errors.size(), 4);
-    EXPECT_EQ(errors[3], "エラー！「件名「届かない  件名」は3回転送できませんでした。未読のまま"
+    EXPECT_EQ(errors[3], "エラー！「件名「届かない  件名」は3回転送できなかったため、未読のまま"
                          "残し、これ以上転送しません(32106)」");
     // A given-up message does not hold later passes back.
     EXPECT_EQ(状態.転送.締切基準, 状態.チェック開始時刻);

@@ -94,7 +94,7 @@ TEST_F(SessionTest, RefusedSignOnGivesOneErrorLineAndFalse) {
     EXPECT_FALSE(ログオン(ctx));
     ASSERT_EQ(window.monitor.size(), 1);
     EXPECT_TRUE(window.monitor[0].contains(
-        "エラー！「サインオンが拒否されました: AUTHENTICATE failed(32003)」"));
+        "エラー！「サインオンが拒否されました：AUTHENTICATE failed(32003)」"));
     EXPECT_EQ(window.panels.value(kPanel次の接続まで), kConnecting);
     EXPECT_EQ(mapSess.SessionID(), 0);
     EXPECT_FALSE(mapSess.NewSession());

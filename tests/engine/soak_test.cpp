@@ -245,7 +245,7 @@ protected:
         static const QRegularExpression request(
             QStringLiteral("^要求より件名「(.*)」 を転送します。$"));
         static const QRegularExpression givenUp(
-            QStringLiteral("^エラー！「件名「(.*)」は3回転送できませんでした"));
+            QStringLiteral("^エラー！「件名「(.*)」は3回転送できなかったため"));
         if (const auto m = request.match(message); m.hasMatch())
             requests.push_back({attempts.size(), m.captured(1)});
         if (const auto m = givenUp.match(message); m.hasMatch())

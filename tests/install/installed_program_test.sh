@@ -13,13 +13,14 @@ prefix="$work/prefix"
 "$CMAKE" --install "$BUILD" --prefix "$prefix" >"$work/install.log" 2>&1 ||
     fail "install: $(cat "$work/install.log")"
 
-for f in bin/kelvo share/kelvo/kelvo.html share/applications/kelvo.desktop \
+for f in bin/kelvo share/kelvo/kelvo.html share/applications/org.example.kelvo.desktop \
+    share/metainfo/org.example.kelvo.metainfo.xml share/man/man1/kelvo.1.gz share/man/ja/man1/kelvo.1.gz \
     share/icons/hicolor/scalable/apps/kelvo.svg lib/systemd/user/kelvo.service; do
     [ -f "$prefix/$f" ] || fail "$f not installed"
 done
 [ -x "$prefix/bin/kelvo" ] || fail "bin/kelvo not executable"
 [ ! -e "$prefix/bin/kelvo.html" ] || fail "help installed beside the program"
-entry="$prefix/share/applications/kelvo.desktop"
+entry="$prefix/share/applications/org.example.kelvo.desktop"
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$entry" || fail "desktop entry does not validate"
 fi
@@ -39,7 +40,9 @@ for line in Type=notify WatchdogSec=5min Restart=on-failure Environment=QT_QPA_P
 done
 if command -v systemd-analyze >/dev/null 2>&1; then
     mkdir -m 700 "$work/runtime"
-    XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$unit" >"$work/verify.log" 2>&1 ||
+    # The unit's documentation is this install's manual page.
+    MANPATH="$prefix/share/man" XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$unit" \
+        >"$work/verify.log" 2>&1 ||
         fail "systemd-analyze verify: $(cat "$work/verify.log")"
 fi
 

@@ -379,7 +379,7 @@ TEST_F(ControlsTest, AFailedSendKeepsTheOutgoingMessageCurrent) {
 TEST_F(ControlsTest, ErrorDescriptionsAreJapaneseFollowedByTheDetailWithoutSecrets) {
     const KelvoError e = mailError(mailerr::ConnectionRefused, "Connection refused");
     EXPECT_EQ(e.description(),
-              "サーバーに接続できません（接続が拒否されました）: Connection refused");
+              "サーバーに接続できません（接続が拒否されました）：Connection refused");
     EXPECT_EQ(mailError(mailerr::TimedOut).description(), "サーバーの応答がタイムアウトしました");
     EXPECT_EQ(redacted("user secret1 said secret1", {"secret1", ""}), "user **** said ****");
 }

@@ -105,8 +105,8 @@ TEST_F(ProfilesTest, MistakesAreNamedWithoutTheirValues) {
     }
     write("[a]\npassword secret\n");
     errorOf([&] { selectProfile(path, "a"); }, &description);
-    EXPECT_EQ(description, mailErrorText(mailerr::ProfileInvalid) + ": " + path +
-                               " の 2 行目: password の後に「=」がありません");
+    EXPECT_EQ(description, mailErrorText(mailerr::ProfileInvalid) + "：" + path +
+                               "の2行目：passwordの後に「=」がありません");
 }
 
 TEST_F(ProfilesTest, AServerUrlWithABadPortIsAnInvalidProfile) {
@@ -128,7 +128,8 @@ TEST_F(ProfilesTest, AFileWithAPasswordOrPinReadableByOthersIsRefused) {
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
                   mailerr::ProfileInsecure);
-        EXPECT_TRUE(description.contains("chmod 600 " + path)) << description.toStdString();
+        EXPECT_TRUE(description.contains("他のユーザーが読めます（「chmod 600 " + path + "」"))
+            << description.toStdString();
         EXPECT_FALSE(description.contains("hunter2"));
     }
     write("[a]\nstore = imap://x\npassword = hunter2\n");
@@ -160,19 +161,26 @@ TEST_F(ProfilesTest, AFileOthersCanWriteIsRefusedWhateverItHolds) {
     QString description;
     write(text, rw | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther);
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
-    EXPECT_TRUE(description.contains("chmod go-w " + path)) << description.toStdString();
+    EXPECT_EQ(description, mailErrorText(mailerr::ProfileInsecure) + "：" + path +
+                               "は他のユーザーが書き込めます（「chmod go-w " + path +
+                               "」で直せます）");
     // A 0644 file in a folder everyone can write to, and in a sticky one like /tmp.
     write(text, rw | QFile::ReadGroup | QFile::ReadOther);
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
     EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description), mailerr::ProfileInsecure);
-    EXPECT_TRUE(description.contains("chmod go-w " + dir.path())) << description.toStdString();
+    EXPECT_TRUE(description.endsWith("のフォルダーは他のユーザーが書き込めます（「chmod go-w " +
+                                     dir.path() + "」で直せます）"))
+        << description.toStdString();
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 01777), 0);
     EXPECT_EQ(selectProfile(path, "a").downloadCommand, "true");
     ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
     // Another user's file, whatever its mode.
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
-        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }), mailerr::ProfileInsecure);
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "a"); }, &description),
+                  mailerr::ProfileInsecure);
+        EXPECT_EQ(description, mailErrorText(mailerr::ProfileInsecure) + "：" + path +
+                                   "は他のユーザーの所有です");
     }
 }
 
@@ -287,12 +295,12 @@ TEST_F(ProfilesTest, AFailingCommandIsReportedWithoutThePassword) {
     QString description;
     EXPECT_EQ(errorOf([&] { backend.signOn("a", false); }, &description), mailerr::CommandFailed);
     EXPECT_EQ(description,
-              mailErrorText(mailerr::CommandFailed) + ": password-command (終了コード 3)");
+              mailErrorText(mailerr::CommandFailed) + "：password-command（終了コード 3）");
     write("[a]\nstore = /nowhere\npassword = hunter2\n"
           "download-command = echo 50%1 hunter2 %2 >&2; exit 2\n");
     EXPECT_EQ(errorOf([&] { backend.signOn("a", true); }, &description), mailerr::CommandFailed);
     EXPECT_EQ(description, mailErrorText(mailerr::CommandFailed) +
-                               ": download-command (終了コード 2): 50%1 **** %2");
+                               "：download-command（終了コード 2）：50%1 **** %2");
 }
 
 TEST(AddressBookTest, ReadsVCardsOfEveryVersion) {

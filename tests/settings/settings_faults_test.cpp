@@ -93,7 +93,7 @@ TEST_F(SettingsFaultTest, FileInNoCodePageIsReportedWithItsLinesAndTheRestIsRead
     const int filterLine = static_cast<int>(bytes.left(bytes.indexOf(kBadFilter)).count('\n')) + 1;
     EXPECT_EQ(problem,
               QDir::toNativeSeparators(設定.設定ファイルパス) +
-                  QStringLiteral(": 1, %1行目の文字を読めません（CP932でもUTF-8でもありません）")
+                  QStringLiteral("：1, %1行目の文字を読めません（CP932でもUTF-8でもありません）")
                       .arg(filterLine));
     // Every other key reads as stored; the broken value keeps what can be read.
     EXPECT_EQ(r.メールアドレス, kPhone);
@@ -137,7 +137,7 @@ TEST_F(SettingsFaultTest, AFileOfNothingButGarbageNamesItsFirstLines) {
     r.設定ファイルパス = 設定.設定ファイルパス;
     設定読込(r, dir.path(), &problem);
     EXPECT_TRUE(problem.endsWith(QStringLiteral(
-        ": 1, 2, 3, 4, 5 ほか行目の文字を読めません（CP932でもUTF-8でもありません）")))
+        "：1, 2, 3, 4, 5行目ほかの文字を読めません（CP932でもUTF-8でもありません）")))
         << problem.toStdString();
     // Every key takes its value for a missing key; the garbage stays as it was on a write.
     EXPECT_EQ(r.メールアドレス, QString());

@@ -183,7 +183,7 @@ TEST_F(LogFileTest, ABadProfilesLineLeavesNoPasswordInTheErrorLineOrTheLog) {
     EXPECT_FALSE(エラートラップ(window, [&] { selectProfile(profiles, QStringLiteral("a")); }));
     ログファイル書込(path, window.monitor, clock.now(), window);
     ASSERT_EQ(window.monitor.size(), 1);
-    EXPECT_TRUE(window.monitor.at(0).contains(profiles + QStringLiteral(" の 3 行目")))
+    EXPECT_TRUE(window.monitor.at(0).contains(profiles + QStringLiteral("の3行目")))
         << window.monitor.at(0).toStdString();
     for (const QByteArray& text : {window.monitor.at(0).toUtf8(), readAll(path)})
         EXPECT_FALSE(text.contains("hunter2")) << text.toStdString();

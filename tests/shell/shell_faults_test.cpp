@@ -125,7 +125,7 @@ TEST_F(ShellFaultTest, SettingsFileInNoCodePageIsAnErrorLineAtStartAndTheRestIsL
     w().Form_Load();
     ASSERT_EQ(errorLines().size(), 1);
     EXPECT_TRUE(errorLines()[0].contains(QDir::toNativeSeparators(settingPath()) +
-                                         QStringLiteral(": 7行目の文字を読めません")))
+                                         QStringLiteral("：7行目の文字を読めません")))
         << errorLines()[0].toStdString();
     EXPECT_TRUE(errorLines()[0].endsWith(QStringLiteral("(321)」")));
     // The load went on to its end: stopped, settings in the record, no greeting.

@@ -42,6 +42,9 @@ TEST(TrayIconPresence, NoTrayNoIcon) {
 }
 
 TEST_F(TrayIconTest, ItemsRunTheMainMenuCommandsAndFollowTheMode) {
+    EXPECT_EQ(tray->開始->text(), w.mnu開始->text());
+    EXPECT_EQ(tray->停止->text(), w.mnu停止->text());
+    EXPECT_EQ(tray->終了->text(), w.mnu終了->text());
     int starts = 0;
     w.hooks.自動転送開始 = [&] { ++starts; };
     w.停止モード();

@@ -96,7 +96,7 @@ mkdir -p "$HOME"
 start_kelvo
 shoot "$(wait_named Kelvo)" welcome
 press_key Return
-wait_gone "Kelvo 起動中"
+wait_gone "Kelvo起動中"
 main=$(wait_named Kelvo)
 shoot "$main" main-window
 
@@ -134,7 +134,7 @@ stop_kelvo
 for _ in 1 2 3; do
     start_kelvo
     for _ in $(seq 1 100); do
-        splash=$(window_named "Kelvo 起動中") && break
+        splash=$(window_named "Kelvo起動中") && break
         sleep 0.02
     done
     if [ -n "${splash:-}" ] && import -window "$splash" "$OUT/splash.png" 2>/dev/null &&
