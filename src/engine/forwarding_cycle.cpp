@@ -134,6 +134,8 @@ PassEnd パス(CycleContext& c, Loop& loop) {
             loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
         return PassEnd::Continue;
     }
+    if (c.プッシュ)
+        c.プッシュ->サインオン成功();
     パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック中"));
     エラー無視([&] { 未読メール取得(e); });
     エラー無視([&] { メールチェック(e); });

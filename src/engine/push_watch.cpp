@@ -4,6 +4,7 @@
 #include "common/error_trap.h"
 #include "common/window_port.h"
 #include "common/yielding_wait.h"
+#include "mail/mail_error.h"
 
 #include <algorithm>
 
@@ -47,11 +48,18 @@ void PushWatch::待機中() {
 
 void PushWatch::閉じる() {
     新着 = false;
-    if (state == State::NoIdle)
+    if (state == State::NoIdle || state == State::Refused)
         return;
     if (state == State::Connecting || state == State::Open)
         line.close();
     state = State::Closed;
+}
+
+void PushWatch::サインオン成功() {
+    if (state == State::Refused) {
+        state = State::Retrying;
+        再接続ms = 今();
+    }
 }
 
 double PushWatch::待機秒(double longest) const {
@@ -113,6 +121,10 @@ void PushWatch::失った(const PushEvent& event) {
     }
     if (event.comesBack) {
         state = State::Connecting;
+        return;
+    }
+    if (event.errorNumber == mailerr::LoginFailed) {
+        state = State::Refused;
         return;
     }
     if (state == State::Open && 今() - 接続ms >= kSteadyMs)

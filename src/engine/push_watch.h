@@ -50,9 +50,13 @@ public:
     bool 新着あり() const;
     // A pass starts: it takes the news so far; news from now on asks for one more pass.
     void パス開始() { 新着 = false; }
+    // The pass signed on: a push sign-on the server refused may be tried again now.
+    void サインオン成功();
 
 private:
-    enum class State { Closed, Connecting, Open, Retrying, NoIdle };
+    // Refused: the server refused the push connection's sign-on. The same secret would be refused
+    // again and may lock the account, so it waits until a pass signs on.
+    enum class State { Closed, Connecting, Open, Retrying, NoIdle, Refused };
     void 受信(const PushEvent& event);
     void 失った(const PushEvent& event);
     qint64 今() const;

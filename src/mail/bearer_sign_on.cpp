@@ -172,8 +172,8 @@ void setSignOn(vmime::net::service& service, const ServiceOptions& options) {
 }
 
 std::string withoutCredentials(const std::string& line) {
-    static const std::regex command("^((?:\\S+ )?(?:AUTHENTICATE|AUTH) \\S+) .*$",
-                                    std::regex::icase);
+    static const std::regex command(
+        "^((?:\\S+ )?(?:(?:AUTHENTICATE|AUTH) \\S+|LOGIN)) .*$", std::regex::icase);
     std::smatch m;
     return std::regex_match(line, m, command) ? m[1].str() + " {credentials}" : line;
 }

@@ -660,6 +660,21 @@ TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveM
     EXPECT_EQ(signOnAt, std::vector<qint64>{1300250});
 }
 
+// A wrong password is not tried again on the back-off (servers lock the account): push waits
+// until a pass signs on with what the user mended.
+TEST_F(PushCycleTest, ARefusedPushSignOnWaitsForAPassThatSignsOn) {
+    clock.at(clock.now().addSecs(10), [this] {
+        line.onEvent({PushEvent::Lost, QStringLiteral("拒否"), 32003});
+    });
+    stopAfter(1900);
+    run();
+    ASSERT_EQ(signOnTimes().size(), 1u); // at the interval
+    const std::vector<double> opens = line.at(QStringLiteral("open"));
+    ASSERT_EQ(opens.size(), 2u);
+    EXPECT_GE(opens[1], static_cast<double>(signOnTimes()[0]));
+    EXPECT_EQ(errorLines().size(), 1);
+}
+
 TEST_F(PushCycleTest, IdleIsRenewedEveryTwentyFiveMinutes) {
     stopAfter(3600);
     run();
