@@ -34,7 +34,7 @@ struct MailSummary {
     // Unknown until the message itself is read, where the fetch does not say.
     std::optional<int> attachmentCount = 0;
     bool seen = false; // the mailbox's own read mark
-    // The raw values of the Authentication-Results fields, topmost (the newest) first.
+    // The Authentication-Results fields as written, unfolded, topmost (the newest) first.
     QStringList authenticationResults;
 
     bool operator==(const MailSummary&) const = default;

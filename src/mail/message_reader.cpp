@@ -6,7 +6,6 @@
 
 #include <QTextDocumentFragment>
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -18,6 +17,55 @@
 namespace kelvo::vm {
 
 namespace {
+
+// A field value kept as it was written. Authentication-Results is structured (RFC 8601): read as
+// unstructured text, an encoded word a sender put into it (its address, its HELO name, a
+// comment) would be decoded into results the receiving server never wrote.
+class RawValue : public vmime::headerFieldValue {
+public:
+    const std::string& text() const { return raw; }
+
+    vmime::shared_ptr<vmime::component> clone() const override {
+        auto copy = vmime::make_shared<RawValue>();
+        copy->raw = raw;
+        return copy;
+    }
+    void copyFrom(const vmime::component& other) override {
+        raw = dynamic_cast<const RawValue&>(other).raw;
+    }
+    const std::vector<vmime::shared_ptr<vmime::component>> getChildComponents() override {
+        return {};
+    }
+
+protected:
+    void parseImpl(const vmime::parsingContext&, const vmime::string& buffer, size_t position,
+                   size_t end, size_t* newPosition) override {
+        raw.assign(buffer, position, end - position);
+        setParsedBounds(position, end);
+        if (newPosition)
+            *newPosition = end;
+    }
+    void generateImpl(const vmime::generationContext&, vmime::utility::outputStream& os,
+                      size_t curLinePos, size_t* newLinePos) const override {
+        os << raw;
+        if (newLinePos) {
+            const size_t lineStart = raw.rfind('\n');
+            *newLinePos = lineStart == std::string::npos ? curLinePos + raw.size()
+                                                         : raw.size() - lineStart - 1;
+        }
+    }
+
+private:
+    std::string raw;
+};
+
+// A field name, in any letter case.
+bool isNamed(std::string_view name, std::string_view lower) {
+    return name.size() == lower.size() &&
+           std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+           });
+}
 
 QString lower(const std::string& s) {
     return QString::fromStdString(s).toLower();
@@ -361,15 +409,7 @@ void readableFields(const std::string& raw, vmime::header& header) {
         parse(withoutRejectedFields(raw));
 }
 
-} // namespace
-
-vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
-    auto header = vmime::make_shared<vmime::header>();
-    readableFields(withUndecodableWordsKept(raw), *header);
-    return header;
-}
-
-vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
+vmime::shared_ptr<vmime::message> parseLeniently(std::string original) {
     std::string raw = withUndecodableWordsKept(std::move(original));
     try {
         return parseWhole(raw);
@@ -393,6 +433,38 @@ vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
     return message;
 }
 
+} // namespace
+
+void registerRawValues() {
+    vmime::headerFieldFactory::getInstance()->registerFieldValue<RawValue>(
+        "Authentication-Results");
+}
+
+vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
+    initialize();
+    auto header = vmime::make_shared<vmime::header>();
+    readableFields(withUndecodableWordsKept(raw), *header);
+    return header;
+}
+
+vmime::shared_ptr<vmime::message> parseMessage(std::string raw) {
+    initialize();
+    return parseLeniently(std::move(raw));
+}
+
+QString unfoldedValue(std::string_view value) {
+    std::string text;
+    text.reserve(value.size());
+    for (const char c : value)
+        if (c != '\r' && c != '\n')
+            text += c;
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return QString();
+    const size_t last = text.find_last_not_of(" \t");
+    return QString::fromUtf8(text.data() + first, static_cast<qsizetype>(last - first + 1));
+}
+
 namespace {
 
 using Field = vmime::shared_ptr<const vmime::headerField>;
@@ -406,15 +478,11 @@ template <typename T> vmime::shared_ptr<const T> valueOf(const Field& field) {
 void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
     // One pass over the fields, where a look-up by name would make one for each: the first of
     // each field counts, but every Authentication-Results.
-    using vmime::utility::stringUtils;
     Field subject, from, to, cc, date, received;
     s.authenticationResults.clear();
     for (const auto& field : h.getFieldList()) {
         const std::string& name = field->getName();
-        const auto is = [&name](const char* lower) {
-            const size_t n = std::strlen(lower);
-            return name.size() == n && stringUtils::isStringEqualNoCase(name, lower, n);
-        };
+        const auto is = [&name](std::string_view lower) { return isNamed(name, lower); };
         Field* first = is("subject")    ? &subject
                        : is("from")     ? &from
                        : is("to")       ? &to
@@ -425,8 +493,9 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
         if (first && !*first) {
             *first = field;
         } else if (is("authentication-results")) {
-            if (const auto text = vmime::dynamicCast<const vmime::text>(field->getValue()))
-                s.authenticationResults << toQString(*text);
+            // A field not parsed as written (by a parser other than ours) vouches for nothing.
+            const auto raw = vmime::dynamicCast<const RawValue>(field->getValue());
+            s.authenticationResults << (raw ? unfoldedValue(raw->text()) : QString());
         }
     }
     if (const auto text = valueOf<vmime::text>(subject))

@@ -192,17 +192,14 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
             seen[Subject] = true;
             continue;
         }
+        if (authResults) {
+            results << unfoldedValue(field.substr(colon + 1));
+            continue;
+        }
         std::string value;
         for (char c : field.substr(colon + 1))
             if (c != '\r' && c != '\n')
                 value += c == '\t' ? ' ' : c;
-        if (authResults) {
-            const string_view text = trimmed(value);
-            if (text.find("=?") != string_view::npos || text.find("  ") != string_view::npos)
-                return false;
-            results << QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-            continue;
-        }
         first[static_cast<size_t>(which)] = std::move(value);
         seen[static_cast<size_t>(which)] = true;
     }

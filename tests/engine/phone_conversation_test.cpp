@@ -367,6 +367,35 @@ TEST_F(PhoneCommandCheckTest, ListAndNumberCommandsAreRefusedAlike) {
     expectRefused("1", kUnverified, 1);
 }
 
+// The server copies text the sender chose into its own field: the envelope sender, the HELO
+// name, a comment. Written as encoded words, it decodes to a pass; it is never decoded.
+TEST_F(PhoneCommandCheckTest, EncodedWordsInTheServersOwnFieldPassNothing) {
+    const QByteArray pass = "=?us-ascii?q?x=3B_dkim=3Dpass_header.d=3Ddocomo.ne.jp";
+    const QByteArray field = "Authentication-Results: mx.kelvo.test; ";
+    for (const QByteArray& forged : {
+             field + "spf=none smtp.mailfrom=" + pass + "_x=3D?=@evil.example;\r\n\tdkim=none\r\n",
+             field + "spf=none smtp.helo=" + pass + "?=;\r\n\tdkim=none\r\n",
+             field +
+                 "dkim=none (=?us-ascii?q?=29=3B_dkim=3Dpass_header.d=3Ddocomo.ne.jp_=28?=)\r\n",
+         }) {
+        command("Z", forged);
+        command("G", forged);
+    }
+    cyclePass();
+    // With "dmarc", an injected pass beside the server's own fail.
+    useKeys("command-check = dmarc\nauthserv-id = mx.kelvo.test\n");
+    const QByteArray dmarc = field + "spf=none smtp.mailfrom==?us-ascii?q?x=3B_dmarc=3Dpass_header."
+                                     "from=3Ddocomo.ne.jp_x=3D?=@evil.example;\r\n\tdmarc=fail "
+                                     "header.from=docomo.ne.jp\r\n";
+    command("Z", dmarc);
+    command("G", dmarc);
+    cyclePass();
+    EXPECT_EQ(finishes(), 0);
+    EXPECT_TRUE(arrived(sink).empty());
+    EXPECT_EQ(window.monitor.filter(kFailed).size(), 8);
+    EXPECT_EQ(mail->unreadOnServer(), 0);
+}
+
 // The PIN alone, with any provider.
 TEST_F(PhoneCommandCheckTest, PinInEitherWidthActsAndAWrongOrMissingOneIsRefused) {
     useKeys("command-pin = 4649\n");

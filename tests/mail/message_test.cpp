@@ -235,6 +235,25 @@ TEST(MessageReadTest, PlainHeadersAreReadQuicklyAsTheFullParseReadsThem) {
     }
 }
 
+// Authentication-Results is structured: an encoded word a sender got into it (as its address,
+// its HELO name, a comment) stays as written in both readers.
+TEST(MessageReadTest, AuthenticationResultsAreReadAsWrittenAndNeverDecoded) {
+    const QDateTime fallback(QDate(2000, 1, 1), QTime(0, 0));
+    const std::string head =
+        "From: phone@example.jp\r\nAuthentication-Results: mx.kelvo.jp; spf=none\r\n "
+        "smtp.mailfrom==?us-ascii?q?x=3B_dkim=3Dpass?=@evil.example;\r\n\tdkim=none  "
+        "(=?us-ascii?q?=29=3B_dkim=3Dpass?=) \r\n\r\n";
+    const QStringList written{"mx.kelvo.jp; spf=none smtp.mailfrom==?us-ascii?q?x=3B_dkim=3Dpass?="
+                              "@evil.example;\tdkim=none  (=?us-ascii?q?=29=3B_dkim=3Dpass?=)"};
+    MailSummary header, message, quick;
+    vm::readHeader(*vm::parseHeader(head), fallback, header);
+    vm::readHeader(*vm::parseMessage(head + "text")->getHeader(), fallback, message);
+    ASSERT_TRUE(vm::readPlainHeader(head, fallback, quick));
+    EXPECT_EQ(header.authenticationResults, written);
+    EXPECT_EQ(message.authenticationResults, written);
+    EXPECT_EQ(quick.authenticationResults, written);
+}
+
 const std::string kMultipart =
     "Subject: files\r\nMIME-Version: 1.0\r\n"
     "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
