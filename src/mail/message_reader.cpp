@@ -215,18 +215,15 @@ bool isBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-// A line of the form "Name: value" (the parser takes an empty name too): a header field, or a
-// line of text that looks like one.
+// A line the parser takes for a header field, or a line of text that looks like one: a name
+// of anything but blanks and line ends (empty too), blanks before the colon or not, a colon.
 bool looksLikeField(const std::string& line) {
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos)
+    if (line.empty() || isBlankChar(line[0]))
         return false;
-    for (size_t i = 0; i < colon; ++i) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        if (c <= ' ' || c >= 0x7f)
-            return false;
-    }
-    return true;
+    size_t i = line.find_first_of(": \t\r\n");
+    while (i < line.size() && isBlankChar(line[i]))
+        ++i;
+    return i < line.size() && line[i] == ':';
 }
 
 bool parsesAlone(const std::string& field) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <exception>
 
 namespace kelvo::vm {
 
@@ -41,9 +42,13 @@ bool equalNoCase(string_view a, const char* lower) {
 // Printable ASCII, blanks and line ends only: anything else (raw 8-bit text, ISO-2022-JP's
 // escapes) is for the full parser and its charset handling.
 bool isPlainText(string_view s) {
-    for (const char c : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
         const auto u = static_cast<unsigned char>(c);
         if (u >= 0x7f || (u < 0x20 && c != '\t' && c != '\r' && c != '\n'))
+            return false;
+        // A CR alone is no line end: the full parse keeps it in the text.
+        if (c == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'))
             return false;
     }
     return true;
@@ -96,7 +101,11 @@ bool plainName(string_view name, QString& out) {
     static const std::string kField = "To: ";
     const std::string kept = withUndecodableWordsKept(kField + std::string(name) + "\r\n");
     vmime::text text;
-    text.parse(kept.substr(kField.size(), kept.size() - kField.size() - 2));
+    try {
+        text.parse(kept.substr(kField.size(), kept.size() - kField.size() - 2));
+    } catch (const std::exception&) {
+        return false; // words the parser throws on: the full parse leaves the field out
+    }
     out = toQString(text).trimmed();
     return true;
 }
@@ -115,7 +124,8 @@ bool plainMailbox(string_view item, MailRecipient& r) {
         if (!plainName(item.substr(0, open), r.displayName))
             return false;
     }
-    if (!isPlainAddress(address))
+    // "=?" may start an encoded word for the full parse, even where an address starts.
+    if (!isPlainAddress(address) || address.find("=?") != string_view::npos)
         return false;
     r.address = QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size()));
     if (r.displayName.isEmpty())

@@ -161,6 +161,12 @@ TEST(MessageReadTest, FieldsTheParserRejectsAreLeftOutOfAnOtherwiseReadableMessa
     EXPECT_EQ(vm::attachmentParts(*m).size(), 1u);
     // A field without a name is a field to the parser as well.
     EXPECT_EQ(vm::noteText(*vm::parseMessage(":" + bad + "\r\n\r\ntext")), "text");
+    // So are names of 8-bit bytes and names with a blank before the colon.
+    for (const std::string name : {"X-\x80\xff", "Cc "}) {
+        MailSummary t;
+        vm::readHeader(*vm::parseHeader(name + ": " + bad + "\r\nSubject: Z\r\n\r\n"), {}, t);
+        EXPECT_EQ(t.subject, "Z") << name;
+    }
 }
 
 TEST(MessageReadTest, SenderWithoutNameShowsTheAddressAndRecipientsComeToThenCc) {
@@ -229,7 +235,9 @@ TEST(MessageReadTest, PlainHeadersAreReadQuicklyAsTheFullParseReadsThem) {
              "From: Jiro  Suzuki <jiro@example.jp>\r\n\r\n",
              "From: \"a\\\"b\" <x@example.jp>\r\n\r\n",
              "Subject: " + in("件名", "shift_jis") + "\r\n\r\n",
-             "From: a@example.jp, b@example.jp\r\n\r\n", "From: <a@@example.jp>\r\n\r\n"}) {
+             "From: a@example.jp, b@example.jp\r\n\r\n", "From: <a@@example.jp>\r\n\r\n",
+             "From: =?x-bad?B?abc?= =?x-bad?B?eR?= <x@example.jp>\r\n\r\n",
+             "From: <=?x@example.jp>\r\n\r\n"}) {
         MailSummary quick;
         EXPECT_FALSE(vm::readPlainHeader(head, fallback, quick)) << head;
     }
