@@ -192,8 +192,9 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
     m.setMsgIndex(i);
     const QString subject = m.MsgSubject();
     const QDateTime received = m.MsgDateReceived();
-    if (端末のアドレス(m.MsgOrigAddress(), s.メールアドレス) ||
-        端末のアドレス(m.MsgOrigDisplayName(), s.メールアドレス))
+    // A mail naming two senders or subjects is ordinary mail, whatever it says.
+    if (!m.MsgRepeatedFromOrSubject() && (端末のアドレス(m.MsgOrigAddress(), s.メールアドレス) ||
+                                          端末のアドレス(m.MsgOrigDisplayName(), s.メールアドレス)))
         return true;
     if (received < cutOff)
         return true;
@@ -268,7 +269,9 @@ void メールチェック(EngineContext& ctx) {
         // must not undo the request of a mail the phone sent after it.
         for (int i = m.MsgCount() - 1; i >= 0; --i) {
             m.setMsgIndex(i);
-            if (!端末のアドレス(m.MsgOrigAddress(), phone))
+            // Two From or Subject fields: which one is the sender or the command depends on
+            // the reader, so it is none.
+            if (m.MsgRepeatedFromOrSubject() || !端末のアドレス(m.MsgOrigAddress(), phone))
                 continue;
             const QString s = m.MsgSubject();
             if (!s.isEmpty())

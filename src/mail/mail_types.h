@@ -36,6 +36,9 @@ struct MailSummary {
     bool seen = false; // the mailbox's own read mark
     // The Authentication-Results fields as written, unfolded, topmost (the newest) first.
     QStringList authenticationResults;
+    // More than one From or more than one Subject field: who sent it and what it says depend
+    // on the reader, so it is never taken for the phone's mail.
+    bool repeatedFromOrSubject = false;
 
     bool operator==(const MailSummary&) const = default;
 };

@@ -67,6 +67,27 @@ bool isNamed(std::string_view name, std::string_view lower) {
            });
 }
 
+OriginFields originFieldsOf(const vmime::header& header) {
+    OriginFields out;
+    for (const auto& field : header.getFieldList()) {
+        out.from += isNamed(field->getName(), "from") ? 1 : 0;
+        out.subject += isNamed(field->getName(), "subject") ? 1 : 0;
+    }
+    return out;
+}
+
+// The parser drops a field it throws on, and ends a header at a line of blanks that follows a
+// line without a colon, where the header goes on for the server. A From or Subject field it
+// left out is kept by its name, empty, so that a second one still counts.
+void keepOriginFields(const OriginFields& raw, vmime::header& header) {
+    const OriginFields parsed = originFieldsOf(header);
+    const auto factory = vmime::headerFieldFactory::getInstance();
+    for (int i = parsed.from; i < raw.from; ++i)
+        header.appendField(factory->create(vmime::fields::FROM));
+    for (int i = parsed.subject; i < raw.subject; ++i)
+        header.appendField(factory->create(vmime::fields::SUBJECT));
+}
+
 QString lower(const std::string& s) {
     return QString::fromStdString(s).toLower();
 }
@@ -441,12 +462,38 @@ vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
     initialize();
     auto header = vmime::make_shared<vmime::header>();
     readableFields(withUndecodableWordsKept(raw), *header);
+    keepOriginFields(originFields(raw), *header);
     return header;
 }
 
 vmime::shared_ptr<vmime::message> parseMessage(std::string raw) {
     initialize();
-    return parseLeniently(std::move(raw));
+    const OriginFields origin = originFields(raw);
+    auto message = parseLeniently(std::move(raw));
+    keepOriginFields(origin, *message->getHeader());
+    return message;
+}
+
+OriginFields originFields(std::string_view raw) {
+    OriginFields out;
+    while (!raw.empty()) {
+        const size_t nl = raw.find('\n');
+        std::string_view line = raw.substr(0, nl);
+        raw.remove_prefix(nl == std::string_view::npos ? raw.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            break;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || isBlankChar(line.front()))
+            continue;
+        std::string_view name = line.substr(0, colon);
+        while (!name.empty() && isBlankChar(name.back()))
+            name.remove_suffix(1);
+        out.from += isNamed(name, "from") ? 1 : 0;
+        out.subject += isNamed(name, "subject") ? 1 : 0;
+    }
+    return out;
 }
 
 QString unfoldedValue(std::string_view value) {
@@ -476,10 +523,13 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
     // One pass over the fields, where a look-up by name would make one for each: the first of
     // each field counts, but every Authentication-Results.
     Field subject, from, to, cc, date, received;
+    OriginFields origin;
     s.authenticationResults.clear();
     for (const auto& field : h.getFieldList()) {
         const std::string& name = field->getName();
         const auto is = [&name](std::string_view lower) { return isNamed(name, lower); };
+        origin.from += is("from") ? 1 : 0;
+        origin.subject += is("subject") ? 1 : 0;
         Field* first = is("subject")    ? &subject
                        : is("from")     ? &from
                        : is("to")       ? &to
@@ -495,9 +545,11 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
             s.authenticationResults << (raw ? unfoldedValue(raw->text()) : QString());
         }
     }
+    s.repeatedFromOrSubject = origin.repeated();
     if (const auto text = valueOf<vmime::text>(subject))
         s.subject = toQString(*text);
-    if (const auto mailbox = valueOf<vmime::mailbox>(from)) {
+    // An empty mailbox is a From field kept for its count alone.
+    if (const auto mailbox = valueOf<vmime::mailbox>(from); mailbox && !mailbox->isEmpty()) {
         s.origAddress = addressOf(mailbox->getEmail());
         s.origDisplayName = toQString(mailbox->getName()).trimmed();
     }

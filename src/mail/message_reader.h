@@ -26,6 +26,16 @@ vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw);
 // the date of the newest Received: header, else the Date: header, else fallback.
 void readHeader(const vmime::header& header, const QDateTime& fallback, MailSummary& summary);
 
+// The From and Subject fields of a raw header, up to its first empty line. A blank before the
+// colon still makes the field (the obsolete syntax allows it).
+struct OriginFields {
+    int from = 0;
+    int subject = 0;
+
+    bool repeated() const { return from > 1 || subject > 1; }
+};
+OriginFields originFields(std::string_view raw);
+
 // A structured field's value as written (Authentication-Results): folds undone, blanks at
 // both ends dropped, nothing decoded.
 QString unfoldedValue(std::string_view value);

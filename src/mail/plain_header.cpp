@@ -164,6 +164,10 @@ enum Field { Subject, From, To, Cc, Date, Received, Count };
 } // namespace
 
 bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSummary& s) {
+    // Which of two senders or subjects counts is a reader's choice: the full parse says there
+    // are two.
+    if (originFields(raw).repeated())
+        return false;
     std::array<std::string, Count> first;
     std::array<bool, Count> seen{};
     QStringList results;
@@ -177,12 +181,13 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
         } while (end < rest.size() && isBlank(rest[end]));
         string_view field = rest.substr(0, end);
         rest.remove_prefix(end);
-        if (trimmed(field) == "\r\n" || trimmed(field) == "\n" || trimmed(field).empty())
+        if (field == "\r\n" || field == "\n")
             break; // the header ends
         const size_t colon = field.find(':');
         if (colon == string_view::npos || colon == 0 || isBlank(field.front()))
             return false;
-        const string_view name = field.substr(0, colon);
+        const string_view written = field.substr(0, colon);
+        const string_view name = trimmed(written);
         static constexpr std::array<const char*, Count> kNames = {"subject", "from", "to",
                                                                   "cc",      "date", "received"};
         int which = Count;
@@ -192,7 +197,8 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
         const bool authResults = which == Count && equalNoCase(name, "authentication-results");
         if (which == Count && !authResults)
             continue;
-        if (!isPlainText(field))
+        // "From :" is a field of the obsolete syntax, which the full parse reads.
+        if (name.size() != written.size() || !isPlainText(field))
             return false;
         if (which != Count && seen[static_cast<size_t>(which)])
             continue; // the first of each counts: the top Received is the hop into this box

@@ -72,6 +72,8 @@ TEST_F(MailCheckTest, NumbersMakeAMailRequestWithinOneToHundred) {
 TEST_F(MailCheckTest, CommandsCountOnlyFromThePhoneAddress) {
     add("Z", 0, "", "other@example.jp", kPhone); // the phone's address as a mere name
     add("3", 0);
+    // Two From or Subject fields: which is the sender and the command depends on the reader.
+    system.find(command("G"))->summary.repeatedFromOrSubject = true;
     check();
     expectNoRequest();
     // Letter case does not matter, in the local part either.
@@ -196,10 +198,14 @@ TEST_F(AutoForwardTest, MailFromThePhoneIsNeverForwarded) {
     add("ドメインが大文字", 0, "x", "phone@DOCOMO.NE.JP", "名前");
     add("全部大文字", 0, "x", "PHONE@DOCOMO.NE.JP", "名前");
     add("名前が大文字", 0, "x", "x@example.jp", "Phone@Docomo.Ne.Jp");
+    // A mail naming two senders is ordinary mail, whoever one of them is.
+    system.find(add("差出人が二つ", 0, "x", kPhone, "名前"))->summary.repeatedFromOrSubject = true;
     add("普通", 0);
     forwardPass();
-    EXPECT_EQ(sentSubjects(), QStringList{"普通"});
-    EXPECT_EQ(状態.新着メール数, 1);
+    QStringList sent = sentSubjects();
+    sent.sort();
+    EXPECT_EQ(sent, (QStringList{"差出人が二つ", "普通"}));
+    EXPECT_EQ(状態.新着メール数, 2);
 }
 
 TEST_F(AutoForwardTest, FirstPassGoesBackExactlyThirtyMinutes) {

@@ -273,6 +273,28 @@ TEST_F(PhoneConversationTest, StoppedSinkMarksNothingReadAndTheNextPassSendsEver
     EXPECT_EQ(mail->unreadOnServer(), 0);
 }
 
+// Two From or two Subject fields, the first with a blank before its colon: the quick reader
+// and the full parse (which an 8-bit name calls for) would take different ones. Such a mail is
+// no command, whoever it names, and goes to the phone as ordinary mail.
+TEST_F(PhoneConversationTest, MailWithTwoSendersOrSubjectsIsNoCommandAndIsForwarded) {
+    const QByteArray eightBitCc = "Cc: " + QStringLiteral("花子").toUtf8() + " <h@example.jp>\r\n";
+    for (const QByteArray& cc : {QByteArray(), eightBitCc}) {
+        deliver("From : evil@evil.example\r\n" + cc +
+                message(kPhone.toUtf8(), QStringLiteral("G"), plainText("x")));
+        deliver("Subject : G\r\n" + cc +
+                message(kPhone.toUtf8(), QStringLiteral("Z"), plainText("x")));
+    }
+    pass();
+    const std::vector<Arrived> got = arrived(sink);
+    EXPECT_EQ(got.size(), 4u) << errors().join('\n').toStdString();
+    for (const Arrived& a : got) {
+        EXPECT_EQ(a.to, QStringList{kPhone});
+        EXPECT_FALSE(a.subject.startsWith(QStringLiteral("一覧"))) << a.subject.toStdString();
+    }
+    EXPECT_EQ(状態.終了フラグ, 0);
+    EXPECT_EQ(状態.転送メール数, 4);
+}
+
 // Commands under "command-check = dkim": the receiving server's own field stands on top.
 class PhoneCommandCheckTest : public PhoneConversationTest {
 protected:
