@@ -34,6 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // Fields below the topmost never change the verdict.
             if (senderVerdict(policy, fields, phone) != topmost)
                 std::abort();
+            // Nor does a pass win over the server's own failed verdict for the phone's domain.
+            const QString failed = check == SenderCheck::Dkim
+                                       ? QStringLiteral("; dkim=fail header.d=docomo.ne.jp")
+                                       : QStringLiteral("; dmarc=fail header.from=docomo.ne.jp");
+            if (senderVerdict(policy, {fields.first() + failed}, phone) == CommandVerdict::Accepted)
+                std::abort();
         }
     }
     pinMatches(QStringLiteral("４６４９"), fields.last());

@@ -118,14 +118,10 @@ void コマンド確認(EngineContext& ctx, const QString& s) {
     }
 }
 
-// Addresses are the same when their local parts are and their domains are without regard to
-// letter case (domain names are case-blind; local parts may not be).
-bool 同じアドレス(const QString& a, const QString& b) {
-    const qsizetype at = a.lastIndexOf(u'@');
-    if (at < 0 || at != b.lastIndexOf(u'@'))
-        return a == b;
-    return QStringView(a).left(at) == QStringView(b).left(at) &&
-           QStringView(a).mid(at).compare(QStringView(b).mid(at), Qt::CaseInsensitive) == 0;
+// The phone's address, without regard to letter case: the phone and its provider may write it
+// in either case, and mail from the phone must never be forwarded back to it.
+bool 端末のアドレス(const QString& text, const QString& phone) {
+    return text.compare(phone, Qt::CaseInsensitive) == 0;
 }
 
 bool 送信不能の件名(const QString& subject) {
@@ -196,8 +192,9 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
     m.setMsgIndex(i);
     const QString subject = m.MsgSubject();
     const QDateTime received = m.MsgDateReceived();
-    if (同じアドレス(m.MsgOrigAddress(), s.メールアドレス) ||
-        同じアドレス(m.MsgOrigDisplayName(), s.メールアドレス))
+    // A mail naming two senders or subjects is ordinary mail, whatever it says.
+    if (!m.MsgRepeatedFromOrSubject() && (端末のアドレス(m.MsgOrigAddress(), s.メールアドレス) ||
+                                          端末のアドレス(m.MsgOrigDisplayName(), s.メールアドレス)))
         return true;
     if (received < cutOff)
         return true;
@@ -272,7 +269,9 @@ void メールチェック(EngineContext& ctx) {
         // must not undo the request of a mail the phone sent after it.
         for (int i = m.MsgCount() - 1; i >= 0; --i) {
             m.setMsgIndex(i);
-            if (!同じアドレス(m.MsgOrigAddress(), phone))
+            // Two From or Subject fields: which one is the sender or the command depends on
+            // the reader, so it is none.
+            if (m.MsgRepeatedFromOrSubject() || !端末のアドレス(m.MsgOrigAddress(), phone))
                 continue;
             const QString s = m.MsgSubject();
             if (!s.isEmpty())

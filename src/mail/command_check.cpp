@@ -33,6 +33,17 @@ bool shows(SenderCheck check, const AuthResult& r, const QString& phoneDomain) {
     return false;
 }
 
+// A result beside a pass that the pass cannot stand with. A message has one DMARC verdict, so
+// any other is a contradiction; DKIM verdicts are per signature, so only a failed one for the
+// phone's domain (or one naming no domain) is.
+bool contradicts(SenderCheck check, const AuthResult& r, const QString& phoneDomain) {
+    if (check == SenderCheck::Dmarc)
+        return !(r.result == u"pass" && shows(check, r, phoneDomain));
+    if (r.result == u"pass")
+        return false;
+    return shows(check, r, phoneDomain) || (!r.value(u"header", u"d") && !r.value(u"header", u"i"));
+}
+
 // Full-width digits and Latin letters as ASCII; everything else as it is.
 QString narrowed(QString text) {
     for (QChar& c : text) {
@@ -62,14 +73,19 @@ CommandVerdict senderVerdict(const CommandPolicy& policy, const QStringList& aut
         policy.check == SenderCheck::Dkim ? QStringLiteral("dkim") : QStringLiteral("dmarc");
     const QString phoneDomain = domainOf(phoneAddress);
     bool judged = false;
+    bool passed = false;
+    bool contradicted = false;
     for (const AuthResult& r : field->results) {
         if (r.method != method)
             continue;
         judged = true;
-        if (r.result == u"pass" && shows(policy.check, r, phoneDomain))
-            return CommandVerdict::Accepted;
+        passed = passed || (r.result == u"pass" && shows(policy.check, r, phoneDomain));
+        contradicted = contradicted || contradicts(policy.check, r, phoneDomain);
     }
-    return judged ? CommandVerdict::Failed : CommandVerdict::Unverified;
+    if (!judged)
+        return CommandVerdict::Unverified;
+    // Conflicting verdicts mean that some of them are not the server's.
+    return passed && !contradicted ? CommandVerdict::Accepted : CommandVerdict::Failed;
 }
 
 bool pinMatches(const QString& pin, const QString& text) {

@@ -26,8 +26,10 @@ enum class CommandVerdict {
     WrongPin,
 };
 
-// The verdict on the sender from the message's Authentication-Results fields, topmost first.
-// Only the topmost counts: the receiving server adds it last, those below may be forged.
+// The verdict on the sender from the message's Authentication-Results fields, topmost first,
+// each as written. Only the topmost counts: the receiving server adds it last, those below may
+// be forged. A pass beside a verdict it cannot stand with (a second DMARC verdict, a failed
+// DKIM signature of the phone's domain) fails: part of that field is not the server's.
 CommandVerdict senderVerdict(const CommandPolicy& policy, const QStringList& authResults,
                              const QString& phoneAddress);
 

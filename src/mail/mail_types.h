@@ -34,8 +34,11 @@ struct MailSummary {
     // Unknown until the message itself is read, where the fetch does not say.
     std::optional<int> attachmentCount = 0;
     bool seen = false; // the mailbox's own read mark
-    // The raw values of the Authentication-Results fields, topmost (the newest) first.
+    // The Authentication-Results fields as written, unfolded, topmost (the newest) first.
     QStringList authenticationResults;
+    // More than one From or more than one Subject field: who sent it and what it says depend
+    // on the reader, so it is never taken for the phone's mail.
+    bool repeatedFromOrSubject = false;
 
     bool operator==(const MailSummary&) const = default;
 };

@@ -126,6 +126,10 @@ QString MapiMessages::MsgOrigDisplayName() const {
     return outgoingCurrent ? QString() : currentFetched().summary.origDisplayName;
 }
 
+bool MapiMessages::MsgRepeatedFromOrSubject() const {
+    return !outgoingCurrent && currentFetched().summary.repeatedFromOrSubject;
+}
+
 QDateTime MapiMessages::MsgDateReceived() const {
     return outgoingCurrent ? QDateTime() : currentFetched().summary.received;
 }

@@ -59,6 +59,8 @@ public:
     QString MsgOrigAddress() const;
     // The sender's name, or the address when the mail names nobody.
     QString MsgOrigDisplayName() const;
+    // More than one From or Subject field: readers may differ on who sent it and what it says.
+    bool MsgRepeatedFromOrSubject() const;
     // When the message reached the mailbox, local time.
     QDateTime MsgDateReceived() const;
     // Finds the same message again in a later session, never another one.

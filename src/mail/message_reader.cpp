@@ -6,7 +6,6 @@
 
 #include <QTextDocumentFragment>
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -18,6 +17,76 @@
 namespace kelvo::vm {
 
 namespace {
+
+// A field value kept as it was written. Authentication-Results is structured (RFC 8601): read as
+// unstructured text, an encoded word a sender put into it (its address, its HELO name, a
+// comment) would be decoded into results the receiving server never wrote.
+class RawValue : public vmime::headerFieldValue {
+public:
+    const std::string& text() const { return raw; }
+
+    vmime::shared_ptr<vmime::component> clone() const override {
+        auto copy = vmime::make_shared<RawValue>();
+        copy->raw = raw;
+        return copy;
+    }
+    void copyFrom(const vmime::component& other) override {
+        raw = dynamic_cast<const RawValue&>(other).raw;
+    }
+    const std::vector<vmime::shared_ptr<vmime::component>> getChildComponents() override {
+        return {};
+    }
+
+protected:
+    void parseImpl(const vmime::parsingContext&, const vmime::string& buffer, size_t position,
+                   size_t end, size_t* newPosition) override {
+        raw.assign(buffer, position, end - position);
+        setParsedBounds(position, end);
+        if (newPosition)
+            *newPosition = end;
+    }
+    void generateImpl(const vmime::generationContext&, vmime::utility::outputStream& os,
+                      size_t curLinePos, size_t* newLinePos) const override {
+        os << raw;
+        if (newLinePos) {
+            const size_t lineStart = raw.rfind('\n');
+            *newLinePos = lineStart == std::string::npos ? curLinePos + raw.size()
+                                                         : raw.size() - lineStart - 1;
+        }
+    }
+
+private:
+    std::string raw;
+};
+
+// A field name, in any letter case.
+bool isNamed(std::string_view name, std::string_view lower) {
+    return name.size() == lower.size() &&
+           std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+           });
+}
+
+OriginFields originFieldsOf(const vmime::header& header) {
+    OriginFields out;
+    for (const auto& field : header.getFieldList()) {
+        out.from += isNamed(field->getName(), "from") ? 1 : 0;
+        out.subject += isNamed(field->getName(), "subject") ? 1 : 0;
+    }
+    return out;
+}
+
+// The parser drops a field it throws on, and ends a header at a line of blanks that follows a
+// line without a colon, where the header goes on for the server. A From or Subject field it
+// left out is kept by its name, empty, so that a second one still counts.
+void keepOriginFields(const OriginFields& raw, vmime::header& header) {
+    const OriginFields parsed = originFieldsOf(header);
+    const auto factory = vmime::headerFieldFactory::getInstance();
+    for (int i = parsed.from; i < raw.from; ++i)
+        header.appendField(factory->create(vmime::fields::FROM));
+    for (int i = parsed.subject; i < raw.subject; ++i)
+        header.appendField(factory->create(vmime::fields::SUBJECT));
+}
 
 QString lower(const std::string& s) {
     return QString::fromStdString(s).toLower();
@@ -167,18 +236,15 @@ bool isBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-// A line of the form "Name: value" (the parser takes an empty name too): a header field, or a
-// line of text that looks like one.
+// A line the parser takes for a header field, or a line of text that looks like one: a name
+// of anything but blanks and line ends (empty too), blanks before the colon or not, a colon.
 bool looksLikeField(const std::string& line) {
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos)
+    if (line.empty() || isBlankChar(line[0]))
         return false;
-    for (size_t i = 0; i < colon; ++i) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        if (c <= ' ' || c >= 0x7f)
-            return false;
-    }
-    return true;
+    size_t i = line.find_first_of(": \t\r\n");
+    while (i < line.size() && isBlankChar(line[i]))
+        ++i;
+    return i < line.size() && line[i] == ':';
 }
 
 bool parsesAlone(const std::string& field) {
@@ -361,15 +427,7 @@ void readableFields(const std::string& raw, vmime::header& header) {
         parse(withoutRejectedFields(raw));
 }
 
-} // namespace
-
-vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
-    auto header = vmime::make_shared<vmime::header>();
-    readableFields(withUndecodableWordsKept(raw), *header);
-    return header;
-}
-
-vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
+vmime::shared_ptr<vmime::message> parseLeniently(std::string original) {
     std::string raw = withUndecodableWordsKept(std::move(original));
     try {
         return parseWhole(raw);
@@ -393,6 +451,64 @@ vmime::shared_ptr<vmime::message> parseMessage(std::string original) {
     return message;
 }
 
+} // namespace
+
+void registerRawValues() {
+    vmime::headerFieldFactory::getInstance()->registerFieldValue<RawValue>(
+        "Authentication-Results");
+}
+
+vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
+    initialize();
+    auto header = vmime::make_shared<vmime::header>();
+    readableFields(withUndecodableWordsKept(raw), *header);
+    keepOriginFields(originFields(raw), *header);
+    return header;
+}
+
+vmime::shared_ptr<vmime::message> parseMessage(std::string raw) {
+    initialize();
+    const OriginFields origin = originFields(raw);
+    auto message = parseLeniently(std::move(raw));
+    keepOriginFields(origin, *message->getHeader());
+    return message;
+}
+
+OriginFields originFields(std::string_view raw) {
+    OriginFields out;
+    while (!raw.empty()) {
+        const size_t nl = raw.find('\n');
+        std::string_view line = raw.substr(0, nl);
+        raw.remove_prefix(nl == std::string_view::npos ? raw.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            break;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || isBlankChar(line.front()))
+            continue;
+        std::string_view name = line.substr(0, colon);
+        while (!name.empty() && isBlankChar(name.back()))
+            name.remove_suffix(1);
+        out.from += isNamed(name, "from") ? 1 : 0;
+        out.subject += isNamed(name, "subject") ? 1 : 0;
+    }
+    return out;
+}
+
+QString unfoldedValue(std::string_view value) {
+    std::string text;
+    text.reserve(value.size());
+    for (const char c : value)
+        if (c != '\r' && c != '\n')
+            text += c;
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return QString();
+    const size_t last = text.find_last_not_of(" \t");
+    return QString::fromUtf8(text.data() + first, static_cast<qsizetype>(last - first + 1));
+}
+
 namespace {
 
 using Field = vmime::shared_ptr<const vmime::headerField>;
@@ -406,15 +522,14 @@ template <typename T> vmime::shared_ptr<const T> valueOf(const Field& field) {
 void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
     // One pass over the fields, where a look-up by name would make one for each: the first of
     // each field counts, but every Authentication-Results.
-    using vmime::utility::stringUtils;
     Field subject, from, to, cc, date, received;
+    OriginFields origin;
     s.authenticationResults.clear();
     for (const auto& field : h.getFieldList()) {
         const std::string& name = field->getName();
-        const auto is = [&name](const char* lower) {
-            const size_t n = std::strlen(lower);
-            return name.size() == n && stringUtils::isStringEqualNoCase(name, lower, n);
-        };
+        const auto is = [&name](std::string_view lower) { return isNamed(name, lower); };
+        origin.from += is("from") ? 1 : 0;
+        origin.subject += is("subject") ? 1 : 0;
         Field* first = is("subject")    ? &subject
                        : is("from")     ? &from
                        : is("to")       ? &to
@@ -425,13 +540,16 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
         if (first && !*first) {
             *first = field;
         } else if (is("authentication-results")) {
-            if (const auto text = vmime::dynamicCast<const vmime::text>(field->getValue()))
-                s.authenticationResults << toQString(*text);
+            // A field not parsed as written (by a parser other than ours) vouches for nothing.
+            const auto raw = vmime::dynamicCast<const RawValue>(field->getValue());
+            s.authenticationResults << (raw ? unfoldedValue(raw->text()) : QString());
         }
     }
+    s.repeatedFromOrSubject = origin.repeated();
     if (const auto text = valueOf<vmime::text>(subject))
         s.subject = toQString(*text);
-    if (const auto mailbox = valueOf<vmime::mailbox>(from)) {
+    // An empty mailbox is a From field kept for its count alone.
+    if (const auto mailbox = valueOf<vmime::mailbox>(from); mailbox && !mailbox->isEmpty()) {
         s.origAddress = addressOf(mailbox->getEmail());
         s.origDisplayName = toQString(mailbox->getName()).trimmed();
     }

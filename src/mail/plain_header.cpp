@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <exception>
 
 namespace kelvo::vm {
 
@@ -41,9 +42,13 @@ bool equalNoCase(string_view a, const char* lower) {
 // Printable ASCII, blanks and line ends only: anything else (raw 8-bit text, ISO-2022-JP's
 // escapes) is for the full parser and its charset handling.
 bool isPlainText(string_view s) {
-    for (const char c : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
         const auto u = static_cast<unsigned char>(c);
         if (u >= 0x7f || (u < 0x20 && c != '\t' && c != '\r' && c != '\n'))
+            return false;
+        // A CR alone is no line end: the full parse keeps it in the text.
+        if (c == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'))
             return false;
     }
     return true;
@@ -96,7 +101,11 @@ bool plainName(string_view name, QString& out) {
     static const std::string kField = "To: ";
     const std::string kept = withUndecodableWordsKept(kField + std::string(name) + "\r\n");
     vmime::text text;
-    text.parse(kept.substr(kField.size(), kept.size() - kField.size() - 2));
+    try {
+        text.parse(kept.substr(kField.size(), kept.size() - kField.size() - 2));
+    } catch (const std::exception&) {
+        return false; // words the parser throws on: the full parse leaves the field out
+    }
     out = toQString(text).trimmed();
     return true;
 }
@@ -115,7 +124,8 @@ bool plainMailbox(string_view item, MailRecipient& r) {
         if (!plainName(item.substr(0, open), r.displayName))
             return false;
     }
-    if (!isPlainAddress(address))
+    // "=?" may start an encoded word for the full parse, even where an address starts.
+    if (!isPlainAddress(address) || address.find("=?") != string_view::npos)
         return false;
     r.address = QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size()));
     if (r.displayName.isEmpty())
@@ -154,6 +164,10 @@ enum Field { Subject, From, To, Cc, Date, Received, Count };
 } // namespace
 
 bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSummary& s) {
+    // Which of two senders or subjects counts is a reader's choice: the full parse says there
+    // are two.
+    if (originFields(raw).repeated())
+        return false;
     std::array<std::string, Count> first;
     std::array<bool, Count> seen{};
     QStringList results;
@@ -167,12 +181,13 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
         } while (end < rest.size() && isBlank(rest[end]));
         string_view field = rest.substr(0, end);
         rest.remove_prefix(end);
-        if (trimmed(field) == "\r\n" || trimmed(field) == "\n" || trimmed(field).empty())
+        if (field == "\r\n" || field == "\n")
             break; // the header ends
         const size_t colon = field.find(':');
         if (colon == string_view::npos || colon == 0 || isBlank(field.front()))
             return false;
-        const string_view name = field.substr(0, colon);
+        const string_view written = field.substr(0, colon);
+        const string_view name = trimmed(written);
         static constexpr std::array<const char*, Count> kNames = {"subject", "from", "to",
                                                                   "cc",      "date", "received"};
         int which = Count;
@@ -182,7 +197,8 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
         const bool authResults = which == Count && equalNoCase(name, "authentication-results");
         if (which == Count && !authResults)
             continue;
-        if (!isPlainText(field))
+        // "From :" is a field of the obsolete syntax, which the full parse reads.
+        if (name.size() != written.size() || !isPlainText(field))
             return false;
         if (which != Count && seen[static_cast<size_t>(which)])
             continue; // the first of each counts: the top Received is the hop into this box
@@ -192,17 +208,14 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
             seen[Subject] = true;
             continue;
         }
+        if (authResults) {
+            results << unfoldedValue(field.substr(colon + 1));
+            continue;
+        }
         std::string value;
         for (char c : field.substr(colon + 1))
             if (c != '\r' && c != '\n')
                 value += c == '\t' ? ' ' : c;
-        if (authResults) {
-            const string_view text = trimmed(value);
-            if (text.find("=?") != string_view::npos || text.find("  ") != string_view::npos)
-                return false;
-            results << QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-            continue;
-        }
         first[static_cast<size_t>(which)] = std::move(value);
         seen[static_cast<size_t>(which)] = true;
     }

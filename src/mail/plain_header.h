@@ -11,9 +11,9 @@ namespace kelvo::vm {
 
 // Reads what readHeader reads (subject, sender, recipients, received time, the
 // Authentication-Results fields) from a header whose fields are in plain forms: ASCII, plain
-// addresses, names of words or one quoted string. False, with the summary untouched, when any
-// of those fields is in another form: the full parse reads that header then, so both give the
-// same summary.
+// addresses, names of words or one quoted string, one From and one Subject at most, no blank
+// before a colon. False, with the summary untouched, when any of those fields is in another
+// form: the full parse reads that header then, so both give the same summary.
 bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSummary& summary);
 
 } // namespace kelvo::vm

@@ -1,5 +1,7 @@
 #include "mail/vmime_text.h"
 
+#include "mail/message_reader.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <cctype>
@@ -12,8 +14,10 @@ namespace kelvo::vm {
 
 void initialize() {
     static std::once_flag once;
-    std::call_once(once,
-                   [] { vmime::platform::setHandler<vmime::platforms::posix::posixHandler>(); });
+    std::call_once(once, [] {
+        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
+        registerRawValues();
+    });
 }
 
 namespace {

@@ -10,7 +10,7 @@
 
 namespace kelvo::vm {
 
-// Sets VMime's platform handler once per process.
+// Sets VMime's platform handler and the fields it keeps as written, once per process.
 void initialize();
 
 // Bytes in a charset to Unicode. Bytes declared as ASCII (or not declared) that are not

@@ -71,15 +71,20 @@ TEST_F(MailCheckTest, NumbersMakeAMailRequestWithinOneToHundred) {
 
 TEST_F(MailCheckTest, CommandsCountOnlyFromThePhoneAddress) {
     add("Z", 0, "", "other@example.jp", kPhone); // the phone's address as a mere name
-    add("G", 0, "", "PHONE@docomo.ne.jp");       // the local part's case matters
     add("3", 0);
+    // Two From or Subject fields: which is the sender and the command depends on the reader.
+    system.find(command("G"))->summary.repeatedFromOrSubject = true;
     check();
     expectNoRequest();
-    // The domain's does not: domain names are case-blind.
-    command("G");
-    system.inbox.back().summary.origAddress = "phone@DOCOMO.ne.jp";
-    check();
-    EXPECT_EQ(状態.一覧要求フラグ, 1);
+    // Letter case does not matter, in the local part either.
+    for (const QString address :
+         {"phone@DOCOMO.ne.jp", "PHONE@DOCOMO.NE.JP", "Phone@Docomo.Ne.Jp"}) {
+        状態 = RunState();
+        system.inbox.clear();
+        system.find(command("G"))->summary.origAddress = address;
+        check();
+        EXPECT_EQ(状態.一覧要求フラグ, 1) << address.toStdString();
+    }
 }
 
 TEST_F(MailCheckTest, WithoutAPhoneAddressNothingIsACommand) {
@@ -191,10 +196,16 @@ TEST_F(AutoForwardTest, MailFromThePhoneIsNeverForwarded) {
     add("携帯から", 0, "x", kPhone, "名前");
     add("名前が携帯", 0, "x", "x@example.jp", kPhone);
     add("ドメインが大文字", 0, "x", "phone@DOCOMO.NE.JP", "名前");
+    add("全部大文字", 0, "x", "PHONE@DOCOMO.NE.JP", "名前");
+    add("名前が大文字", 0, "x", "x@example.jp", "Phone@Docomo.Ne.Jp");
+    // A mail naming two senders is ordinary mail, whoever one of them is.
+    system.find(add("差出人が二つ", 0, "x", kPhone, "名前"))->summary.repeatedFromOrSubject = true;
     add("普通", 0);
     forwardPass();
-    EXPECT_EQ(sentSubjects(), QStringList{"普通"});
-    EXPECT_EQ(状態.新着メール数, 1);
+    QStringList sent = sentSubjects();
+    sent.sort();
+    EXPECT_EQ(sent, (QStringList{"差出人が二つ", "普通"}));
+    EXPECT_EQ(状態.新着メール数, 2);
 }
 
 TEST_F(AutoForwardTest, FirstPassGoesBackExactlyThirtyMinutes) {

@@ -273,6 +273,28 @@ TEST_F(PhoneConversationTest, StoppedSinkMarksNothingReadAndTheNextPassSendsEver
     EXPECT_EQ(mail->unreadOnServer(), 0);
 }
 
+// Two From or two Subject fields, the first with a blank before its colon: the quick reader
+// and the full parse (which an 8-bit name calls for) would take different ones. Such a mail is
+// no command, whoever it names, and goes to the phone as ordinary mail.
+TEST_F(PhoneConversationTest, MailWithTwoSendersOrSubjectsIsNoCommandAndIsForwarded) {
+    const QByteArray eightBitCc = "Cc: " + QStringLiteral("花子").toUtf8() + " <h@example.jp>\r\n";
+    for (const QByteArray& cc : {QByteArray(), eightBitCc}) {
+        deliver("From : evil@evil.example\r\n" + cc +
+                message(kPhone.toUtf8(), QStringLiteral("G"), plainText("x")));
+        deliver("Subject : G\r\n" + cc +
+                message(kPhone.toUtf8(), QStringLiteral("Z"), plainText("x")));
+    }
+    pass();
+    const std::vector<Arrived> got = arrived(sink);
+    EXPECT_EQ(got.size(), 4u) << errors().join('\n').toStdString();
+    for (const Arrived& a : got) {
+        EXPECT_EQ(a.to, QStringList{kPhone});
+        EXPECT_FALSE(a.subject.startsWith(QStringLiteral("一覧"))) << a.subject.toStdString();
+    }
+    EXPECT_EQ(状態.終了フラグ, 0);
+    EXPECT_EQ(状態.転送メール数, 4);
+}
+
 // Commands under "command-check = dkim": the receiving server's own field stands on top.
 class PhoneCommandCheckTest : public PhoneConversationTest {
 protected:
@@ -365,6 +387,35 @@ TEST_F(PhoneCommandCheckTest, ListAndNumberCommandsAreRefusedAlike) {
     command("1", "");
     pass();
     expectRefused("1", kUnverified, 1);
+}
+
+// The server copies text the sender chose into its own field: the envelope sender, the HELO
+// name, a comment. Written as encoded words, it decodes to a pass; it is never decoded.
+TEST_F(PhoneCommandCheckTest, EncodedWordsInTheServersOwnFieldPassNothing) {
+    const QByteArray pass = "=?us-ascii?q?x=3B_dkim=3Dpass_header.d=3Ddocomo.ne.jp";
+    const QByteArray field = "Authentication-Results: mx.kelvo.test; ";
+    for (const QByteArray& forged : {
+             field + "spf=none smtp.mailfrom=" + pass + "_x=3D?=@evil.example;\r\n\tdkim=none\r\n",
+             field + "spf=none smtp.helo=" + pass + "?=;\r\n\tdkim=none\r\n",
+             field +
+                 "dkim=none (=?us-ascii?q?=29=3B_dkim=3Dpass_header.d=3Ddocomo.ne.jp_=28?=)\r\n",
+         }) {
+        command("Z", forged);
+        command("G", forged);
+    }
+    cyclePass();
+    // With "dmarc", an injected pass beside the server's own fail.
+    useKeys("command-check = dmarc\nauthserv-id = mx.kelvo.test\n");
+    const QByteArray dmarc = field + "spf=none smtp.mailfrom==?us-ascii?q?x=3B_dmarc=3Dpass_header."
+                                     "from=3Ddocomo.ne.jp_x=3D?=@evil.example;\r\n\tdmarc=fail "
+                                     "header.from=docomo.ne.jp\r\n";
+    command("Z", dmarc);
+    command("G", dmarc);
+    cyclePass();
+    EXPECT_EQ(finishes(), 0);
+    EXPECT_TRUE(arrived(sink).empty());
+    EXPECT_EQ(window.monitor.filter(kFailed).size(), 8);
+    EXPECT_EQ(mail->unreadOnServer(), 0);
 }
 
 // The PIN alone, with any provider.

@@ -64,6 +64,30 @@ TEST(AuthResults, OnlyTheTopmostFieldOfTheOwnServerWithTheRightDomainPasses) {
               V::Failed);
 }
 
+// A pass beside a verdict it cannot stand with fails: part of that field is not the server's.
+TEST(AuthResults, PassBesideAConflictingVerdictFails) {
+    using V = CommandVerdict;
+    const CommandPolicy dmarc{SenderCheck::Dmarc, QStringLiteral("mx.kelvo.jp"), {}};
+    const QString pass = QStringLiteral("dmarc=pass header.from=docomo.ne.jp");
+    for (const char* other : {"fail", "none", "neutral", "policy", "temperror", "permerror"}) {
+        const QString beside = QStringLiteral("dmarc=%1 header.from=docomo.ne.jp").arg(other);
+        EXPECT_EQ(senderVerdict(dmarc, {"mx.kelvo.jp; " + pass + "; " + beside}, kPhone), V::Failed)
+            << other;
+        EXPECT_EQ(senderVerdict(dmarc, {"mx.kelvo.jp; " + beside + "; " + pass}, kPhone), V::Failed)
+            << other;
+    }
+    EXPECT_EQ(
+        senderVerdict(dmarc, {"mx.kelvo.jp; " + pass + "; dmarc=pass header.from=x.jp"}, kPhone),
+        V::Failed);
+    // DKIM verdicts are per signature: only another of the phone's domain, or of none, conflicts.
+    const QString signed_ = QStringLiteral("mx.kelvo.jp; dkim=pass header.d=docomo.ne.jp; ");
+    EXPECT_EQ(dkim({signed_ + "dkim=fail header.d=docomo.ne.jp"}), V::Failed);
+    EXPECT_EQ(dkim({signed_ + "dkim=neutral header.i=@DOCOMO.ne.jp"}), V::Failed);
+    EXPECT_EQ(dkim({signed_ + "dkim=none"}), V::Failed);
+    EXPECT_EQ(dkim({signed_ + "dkim=fail header.d=list.example"}), V::Accepted);
+    EXPECT_EQ(dkim({signed_ + "dkim=pass header.d=list.example"}), V::Accepted);
+}
+
 TEST(AuthResults, PinOnTheFirstNonBlankLineInEitherWidth) {
     EXPECT_TRUE(pinMatches("12ab", "\r\n \r\n\u3000１２ａｂ \r\nZ\r\n"));
     EXPECT_TRUE(pinMatches("１２ab", "12ab"));

@@ -161,6 +161,12 @@ TEST(MessageReadTest, FieldsTheParserRejectsAreLeftOutOfAnOtherwiseReadableMessa
     EXPECT_EQ(vm::attachmentParts(*m).size(), 1u);
     // A field without a name is a field to the parser as well.
     EXPECT_EQ(vm::noteText(*vm::parseMessage(":" + bad + "\r\n\r\ntext")), "text");
+    // So are names of 8-bit bytes and names with a blank before the colon.
+    for (const std::string name : {"X-\x80\xff", "Cc "}) {
+        MailSummary t;
+        vm::readHeader(*vm::parseHeader(name + ": " + bad + "\r\nSubject: Z\r\n\r\n"), {}, t);
+        EXPECT_EQ(t.subject, "Z") << name;
+    }
 }
 
 TEST(MessageReadTest, SenderWithoutNameShowsTheAddressAndRecipientsComeToThenCc) {
@@ -229,10 +235,58 @@ TEST(MessageReadTest, PlainHeadersAreReadQuicklyAsTheFullParseReadsThem) {
              "From: Jiro  Suzuki <jiro@example.jp>\r\n\r\n",
              "From: \"a\\\"b\" <x@example.jp>\r\n\r\n",
              "Subject: " + in("件名", "shift_jis") + "\r\n\r\n",
-             "From: a@example.jp, b@example.jp\r\n\r\n", "From: <a@@example.jp>\r\n\r\n"}) {
+             "From: a@example.jp, b@example.jp\r\n\r\n", "From: <a@@example.jp>\r\n\r\n",
+             "From : a@example.jp\r\n\r\n", "Authentication-Results\t: mx; dkim=pass\r\n\r\n",
+             "From: =?x-bad?B?abc?= =?x-bad?B?eR?= <x@example.jp>\r\n\r\n",
+             "From: <=?x@example.jp>\r\n\r\n"}) {
         MailSummary quick;
         EXPECT_FALSE(vm::readPlainHeader(head, fallback, quick)) << head;
     }
+}
+
+// Who sent a mail and what it asks must not depend on the reader: a second From or Subject, in
+// any form, is seen by the full parse, and the quick reader leaves such a header to it.
+TEST(MessageReadTest, SecondFromOrSubjectIsSeenInEveryForm) {
+    const QDateTime fallback(QDate(2000, 1, 1), QTime(0, 0));
+    const std::string rejected = "=?x-bad?B?abc?= =?x-bad?B?eR?=";
+    for (const std::string& head : std::vector<std::string>{
+             "From : evil@evil.example\r\nFrom: phone@example.jp\r\n\r\n",
+             "From: phone@example.jp\r\nSubject\t: G\r\nsubject: Z\r\n\r\n",
+             "From: phone@example.jp\r\nFROM:evil@evil.example\r\n\r\n",
+             // The parser throws on the first; it ends the header at a line of blanks after a
+             // line that is no field, where the header goes on for the server.
+             "From: " + rejected + " <evil@evil.example>\r\nFrom: phone@example.jp\r\n\r\n",
+             "From: phone@example.jp\r\nX\r\n \r\nFrom: evil@evil.example\r\n\r\n"}) {
+        MailSummary header, message, quick;
+        vm::readHeader(*vm::parseHeader(head), fallback, header);
+        vm::readHeader(*vm::parseMessage(head + "text")->getHeader(), fallback, message);
+        EXPECT_TRUE(header.repeatedFromOrSubject) << head;
+        EXPECT_TRUE(message.repeatedFromOrSubject) << head;
+        EXPECT_FALSE(vm::readPlainHeader(head, fallback, quick)) << head;
+    }
+    MailSummary one;
+    vm::readHeader(*vm::parseHeader("From : a@example.jp\r\nSubject: Z\r\n\r\n"), fallback, one);
+    EXPECT_FALSE(one.repeatedFromOrSubject);
+    EXPECT_EQ(one.origAddress, "a@example.jp");
+}
+
+// Authentication-Results is structured: an encoded word a sender got into it (as its address,
+// its HELO name, a comment) stays as written in both readers.
+TEST(MessageReadTest, AuthenticationResultsAreReadAsWrittenAndNeverDecoded) {
+    const QDateTime fallback(QDate(2000, 1, 1), QTime(0, 0));
+    const std::string head =
+        "From: phone@example.jp\r\nAuthentication-Results: mx.kelvo.jp; spf=none\r\n "
+        "smtp.mailfrom==?us-ascii?q?x=3B_dkim=3Dpass?=@evil.example;\r\n\tdkim=none  "
+        "(=?us-ascii?q?=29=3B_dkim=3Dpass?=) \r\n\r\n";
+    const QStringList written{"mx.kelvo.jp; spf=none smtp.mailfrom==?us-ascii?q?x=3B_dkim=3Dpass?="
+                              "@evil.example;\tdkim=none  (=?us-ascii?q?=29=3B_dkim=3Dpass?=)"};
+    MailSummary header, message, quick;
+    vm::readHeader(*vm::parseHeader(head), fallback, header);
+    vm::readHeader(*vm::parseMessage(head + "text")->getHeader(), fallback, message);
+    ASSERT_TRUE(vm::readPlainHeader(head, fallback, quick));
+    EXPECT_EQ(header.authenticationResults, written);
+    EXPECT_EQ(message.authenticationResults, written);
+    EXPECT_EQ(quick.authenticationResults, written);
 }
 
 const std::string kMultipart =
