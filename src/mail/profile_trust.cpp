@@ -54,12 +54,16 @@ QString shown(const QByteArray& path) {
 
 // The error for what another could change: the file or link itself, or the folder holding it.
 [[noreturn]] void insecure(Changer cause, const QString& path, const QByteArray& folder = {}) {
-    const QString where =
-        folder.isEmpty() ? path : path + QStringLiteral("のフォルダー「") + shown(folder) + u'」';
     if (cause == Changer::Owner)
-        throw mailError(mailerr::ProfileInsecure, where + QStringLiteral("は他のユーザーの所有です"));
+        throw mailError(mailerr::ProfileInsecure,
+                        path +
+                            (folder.isEmpty() ? QString()
+                                              : QStringLiteral("のフォルダー「") + shown(folder) +
+                                                    u'」') +
+                            QStringLiteral("は他のユーザーの所有です"));
     throw mailError(mailerr::ProfileInsecure,
-                    where + QStringLiteral("は他のユーザーが書き込めます（「chmod go-w ") +
+                    path + (folder.isEmpty() ? QString() : QStringLiteral("のフォルダー")) +
+                        QStringLiteral("は他のユーザーが書き込めます（「chmod go-w ") +
                         (folder.isEmpty() ? path : shown(folder)) + QStringLiteral("」で直せます）"));
 }
 

@@ -73,15 +73,15 @@ TEST(CommandRunner, InputOutputAndEndAreTheCommandsOwn) {
     const Case cases[] = {
         {{"sh", "-c", "echo hunter2 says no >&2; exit 3"},
          mailerr::SendRefused,
-         "cmd (終了コード 3): **** says no"},
-        {{"sh", "-c", "kill -KILL $$"}, mailerr::SendRefused, "cmd (異常終了)"},
+         "cmd（終了コード 3）：**** says no"},
+        {{"sh", "-c", "kill -KILL $$"}, mailerr::SendRefused, "cmd（異常終了）"},
         {{"/nonexistent/program"}, mailerr::SendRefused, "No such file or directory: cmd"},
         {{"no-such-program-anywhere"}, mailerr::SendRefused, "No such file or directory: cmd"},
     };
     for (const Case& c : cases) {
         QString text;
         EXPECT_EQ(errorOf([&] { runProgram(c.commandLine, {}, 10, failure); }, &text), c.number);
-        EXPECT_EQ(text, mailErrorText(c.number) + ": " + c.text)
+        EXPECT_EQ(text, mailErrorText(c.number) + "：" + c.text)
             << c.commandLine.join(' ').toStdString();
     }
 }

@@ -268,7 +268,7 @@ TEST_F(ProfilesTest, ASectionNamedTwiceOrAnOversizedFileIsInvalid) {
     QString description;
     EXPECT_EQ(errorOf([&] { selectProfile(path, "テスト"); }, &description),
               mailerr::ProfileInvalid);
-    EXPECT_TRUE(description.contains(path + " の 1 行目と 6 行目: [テスト]"))
+    EXPECT_TRUE(description.contains(path + "の1行目と6行目：[テスト]"))
         << description.toStdString();
 
     const auto bytesRead = [] {
