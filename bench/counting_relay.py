@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """A loopback relay that counts what passes through it, for the benchmarks.
 
 Relays 127.0.0.1:port to 127.0.0.1:upstream_port and counts the connections, the bytes each

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Composition and splitting of a 1 MB mail, and writing and reading every setting, beside
 // plain Qt operations on the same data as references.
 

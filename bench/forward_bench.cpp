@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Forwarding passes on the private Dovecot and SMTP sink the mail tests use, with the waits
 // taken out (the clock moves on at once): 20 new mails forwarded, or one large mail with an
 // attachment. Counts the SMTP sessions and the downloads of whole messages, times the pass

@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Processor time, wake-ups and memory of a Kelvo waiting between passes.
 
     idle_bench.py KELVO IDLE_REFERENCE STATE_FILE OUTPUT_JSON [SECONDS] [--push]

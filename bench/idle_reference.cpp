@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The reference for an idle Kelvo: a bare Qt window whose status bar shows a countdown that
 // changes every 2 seconds, as Kelvo's does while it waits between passes.
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The monitor list of the main window (offscreen) filled with 100,000 lines: the time to add
 // a line early and late, and the memory per line early and late. With --reference, the same
 // lines in a bare QStringList instead, the least any window could spend on them.

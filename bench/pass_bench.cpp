@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One forwarding pass over an Inbox of many unread messages on the private Dovecot the mail
 // tests use: every filter on, nothing to forward. Counts the command lines sent to the server
 // and times the pass.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One forwarding pass of Kelvo's engine in a process of its own, for the benchmark that
 // measures Kelvo beside peer tools doing the same work: the process's peak resident memory is
 // the pass's, and its connections can be counted and timed from outside.

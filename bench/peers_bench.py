@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Kelvo's pass beside peer tools doing the same work, on the same private Dovecot and mails.
 
     peers_bench.py PEER_PASS STATE_FILE OUTPUT_JSON

@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Time from a mail's arrival in the Inbox to its arrival at the SMTP sink, push on and off.
 
     push_latency.py KELVO STATE_FILE OUTPUT_JSON [MAILS]

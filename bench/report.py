@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Prints the benchmark table from the results folder scripts/bench.sh fills.
 
     report.py RESULTS_DIR [SECTIONS]

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package: `cpack -G DEB` in a build directory (scripts/package.sh does it all).
 # Libraries the program links are found by dpkg-shlibdeps; what it loads at run time without
 # linking it (the X11 platform plugin; libsecret, through which the keyring library reaches the

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzz target: an Authentication-Results field value as a receiving server (or a forger, in
 // the fields below the topmost) may write it, parsed and judged for a command of the phone.
 // The input is the field's value; a NUL byte separates the fields, topmost first.

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Initial cache for the fuzz build, a configuration of its own beside the ordinary one:
 #   cmake -S . -B build-fuzz -G Ninja -C fuzz/clang.cmake
 # Every library is built with clang, coverage for libFuzzer and the address and

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzz target: a mail from the phone whose subject is a command ("G", list numbers, "Z") or
 // anything else, alone in the Inbox, taken through a whole pass: the command check, the
 // forwarding pass, the subject list and the forwarding on request. The input is the subject,

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzz target: setting.ini and list.ini as another program or a damaged disk may leave them.
 // Reading never fails, and writing every setting back and reading it again gives the same
 // record.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzz target: a received message as raw bytes, read as a fetch reads it (sender, subject,
 // recipients, received time, attachments) and as a forward reads its text (MIME parts,
 // charsets, encoded words, HTML). Reading the header must never fail: a message whose

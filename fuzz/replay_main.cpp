@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs a fuzz target over files and folders of inputs, as the test suite does with the
 // corpora when the target is not built with libFuzzer.
 

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Runs a libFuzzer target for a bounded time from its corpus.
 #   run_fuzzer.sh FUZZER CORPUS SECONDS WORKDIR [RUNS]
 # New inputs go to WORKDIR/corpus, crashing ones to WORKDIR/crashes; the corpus in the

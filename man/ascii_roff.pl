@@ -1,4 +1,9 @@
 #!/usr/bin/perl
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Copies roff from standard input to standard output with every character beyond ASCII written
 # as a groff escape, so that the page reads the same whatever encoding a reader's tools assume.
 # With --japanese, groff's Japanese line breaking is loaded after the title line: Japanese text

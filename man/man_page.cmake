@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # cmake -DSCDOC=... -DPERL=... -DGZIP=... -DSOURCE=page.scd -DPAGE=kelvo.1 [-DJAPANESE=ON] -P
 # Turns the scdoc source into the roff page and its compressed form, the one that is installed
 # (gzip -n: no time stamp, so the same source gives the same bytes).

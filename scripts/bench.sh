@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds and runs Kelvo's benchmarks and fuzz targets and prints one table: each figure,
 # its target, whether it was met, and a plain reference measured in the same run.
 #

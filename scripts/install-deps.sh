@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs everything Kelvo needs to build, run and test on Debian 12, and the packages named
 # as arguments besides.
 set -euo pipefail

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs what Kelvo needs, builds it for release without its tests and makes the Debian
 # package kelvo_<version>_<arch>.deb in ${KELVO_PACKAGE_DIR:-build-package}.
 set -euo pipefail

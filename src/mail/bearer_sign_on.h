@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Signing on with an OAuth 2.0 access token instead of a password: the SASL mechanisms XOAUTH2

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The four tests of the self-test dialog.
 #include "selftest/self_test_dialog.h"
 

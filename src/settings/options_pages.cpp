@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The options dialog's controls, page by page.
 #include "settings/number_box.h"
 #include "settings/options_dialog.h"

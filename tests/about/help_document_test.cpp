@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "common/paths.h"
 #include "kelvo_instance.h"
 #include "temp_dir.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The silent start through the program's own wiring: the start-up window, the main window,
 // the settings dialogs, the forwarding cycle and the mail controls as the program joins them,
 // with the in-memory mailbox, the recording system double and the virtual clock.

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program on a private display: the start-up window comes first, the main window
 # follows, the start-up window goes and Kelvo keeps running; with "/S" as the last argument
 # as well as without it.

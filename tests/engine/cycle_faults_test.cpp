@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The cycle and the phone's requests when their files are damaged: a setting.ini that is
 // text in no code page, a list.ini cut short.
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "common/error.h"
 #include "engine/forward_compose.h"
 #include "engine/forward_text.h"

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program on a private display, reading the private IMAP server and sending to the
 # SMTP sink of the mail tests, with the system bus pointed at stand-in services.
 #   menu:   forwarding is started from the menu; a new message reaches the sink within one

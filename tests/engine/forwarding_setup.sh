@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # shellcheck shell=bash
 # work comes from process_test.sh; INTERVAL_SECONDS is for the script that sources this one.
 # shellcheck disable=SC2154,SC2034

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Passes against the private Dovecot and SMTP sink when a server breaks off in the middle of a
 // command, and when the profiles file cannot be used. In every case the pass shows an error
 // line, no mail is lost, and the next pass forwards what is left.

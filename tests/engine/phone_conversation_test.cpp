@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A whole conversation with the phone against the private Dovecot and SMTP sink of the mail
 // tests: new mail forwarded, a subject list asked for and a listed mail fetched; commands
 // under the profile's sender check and PIN.

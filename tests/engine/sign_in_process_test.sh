@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program signing on with what `kelvo --sign-in` put into the test keyring, against
 # the private servers; no token or password may show anywhere outside the keyring.
 #   oauth2:   --sign-in goes through the browser (a stand-in that agrees at once) to the test

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program, started with "/S" offscreen, forwarding from the private IMAP server to the
 # SMTP sink, ended by a signal.
 #   sigterm-wait: SIGTERM while Kelvo waits between passes: exit status 0, the log block

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A week of automatic forwarding on the virtual clock: mail arriving at random times, the
 // mail system failing for stretches, and the phone asking for lists, mails and the finish.
 // Afterwards every mail that passed the filters has reached the phone once (or was given up

@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """The private mail servers (mail_servers.py) as the scripted runs of the program use them.
 
     test_mailbox.py STATE get KEY                  print one value of the state file

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package made from this build holds what an install puts in place, under /usr,
 # declares what Kelvo needs at run time, and passes the checks a Debian user's tools make:
 # lintian without errors or warnings, the AppStream and desktop entry validators, the manual

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Kelvo installed into a fresh prefix, as a user would have it: the program, its help, icon
 # and menu entry in their places; started from elsewhere on a private display, it keeps its
 # settings in the user's configuration directory and writes nothing beside itself.

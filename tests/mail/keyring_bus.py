@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Starts and stops a private desktop keyring for the tests.
 
     keyring_bus.py start STATE_FILE   a D-Bus session bus with gnome-keyring-daemon on it,

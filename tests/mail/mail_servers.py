@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Starts and stops the private mail servers of the mail integration tests.
 
     mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink,

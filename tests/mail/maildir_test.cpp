@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "mail/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"

@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """An OAuth 2.0 authorization server for tests, on loopback, that needs no person.
 
     oauth_server.py PORT

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Signing on with an OAuth 2.0 access token against the suite's Dovecots that check tokens at
 // the test authorization server, and its SMTP sink: the store, the transport and the push
 // connection.

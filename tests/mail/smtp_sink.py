@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """An SMTP server for tests that keeps every message it receives.
 
     smtp_sink.py PORT FOLDER [OAUTH_PORT]

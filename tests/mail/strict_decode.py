@@ -1,4 +1,9 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Reads a mail as a strict reader would: Python's own codecs, no replacement characters.
 
     strict_decode.py < MESSAGE

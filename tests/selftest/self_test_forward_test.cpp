@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "kelvo_instance.h"
 #include "self_test_fixture.h"
 #include "settings/phone_dialog.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // setting.ini on a disk that fills up, and a setting.ini that is text in no code page.
 
 #include "common/cp932.h"

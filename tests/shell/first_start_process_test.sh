@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program, copied alone into an empty directory and started on a private display:
 # it writes setting.ini, greets once, and a second start says goodbye and ends while the
 # first keeps running.

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program as systemd runs it ("kelvo /S", offscreen, NOTIFY_SOCKET set), reporting to
 # this script's own notify socket instead of a service manager.
 #   notify:  READY=1 once forwarding runs, WATCHDOG=1 for this process, STOPPING=1 at the end

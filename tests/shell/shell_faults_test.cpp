@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window when the disk is full or setting.ini cannot be read as text.
 
 #include "common/cp932.h"

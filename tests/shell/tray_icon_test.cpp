@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "kelvo_instance.h"
 #include "shell/autostart.h"
 #include "shell/tray_icon.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The system tests' own helper program.
 //   system_test_helper standins ADDRESS   serve the stand-in services on a private bus
 //   system_test_helper private-bus        start a private bus with the stand-ins on it and

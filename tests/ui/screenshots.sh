@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The real program on a private display with the Japanese fonts, seen as its user sees it:
 # a picture of the welcome box, the main window, the phone settings dialog, every page of the
 # options dialog, the self-test dialog, the About window and the start-up window, saved as

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every window as the user sees it, at the DPI this run was started with (KELVO_TEST_DPI):
 // texts fit their widgets and no two widgets overlap.
 #include "about/about_window.h"

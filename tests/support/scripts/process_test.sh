@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Sourced by tests that run the real program: a private display, a fresh work directory,
 # and clean-up of both and of every process listed in `pids` when the test ends.
 # shellcheck source=xvfb.sh

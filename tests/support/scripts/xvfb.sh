@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Kelvo developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Sourced by process tests: a private X display of their own, ended with the test.
 # Sets DISPLAY; call xvfb_stop (or let the EXIT trap do it).
 xvfb_start() {
