@@ -6,8 +6,8 @@
 // the fields below the topmost) may write it, parsed and judged for a command of the phone.
 // The input is the field's value; a NUL byte separates the fields, topmost first.
 
-#include "mail/auth_results.h"
-#include "mail/command_check.h"
+#include "auth_results.h"
+#include "mail/mime/command_check.h"
 
 #include <QStringList>
 #include <cstdint>

@@ -10,9 +10,9 @@
 
 #include "engine/forward_compose.h"
 #include "engine/forward_text.h"
-#include "mail/message_reader.h"
-#include "mail/plain_header.h"
-#include "mail/vmime_text.h"
+#include "mail/mime/message_reader.h"
+#include "mail/mime/plain_header.h"
+#include "mail/mime/vmime_text.h"
 
 #include <QGuiApplication>
 #include <cstdint>

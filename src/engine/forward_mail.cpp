@@ -9,7 +9,7 @@
 #include "engine/forward_compose.h"
 #include "engine/forward_text.h"
 #include "engine/session.h"
-#include "mail/mail_types.h"
+#include "mail/core/mail_types.h"
 #include "mail/mapi_messages.h"
 
 #include <QCryptographicHash>

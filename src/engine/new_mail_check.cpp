@@ -7,7 +7,7 @@
 #include "common/error_trap.h"
 #include "engine/forward_mail.h"
 #include "engine/forward_text.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 
 #include <initializer_list>

@@ -8,7 +8,7 @@
 #include "common/error_trap.h"
 #include "common/window_port.h"
 #include "common/yielding_wait.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "engine/session.h"
 
 #include "common/error_trap.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "system/redial.h"

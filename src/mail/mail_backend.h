@@ -4,8 +4,8 @@
 
 #pragma once
 
-#include "mail/command_check.h"
-#include "mail/mail_types.h"
+#include "mail/mime/command_check.h"
+#include "mail/core/mail_types.h"
 
 #include <QStringList>
 #include <memory>

@@ -4,7 +4,7 @@
 
 #include "mail/mapi_session.h"
 
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 
 namespace kelvo {
 

@@ -4,7 +4,7 @@
 
 #include "mail/memory_backend.h"
 
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 
 namespace kelvo {
 

@@ -4,17 +4,17 @@
 
 #include "mail/profile_backend.h"
 
-#include "mail/address_book.h"
-#include "mail/command_runner.h"
-#include "mail/imap_store.h"
-#include "mail/mail_error.h"
-#include "mail/maildir_store.h"
-#include "mail/message_reader.h"
-#include "mail/message_writer.h"
-#include "mail/profiles.h"
-#include "mail/sign_on_secret.h"
-#include "mail/transports.h"
-#include "mail/vmime_text.h"
+#include "mail/mime/address_book.h"
+#include "system/command_runner.h"
+#include "mail/net/imap_store.h"
+#include "mail/core/mail_error.h"
+#include "mail/net/maildir_store.h"
+#include "mail/mime/message_reader.h"
+#include "mail/mime/message_writer.h"
+#include "mail/core/profiles.h"
+#include "mail/auth/sign_on_secret.h"
+#include "mail/net/transports.h"
+#include "mail/mime/vmime_text.h"
 
 #include <QProcess>
 #include <optional>

@@ -4,9 +4,9 @@
 
 #include "mail/push_line.h"
 
-#include "mail/imap_idle.h"
-#include "mail/maildir_watch.h"
-#include "mail/profiles.h"
+#include "mail/net/imap_idle.h"
+#include "mail/net/maildir_watch.h"
+#include "mail/core/profiles.h"
 
 #include <QMetaObject>
 

@@ -5,11 +5,11 @@
 #include "shell/sign_in_command.h"
 
 #include "common/error.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/profile_backend.h"
-#include "mail/profiles.h"
-#include "mail/sign_in.h"
-#include "mail/sign_on_secret.h"
+#include "mail/core/profiles.h"
+#include "mail/auth/sign_in.h"
+#include "mail/auth/sign_on_secret.h"
 #include "shell/password_dialog.h"
 
 #include <cstdio>

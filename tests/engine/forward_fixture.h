@@ -8,7 +8,7 @@
 #include "engine/forward_state.h"
 #include "fakes.h"
 #include "first_start_settings.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/memory_backend.h"

@@ -9,7 +9,7 @@
 #include "fake_system_control.h"
 #include "first_start_settings.h"
 #include "forward_fixture.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "settings/ini_file.h"
 #include "settings/settings_record.h"
 #include "temp_dir.h"

@@ -15,7 +15,7 @@
 #include "fake_cycle_window.h"
 #include "fake_system_control.h"
 #include "mail/push_line.h"
-#include "mail/vmime_text.h"
+#include "mail/mime/vmime_text.h"
 #include "nested_mail.h"
 #include "server_pass_fixture.h"
 #include "virtual_clock.h"

@@ -4,7 +4,7 @@
 
 #include "engine/session.h"
 
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "memory_engine.h"
 
 #include <gtest/gtest.h>

@@ -16,7 +16,7 @@
 #include "fakes.h"
 #include "first_start_settings.h"
 #include "light_window.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/memory_backend.h"

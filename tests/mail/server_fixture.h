@@ -5,7 +5,7 @@
 #pragma once
 
 #include "error_of.h"
-#include "mail/mail_error.h"
+#include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"

@@ -5,7 +5,7 @@
 #include "common/cp932.h"
 #include "common/error_trap.h"
 #include "fakes.h"
-#include "mail/profiles.h"
+#include "mail/core/profiles.h"
 #include "shell/log_file.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"

@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 The Kelvo developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+// The two halves of a profile's session: where mail is kept and how it is sent. Private to
+// the mail layer; every call may throw KelvoError.
+
+#include "mail/core/mail_types.h"
+
+#include <QStringList>
+#include <string>
+#include <vector>
+#include <vmime/vmime.hpp>
+
+namespace kelvo {
+
+class MailStore {
+public:
+    virtual ~MailStore() = default;
+    // The Inbox, oldest first.
+    virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
+    // The whole message, without setting its read mark.
+    virtual vmime::shared_ptr<vmime::message> message(const QString& id) = 0;
+    virtual void setSeen(const QStringList& ids, bool seen) = 0;
+    // Failures here are of no consequence and are not raised.
+    virtual void close() = 0;
+};
+
+class MailTransport {
+public:
+    virtual ~MailTransport() = default;
+    // Delivers the message (lines ending CR LF) from the sender to the recipient.
+    virtual void send(const std::string& message, const QString& from, const QString& to) = 0;
+    // Ends the session with the server, when the transport keeps one. Failures here are of no
+    // consequence and are not raised.
+    virtual void close() {}
+};
+
+} // namespace kelvo
