@@ -106,10 +106,9 @@ private:
     QString lastId;
 };
 
-vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url,
-                                  const SignOnSecret& secret,
-                                  const std::function<void(const QString&)>& trace) {
-    vm::ServiceOptions o;
+ServerOptions serverOptions(const MailProfile& p, const QString& url, const SignOnSecret& secret,
+                            const std::function<void(const QString&)>& trace) {
+    ServerOptions o;
     o.url = url;
     o.user = p.user;
     o.password = secret.value;
@@ -119,6 +118,21 @@ vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url,
     o.starttls = p.starttls;
     o.trace = trace;
     return o;
+}
+
+vm::ServiceOptions serviceOptions(const ServerOptions& o) {
+    vm::ServiceOptions out;
+    out.url = o.url;
+    out.user = o.user;
+    out.password = o.password;
+    out.bearer = o.bearer;
+    out.renewToken = o.renewToken;
+    out.authenticate = o.authenticate;
+    out.timeoutSeconds = o.timeoutSeconds;
+    out.caFile = o.caFile;
+    out.starttls = o.starttls;
+    out.trace = o.trace;
+    return out;
 }
 
 } // namespace
@@ -135,7 +149,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
     // The newest secret: a token the store renewed goes to the transport made after it.
     const auto secret = std::make_shared<SignOnSecret>(signOnSecret(p));
     const auto options = [&](const QString& url) {
-        vm::ServiceOptions o = serviceOptions(p, url, *secret, trace);
+        ServerOptions o = serverOptions(p, url, *secret, trace);
         o.renewToken = [p, secret] {
             *secret = signOnSecret(p, true);
             return secret->value;
@@ -151,9 +165,9 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
 
     std::unique_ptr<MailTransport> transport;
     if (p.transportIsSmtp()) {
-        vm::ServiceOptions o = options(p.transport);
+        ServerOptions o = options(p.transport);
         o.authenticate = p.smtpAuth;
-        transport = std::make_unique<SmtpTransport>(o);
+        transport = std::make_unique<SmtpTransport>(serviceOptions(o));
     } else {
         transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
                                                         p.timeoutSeconds);
