@@ -17,9 +17,6 @@ namespace kelvo {
 
 namespace {
 
-// libetpan's outcome for a secret the client has no mechanism to present with.
-constexpr int kNoMechanism = -1;
-
 bool succeeded(int r) {
     return r == MAILIMAP_NO_ERROR || r == MAILIMAP_NO_ERROR_AUTHENTICATED ||
            r == MAILIMAP_NO_ERROR_NON_AUTHENTICATED;
@@ -275,16 +272,27 @@ void ImapClient::signOn(ServerOptions& options) {
         return;
     if (!knowsCapabilities(imap))
         askCapabilities();
-    int r = present(options);
+    SignOn how;
+    how.initialResponse = has(imap, "SASL-IR");
+    if (!options.bearer)
+        how.mechanism = !has(imap, "LOGINDISABLED") ? Mechanism::Login
+                        : offers(imap, "PLAIN")     ? Mechanism::Plain
+                                                    : Mechanism::None;
+    else
+        how.mechanism = offers(imap, "XOAUTH2")       ? Mechanism::XOAuth2
+                        : offers(imap, "OAUTHBEARER") ? Mechanism::OAuthBearer
+                                                      : Mechanism::None;
+    if (how.mechanism == Mechanism::None) // never a token by LOGIN or PLAIN
+        throw mailError(mailerr::LoginFailed,
+                        QStringLiteral("このサーバーに使える認証方式がありません"));
+    forgetCapabilities(imap);
+    int r = present(how, options);
     // A token may have been revoked, or run out since it was fetched: a new one, once.
     if (r == MAILIMAP_ERROR_LOGIN && options.bearer && options.renewToken && !wire->failed()) {
         options.password = options.renewToken();
         wire->startClock();
-        r = present(options);
+        r = present(how, options);
     }
-    if (r == kNoMechanism)
-        throw mailError(mailerr::LoginFailed,
-                        QStringLiteral("このサーバーに使える認証方式がありません"));
     if (r == MAILIMAP_ERROR_LOGIN && !wire->failed()) {
         const QString said =
             imap->imap_response ? QString::fromUtf8(imap->imap_response).trimmed() : QString();
@@ -294,31 +302,31 @@ void ImapClient::signOn(ServerOptions& options) {
     check(r, QStringLiteral("LOGIN"), mailerr::LoginFailed);
 }
 
-int ImapClient::present(const ServerOptions& options) {
+int ImapClient::present(const SignOn& how, const ServerOptions& options) {
     const std::string user = options.user.toStdString();
     std::string secret = options.password.toStdString();
-    const bool initialResponse = has(imap, "SASL-IR");
-    int r = kNoMechanism;
-    if (!options.bearer) {
-        if (!has(imap, "LOGINDISABLED")) {
-            forgetCapabilities(imap);
-            r = mailimap_login(imap, user.c_str(), secret.c_str());
-        } else if (offers(imap, "PLAIN")) {
-            forgetCapabilities(imap);
-            std::string response = sasl::plain(user, secret);
-            r = authenticate("PLAIN", response, initialResponse, "*");
-            std::fill(response.begin(), response.end(), '\0');
-        }
-    } else if (offers(imap, "XOAUTH2")) {
-        forgetCapabilities(imap);
+    std::string response;
+    int r = MAILIMAP_ERROR_LOGIN;
+    switch (how.mechanism) {
+    case Mechanism::Login:
+        r = mailimap_login(imap, user.c_str(), secret.c_str());
+        break;
+    case Mechanism::Plain:
+        response = sasl::plain(user, secret);
+        r = authenticate("PLAIN", response, how.initialResponse, "*");
+        break;
+    case Mechanism::XOAuth2:
         r = mailimap_oauth2_authenticate(imap, user.c_str(), secret.c_str());
-    } else if (offers(imap, "OAUTHBEARER")) {
-        forgetCapabilities(imap);
-        std::string response = sasl::oauthBearer(user, endpoint, secret);
+        break;
+    case Mechanism::OAuthBearer:
+        response = sasl::oauthBearer(user, endpoint, secret);
         // To the error the server sends as a challenge, the acknowledgement RFC 7628 asks for.
-        r = authenticate("OAUTHBEARER", response, initialResponse, "AQ==");
-        std::fill(response.begin(), response.end(), '\0');
+        r = authenticate("OAUTHBEARER", response, how.initialResponse, "AQ==");
+        break;
+    case Mechanism::None:
+        break;
     }
+    std::fill(response.begin(), response.end(), '\0');
     std::fill(secret.begin(), secret.end(), '\0');
     return r;
 }

@@ -73,8 +73,14 @@ public:
     void sendCommand(const char* command);
 
 private:
+    enum class Mechanism { None, Login, Plain, XOAuth2, OAuthBearer };
+    // How the secret is presented, chosen once from what the server offers.
+    struct SignOn {
+        Mechanism mechanism = Mechanism::None;
+        bool initialResponse = false; // SASL-IR
+    };
     void signOn(ServerOptions& options);
-    int present(const ServerOptions& options);
+    int present(const SignOn& how, const ServerOptions& options);
     // AUTHENTICATE by hand, where libetpan has no call for the mechanism (OAUTHBEARER) or
     // would go through a SASL library for it (PLAIN): the response with the command where the
     // server takes one, else on its go-ahead.

@@ -337,11 +337,8 @@ bool ServerConnection::waitOn(int descriptor, short events) {
     for (;;) {
         if (stopped())
             return false;
+        // Once the time is up, what is there already is still taken.
         const int wait = pollTimeout();
-        if (wait == 0) {
-            timedOut = true;
-            return false;
-        }
         pollfd fds[2] = {{descriptor, events, 0},
                          {interruption ? interruption->fd() : -1, POLLIN, 0}};
         const int r = ::poll(fds, 2, wait);
@@ -349,8 +346,13 @@ bool ServerConnection::waitOn(int descriptor, short events) {
             continue;
         if (r < 0)
             return false;
-        if (r == 0)
-            continue; // the deadline, seen at the top
+        if (r == 0) {
+            if (wait == 0) {
+                timedOut = true;
+                return false;
+            }
+            continue;
+        }
         if (fds[1].revents != 0) {
             // A wake is for the wait for the next line alone; it stays noted for that.
             interruption->clear();
@@ -372,16 +374,16 @@ ServerConnection::Ready ServerConnection::waitReadable(mailstream* stream) {
         if (interruption && interruption->takeWake())
             return Ready::Woken;
         const int wait = pollTimeout();
-        if (wait == 0) {
-            timedOut = true;
-            return Ready::TimedOut;
-        }
         pollfd fds[2] = {{fd, POLLIN, 0}, {interruption ? interruption->fd() : -1, POLLIN, 0}};
         const int r = ::poll(fds, 2, wait);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
             return Ready::Lost;
+        if (r == 0 && wait == 0) {
+            timedOut = true;
+            return Ready::TimedOut;
+        }
         if (r > 0 && fds[1].revents != 0)
             interruption->clear();
         if (r > 0 && fds[0].revents != 0)

@@ -95,7 +95,7 @@ protected:
             }
             QThread::msleep(20);
         }
-        idle.close();
+        idle.stop();
         const std::lock_guard hold(lock);
         return events;
     }
