@@ -13,7 +13,8 @@
 #include "mail/mime/message_writer.h"
 #include "mail/core/profiles.h"
 #include "mail/auth/sign_on_secret.h"
-#include "mail/net/transports.h"
+#include "mail/net/sendmail_transport.h"
+#include "mail/net/smtp_transport.h"
 #include "mail/mime/vmime_text.h"
 
 #include <QProcess>
@@ -120,21 +121,6 @@ ServerOptions serverOptions(const MailProfile& p, const QString& url, const Sign
     return o;
 }
 
-vm::ServiceOptions serviceOptions(const ServerOptions& o) {
-    vm::ServiceOptions out;
-    out.url = o.url;
-    out.user = o.user;
-    out.password = o.password;
-    out.bearer = o.bearer;
-    out.renewToken = o.renewToken;
-    out.authenticate = o.authenticate;
-    out.timeoutSeconds = o.timeoutSeconds;
-    out.caFile = o.caFile;
-    out.starttls = o.starttls;
-    out.trace = o.trace;
-    return out;
-}
-
 } // namespace
 
 ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
@@ -167,7 +153,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
     if (p.transportIsSmtp()) {
         ServerOptions o = options(p.transport);
         o.authenticate = p.smtpAuth;
-        transport = std::make_unique<SmtpTransport>(serviceOptions(o));
+        transport = std::make_unique<SmtpTransport>(o);
     } else {
         transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
                                                         p.timeoutSeconds);
