@@ -7,68 +7,19 @@
 
 #include "mail/core/profiles.h"
 #include "mail/net/imap_idle.h"
+#include "scripted_server.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace kelvo::test {
 namespace {
 
-// A server on 127.0.0.1 that takes connections and then says nothing (or only its greeting)
-// until the client hangs up.
-class MuteServer {
-public:
-    explicit MuteServer(QByteArray greeting) : greeting(std::move(greeting)) {
-        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof at;
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&at), length) != 0 ||
-            ::listen(listener, 4) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length) != 0)
-            ADD_FAILURE() << "no listening socket";
-        port = ntohs(at.sin_port);
-        worker = std::thread([this] {
-            const int client = ::accept(listener, nullptr, nullptr);
-            if (client < 0)
-                return;
-            accepted = true;
-            if (!this->greeting.isEmpty() &&
-                ::write(client, this->greeting.constData(), size_t(this->greeting.size())) < 0)
-                ADD_FAILURE() << "no greeting";
-            char buffer[256];
-            while (::read(client, buffer, sizeof buffer) > 0) {
-            }
-            hungUp = true;
-            ::close(client);
-        });
-    }
-    ~MuteServer() {
-        ::shutdown(listener, SHUT_RDWR); // ends an accept still waiting
-        worker.join();
-        ::close(listener);
-    }
-
-    int port = 0;
-    std::atomic<bool> accepted{false};
-    std::atomic<bool> hungUp{false}; // the client closed the connection
-
-private:
-    QByteArray greeting;
-    int listener = -1;
-    std::thread worker;
-};
-
 TEST(ImapIdleTest, AStopBreaksOffAConnectionStillBeingMadeAndJoinsItsThread) {
     for (const QByteArray& greeting : {QByteArray(), QByteArray("* OK ready\r\n")}) {
-        MuteServer server(greeting);
+        ScriptedServer server(greeting);
         MailProfile profile;
         profile.store = QStringLiteral("imap://127.0.0.1:%1").arg(server.port);
         profile.starttls = QStringLiteral("no");
