@@ -678,6 +678,18 @@ INSTANTIATE_TEST_SUITE_P(
 // what it reports.
 class TimedPushLine final : public PushLine {
 public:
+    // A connection of the profile's, whose renewals are noted.
+    struct Timed final : PushConnection {
+        Timed(TimedPushLine& line, std::unique_ptr<PushConnection> inner)
+            : line(line), inner(std::move(inner)) {}
+        void renew() override {
+            line.asked = true;
+            inner->renew();
+        }
+        TimedPushLine& line;
+        std::unique_ptr<PushConnection> inner;
+    };
+
     TimedPushLine(const QString& profiles, const Clock& clock) : inner(profiles), clock(clock) {
         inner.onEvent = [this](const PushEvent& event) {
             events.push_back(event.kind);
@@ -686,16 +698,11 @@ public:
         };
     }
     bool pushes(const QString& name) override { return inner.pushes(name); }
-    void open(const QString& name) override {
+    std::unique_ptr<PushConnection> open(const QString& name) override {
         opened.push_back(static_cast<double>(clock.monotonicMs()) / 1000.0);
         asked = true;
-        inner.open(name);
+        return std::make_unique<Timed>(*this, inner.open(name));
     }
-    void renew() override {
-        asked = true;
-        inner.renew();
-    }
-    void close() override { inner.close(); }
 
     // After an open or a renewal: what comes of it, waited for in real time (5 s at most).
     void settle(PushEvent::Kind last) {
