@@ -89,7 +89,7 @@ struct Lookup {
     std::atomic<int> holders{2}; // the waiting side and the answer
 };
 
-void release(Lookup* lookup) {
+void letGo(Lookup* lookup) {
     if (--lookup->holders > 0)
         return;
     if (lookup->request.ar_result)
@@ -104,7 +104,7 @@ void answered(sigval value) {
     if (::write(lookup->done, &one, sizeof one) < 0) {
         // The counter cannot overflow with one answer.
     }
-    release(lookup);
+    letGo(lookup);
 }
 
 using Addresses = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
@@ -159,8 +159,14 @@ ServerConnection::ServerConnection(const Endpoint& at, bool useTls, const QStrin
             throw mailError(mailerr::ConnectionRefused, systemText(error) + where(at));
         throw mailError(mailerr::Failure, systemText(error) + where(at));
     }
-    if (useTls)
-        secure();
+    if (useTls) {
+        try {
+            secure();
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
 }
 
 ServerConnection::ServerConnection(int connectedFd, int timeoutSeconds,
@@ -171,15 +177,19 @@ ServerConnection::ServerConnection(int connectedFd, int timeoutSeconds,
 }
 
 ServerConnection::~ServerConnection() {
+    release();
+}
+
+void ServerConnection::release() {
     if (tls) {
         if (!broken)
             gnutls_bye(tls, GNUTLS_SHUT_WR); // once, without waiting for the server
-        gnutls_deinit(tls);
+        gnutls_deinit(std::exchange(tls, nullptr));
     }
     if (credentials)
-        gnutls_certificate_free_credentials(credentials);
+        gnutls_certificate_free_credentials(std::exchange(credentials, nullptr));
     if (fd >= 0)
-        ::close(fd);
+        ::close(std::exchange(fd, -1));
 }
 
 int ServerConnection::connectTo(const Endpoint& at) {
@@ -209,24 +219,24 @@ int ServerConnection::connectTo(const Endpoint& at) {
         gaicb* list[] = {&lookup->request};
         if (lookup->done < 0 || ::getaddrinfo_a(GAI_NOWAIT, list, 1, &event) != 0) {
             lookup->holders = 1;
-            release(lookup);
+            letGo(lookup);
             throw mailError(mailerr::HostNotFound, at.host);
         }
         const bool ready = waitOn(lookup->done, POLLIN);
         const int status = ready ? ::gai_error(&lookup->request) : EAI_INPROGRESS;
         if (status == EAI_INPROGRESS) {
             if (::gai_cancel(&lookup->request) == EAI_CANCELED)
-                release(lookup); // the answer will not come
-            release(lookup);
+                letGo(lookup); // the answer will not come
+            letGo(lookup);
             return ETIMEDOUT;
         }
         if (status != 0) {
-            release(lookup);
+            letGo(lookup);
             throw mailError(mailerr::HostNotFound,
                             QString::fromLocal8Bit(::gai_strerror(status)) + where(at));
         }
         found = std::exchange(lookup->request.ar_result, nullptr);
-        release(lookup);
+        letGo(lookup);
     }
     const Addresses addresses(found, freeaddrinfo);
     int error = ECONNREFUSED;
@@ -279,8 +289,10 @@ void ServerConnection::secure() {
         if (r == GNUTLS_E_SUCCESS)
             break;
         if (r == GNUTLS_E_AGAIN || r == GNUTLS_E_INTERRUPTED) {
-            if (!waitFor(gnutls_record_get_direction(tls) ? POLLOUT : POLLIN))
+            if (!waitFor(gnutls_record_get_direction(tls) ? POLLOUT : POLLIN)) {
+                broken = true;
                 throw lost(QStringLiteral("TLS"));
+            }
             continue;
         }
         if (!gnutls_error_is_fatal(r))

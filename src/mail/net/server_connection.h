@@ -116,6 +116,8 @@ private:
     // Connects to one of the host's addresses; the error of the last try when none took.
     int connectTo(const Endpoint& at);
     void secure();
+    // Closes the socket and lets TLS go.
+    void release();
     ssize_t fail();
     void traceBytes(const char* bytes, size_t size, bool publicData);
 
