@@ -53,10 +53,12 @@ mailimap_set* setOf(std::vector<uint32_t> numbers) {
             ++j;
         if (mailimap_set_add_interval(set, numbers[i], numbers[j]) != MAILIMAP_NO_ERROR) {
             mailimap_set_free(set);
-            return nullptr;
+            set = nullptr;
         }
         i = j + 1;
     }
+    if (!set)
+        throw mailError(mailerr::Failure, QStringLiteral("mailimap_set"));
     return set;
 }
 
@@ -450,7 +452,7 @@ std::optional<std::string> ImapClient::fetchMessage(uint32_t uid) {
     mailimap_fetch_type_new_fetch_att_list_add(type.p, mailimap_fetch_att_new_uid());
     mailimap_fetch_type_new_fetch_att_list_add(
         type.p, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
-    const Owned<mailimap_set, mailimap_set_free> set(mailimap_set_new_single(uid));
+    const Owned<mailimap_set, mailimap_set_free> set(setOf({uid}));
     std::optional<std::string> found;
     FetchReading reading;
     reading.reserveForLiteral = true;
