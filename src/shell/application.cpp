@@ -220,10 +220,9 @@ int runKelvo(int argc, char** argv) {
             seams.askPassword = [&window](const QString& name) {
                 return askPassword(name, &window);
             };
-            必要ならサインイン(
-                defaultProfilesPath(),
-                isOn(context.設定.プロファイル使用フラグ) ? context.設定.プロファイル名 : QString(),
-                seams);
+            const QString profile =
+                isOn(context.設定.プロファイル使用フラグ) ? context.設定.プロファイル名 : QString();
+            signInWhenNeeded(selectProfile(defaultProfilesPath(), profile), seams);
         };
         SelfTestDialog dialog(test, &window);
         dialog.exec();
