@@ -165,7 +165,7 @@ PassEnd パス(CycleContext& c, Loop& loop) {
         エラー無視([&] { 特定メール取得(e); });
         st.メール要求フラグ = 0;
     }
-    エラー無視([&] { ログオフ(e); });
+    エラー無視([&] { 終了時ログオフ(e); });
     // The phone's finish command counts only once its mail is marked read in the mailbox.
     エラー無視([&] { 終了要求確定(e); });
     エラー無視([&] { 転送状態保存(e); });

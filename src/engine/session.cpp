@@ -8,6 +8,7 @@
 #include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
+#include "mail/read_marks.h"
 #include "system/redial.h"
 
 namespace kelvo {
@@ -32,6 +33,15 @@ void 接続手順(EngineContext& ctx) {
     }
     ctx.mapMess->setSessionID(mapSess.SessionID());
     ctx.画面.setPanelText(kPanel次の接続まで, QStringLiteral("接続終了"));
+}
+
+void 中断した転送を未読に(const RunState& state, MapiSession& mapSess) {
+    ReadMarks& marks = mapSess.readMarks();
+    for (auto it = state.転送.送信済み.cbegin(); it != state.転送.送信済み.cend(); ++it) {
+        const bool cutShort = it->送信済み < it->指紋.size();
+        if (cutShort && marks.isPending(it.key()))
+            marks.keepUnread(it.key());
+    }
 }
 
 } // namespace
@@ -69,6 +79,11 @@ void ログオフ(MapiSession& mapSess) {
 
 void ログオフ(EngineContext& ctx) {
     ログオフ(*ctx.mapSess);
+}
+
+void 終了時ログオフ(EngineContext& ctx) {
+    中断した転送を未読に(ctx.状態, *ctx.mapSess);
+    ログオフ(ctx);
 }
 
 } // namespace kelvo

@@ -20,4 +20,10 @@ bool ログオン(EngineContext& ctx);
 void ログオフ(MapiSession& mapSess);
 void ログオフ(EngineContext& ctx);
 
+// The sign-off that ends a pass or Kelvo, which may come in the middle of a forward (the close
+// box, a signal or the session's end during its pauses): a forward cut short (only some of its
+// mails went out) first keeps its message unread, so that the next start forwards it again
+// instead of the sign-off storing its read mark. Failures of the sign-off go to the caller.
+void 終了時ログオフ(EngineContext& ctx);
+
 } // namespace kelvo

@@ -6,7 +6,7 @@
 
 #include "common/error.h"
 #include "mail/mail_backend.h"
-#include "mail/mail_call.h"
+#include "mail/core/mail_call.h"
 #include "mail/read_marks.h"
 
 #include <QString>

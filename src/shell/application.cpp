@@ -60,21 +60,11 @@ void ProcessExit::endProgram() {
     ::_exit(終了コード);
 }
 
-void 中断した転送を未読に(const RunState& state, MapiSession& mapSess) {
-    ReadMarks& marks = mapSess.readMarks();
-    for (auto it = state.転送.送信済み.cbegin(); it != state.転送.送信済み.cend(); ++it) {
-        const bool cutShort = it->送信済み < it->指紋.size();
-        if (cutShort && marks.isPending(it.key()))
-            marks.keepUnread(it.key());
-    }
-}
-
 namespace {
 
 // Every road that ends Kelvo comes here last: the unload handler (the menu, the close box, a
 // signal, the desktop session's end, a service's failed start), power-off and the timed
-// finish. Whatever must not outlive Kelvo ends here: the service manager hears STOPPING=1, and
-// a push connection kept open to the mail server between passes (IMAP IDLE) is closed as well.
+// finish. The service manager hears STOPPING=1.
 void 終了前処理(ServiceNotifier& service) {
     service.終了中();
 }
@@ -196,10 +186,9 @@ int runKelvo(int argc, char** argv) {
     PushWatch push(pushLine, clock, waiter, window);
     // The unload handler's sign-off: Kelvo ends as asked (終了, a signal, the session's end),
     // and the state file says so before the log is written.
-    window.hooks.ログオフ = [&context, &mapSess, &push, &engine] {
+    window.hooks.ログオフ = [&push, &engine] {
         push.閉じる();
-        中断した転送を未読に(context.状態, mapSess);
-        エラー無視([&] { ログオフ(mapSess); });
+        エラー無視([&] { 終了時ログオフ(engine); });
         正常終了記録(engine);
     };
     exit.終了直前 = [&serviceNotifier, &push, &engine] {
@@ -220,10 +209,9 @@ int runKelvo(int argc, char** argv) {
             seams.askPassword = [&window](const QString& name) {
                 return askPassword(name, &window);
             };
-            必要ならサインイン(
-                defaultProfilesPath(),
-                isOn(context.設定.プロファイル使用フラグ) ? context.設定.プロファイル名 : QString(),
-                seams);
+            const QString profile =
+                isOn(context.設定.プロファイル使用フラグ) ? context.設定.プロファイル名 : QString();
+            signInWhenNeeded(selectProfile(defaultProfilesPath(), profile), seams);
         };
         SelfTestDialog dialog(test, &window);
         dialog.exec();

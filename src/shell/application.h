@@ -21,14 +21,7 @@ public:
 };
 
 struct SplashSteps;
-struct RunState;
 class MainForm;
-class MapiSession;
-
-// Before the sign-off that ends Kelvo: a forward cut short (only some of its mails went out)
-// keeps its message unread, so that the next start forwards it again instead of the sign-off
-// storing its read mark.
-void 中断した転送を未読に(const RunState& state, MapiSession& mapSess);
 
 // What the start-up window does with the main window: load and show it, and start forwarding
 // when the command line asked for a silent start.

@@ -5,11 +5,9 @@
 #include "shell/sign_in_command.h"
 
 #include "common/error.h"
-#include "mail/core/mail_error.h"
 #include "mail/profile_backend.h"
 #include "mail/core/profiles.h"
 #include "mail/auth/sign_in.h"
-#include "mail/auth/sign_on_secret.h"
 #include "shell/password_dialog.h"
 
 #include <cstdio>
@@ -77,20 +75,6 @@ int サインインコマンド(const QString& profilesPath, const QString& prof
         出力(stderr, QString::fromLocal8Bit(e.what()));
     }
     return 1;
-}
-
-void 必要ならサインイン(const QString& profilesPath, const QString& profileName,
-                        const SignInSeams& seams) {
-    const MailProfile p = selectProfile(profilesPath, profileName);
-    if (!signInStores(p))
-        return;
-    try {
-        signOnSecret(p);
-    } catch (const KelvoError& e) {
-        if (e.number() != mailerr::SignInNeeded)
-            throw;
-        signIn(p, seams);
-    }
 }
 
 } // namespace kelvo

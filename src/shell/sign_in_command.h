@@ -28,9 +28,4 @@ SignInSeams 端末のサインイン手段();
 int サインインコマンド(const QString& profilesPath, const QString& profileName,
                        const SignInSeams& seams);
 
-// Before the self-test's sign-on: when the profile keeps its token or password in the keyring
-// and has none that works, the person at the desktop signs in first. Raises KelvoError.
-void 必要ならサインイン(const QString& profilesPath, const QString& profileName,
-                        const SignInSeams& seams);
-
 } // namespace kelvo

@@ -6,14 +6,15 @@
 
 # The real program on a private display, reading the private IMAP server and sending to the
 # SMTP sink of the mail tests, with the system bus pointed at stand-in services.
-#   menu:   forwarding is started from the menu; a new message reaches the sink within one
-#           interval; after the stop command a later message stays where it is; closing writes
-#           the log with the forward's line.
+#   menu:   forwarding is started from the menu, with a pass at every turn; a new message
+#           reaches the sink by the next pass; after the stop command a later message stays
+#           where it is; closing writes the log with the forward's line.
 #   silent: started with "/s" as the last argument, Kelvo forwards a new message with no key
 #           pressed; closing writes the log.
 # Usage: forwarding_process_test.sh MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
+if [ "$1" = menu ]; then INTERVAL_MINUTES=0; fi
 # shellcheck source=forwarding_setup.sh
 source "$HERE/forwarding_setup.sh" "$@"
 
@@ -58,7 +59,8 @@ subject="自動転送の試験 $nonce"
 mailbox deliver "$user" "$subject"
 took=$(wait_for_forward "$nonce" $((INTERVAL_SECONDS + 30))) ||
     fail "the new message did not reach the sink ($MODE)"
-# One interval, plus the pass itself: its waits of 3 s after the forward and at its end.
+# One interval and a turn of 2 s, plus the pass before and this one: their waits of 3 s after
+# a forward and at their end.
 [ "$took" -le $((INTERVAL_SECONDS + 12)) ] || fail "forwarded only after $took s"
 echo "forwarded $took s after delivery"
 # The monitor line follows the send by 3 s.
@@ -68,8 +70,9 @@ kill -0 "$kelvo" 2>/dev/null || fail "Kelvo ended"
 
 if [ "$MODE" = menu ]; then
     connect_menu s
-    # The loop ends at the top of its next turn, 2 s away.
-    sleep 3
+    # The loop ends at the top of its next turn: after its wait of 2 s and the pass due in it,
+    # whose end wait is 3 s.
+    sleep 7
     screenshot "$ARTIFACTS/4-stopped.png"
     mailbox deliver "$user" "停止後 ${nonce}b"
     if wait_for_forward "${nonce}b" $((INTERVAL_SECONDS + 10)) >/dev/null; then

@@ -5,11 +5,12 @@
 # shellcheck shell=bash
 # work comes from process_test.sh; INTERVAL_SECONDS is for the script that sources this one.
 # shellcheck disable=SC2154,SC2034
-# Sourced by the scripted runs of the real program against the mail tests' private IMAP server
-# and SMTP sink: a fresh user and phone address for the run, the stand-in system services on a
-# private bus, the program alone in the work folder with its settings, and its mail profile.
+# Sourced by the scripted runs of the real program against the private IMAP server and SMTP
+# sink: a fresh user and phone address for the run, the stand-in system services on a private
+# bus, the program alone in the work folder with its settings, and its mail profile.
 # Sourced with the script's arguments, MODE KELVO SYSTEM_TEST_HELPER MAIL_STATE ARTIFACT_DIR,
-# and HERE set to the script's folder.
+# HERE set to the script's folder, and INTERVAL_MINUTES, the check interval, when a run wants
+# another than a quarter minute (0: a pass at every turn, about 5 s apart).
 MODE=$1
 KELVO=$2
 BUS_HELPER=$3
@@ -17,11 +18,12 @@ MAIL_STATE=$4
 ARTIFACTS=$5
 # shellcheck source=../support/scripts/process_test.sh
 source "$HERE/../support/scripts/process_test.sh"
-INTERVAL_SECONDS=15
+INTERVAL_MINUTES=${INTERVAL_MINUTES:-0.25}
+INTERVAL_SECONDS=$(awk -v minutes="$INTERVAL_MINUTES" 'BEGIN { print int(minutes * 60) }')
 mailbox() { /usr/bin/python3 "$HERE/test_mailbox.py" "$MAIL_STATE" "$@"; }
 [ -f "$MAIL_STATE" ] || fail "the mail servers are not running (fixture mail_servers)"
 
-# Fresh names for this run: the servers are shared with the other mail tests.
+# Fresh names for this run: the servers are shared with the other tests that run beside it.
 user="scripted-$MODE-$$"
 phone="phone-$MODE-$$@phone.example.jp"
 mkdir -p "$ARTIFACTS"
@@ -42,8 +44,8 @@ bus=$(sed -n 's/^DBUS_SYSTEM_BUS_ADDRESS=//p' "$work/bus.out")
 export DBUS_SYSTEM_BUS_ADDRESS="$bus"
 unset DBUS_SESSION_BUS_ADDRESS
 
-# The program alone in a folder with its settings: a quarter-minute interval, a first pass at
-# once, and nothing that reaches system control (no dial-up, no timed finish, no program).
+# The program alone in a folder with its settings: the interval, a first pass at once, and
+# nothing that reaches system control (no dial-up, no timed finish, no program).
 cp "$KELVO" "$work/kelvo"
 iconv -f UTF-8 -t CP932 >"$work/setting.ini" <<EOF
 [携帯電話の設定]
@@ -52,7 +54,7 @@ iconv -f UTF-8 -t CP932 >"$work/setting.ini" <<EOF
 端末プログラム実行=0
 [基本設定]
 自動分割フラグ=1
-メールチェック間隔=0.25
+メールチェック間隔=$INTERVAL_MINUTES
 同時接続フラグ=1
 [その他]
 プロファイル使用フラグ=0

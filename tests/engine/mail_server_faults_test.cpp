@@ -422,6 +422,10 @@ protected:
         return static_cast<int>(window.panelHistory.value(kPanel次の接続まで)
                                     .count(QStringLiteral("メールチェック中")));
     }
+    int passesEnded() const {
+        return static_cast<int>(window.panelHistory.value(kPanel次の接続まで)
+                                    .count(QStringLiteral("メールチェック終了")));
+    }
     int lines(const QString& text) const {
         int n = 0;
         for (const QString& l : window.monitor)
@@ -455,13 +459,16 @@ protected:
 
 TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) {
     // IMAPS, the server's certificate checked against the profile's ca-file; the password from
-    // a command, run on the push connection's own thread.
+    // a command, run on the push connection's own thread. Not on the command line: the sign-in
+    // runs look for it in every command line of the machine.
     CuttingProxy imaps{servers.imapsPort};
+    const QString secret = dir.filePath(QStringLiteral("password"));
+    ASSERT_TRUE(writeAll(secret, servers.password.toUtf8()));
     QString text = goodProfiles;
     text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
                  QStringLiteral("imaps://127.0.0.1:%1").arg(imaps.port()));
     text.replace(QStringLiteral("password = %1").arg(servers.password),
-                 QStringLiteral("password-command = echo %1").arg(servers.password));
+                 QStringLiteral("password-command = cat %1").arg(secret));
     ASSERT_FALSE(text.contains(QStringLiteral("password =")));
     profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.caFile));
     deliverAfter(3, {QStringLiteral("急ぎ")});
@@ -485,39 +492,46 @@ TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) 
     EXPECT_EQ(imaps.open(), 0);
 }
 
-TEST_F(PushServerTest, ABurstOfTwentyIsForwardedWholeByAtMostTwoPasses) {
-    const QStringList all = subjects(20);
-    QTimer::singleShot(3000, [&] {
-        for (const QString& s : all) {
-            deliver(s);
-            QThread::msleep(40);
-        }
-    });
-    runUntil([&] { return arrived().size() >= all.size(); }, 150);
+// Three mails half a second apart, the second and third while the first one's pass runs: news
+// during a pass asks for one more pass, never for one each.
+TEST_F(PushServerTest, ABurstOfThreeIsForwardedWholeByAtMostTwoPasses) {
+    const QStringList all = subjects(3);
+    for (int i = 0; i < all.size(); ++i)
+        deliverAfter(3 + 0.5 * i, {all[i]});
+    runUntil([&] { return arrived().size() >= all.size(); }, 60);
     EXPECT_EQ(arrived(), all);
     EXPECT_LE(passes(), 2);
 }
 
 TEST_F(PushServerTest, WithPushNoNothingChanges) {
     profile(goodProfiles);
-    deliverAfter(1, {QStringLiteral("後で")});
-    runUntil([] { return false; }, 8);
+    // After the first turn, when push would have been waiting for it.
+    deliverAfter(3, {QStringLiteral("後で")});
+    runUntil([] { return false; }, 5);
     EXPECT_TRUE(arrived().isEmpty());
     EXPECT_EQ(passes(), 0);
     EXPECT_EQ(imap.connections(), 0);
 }
 
-TEST_F(PushServerTest, AServerWithoutIdleIsNamedOnceAndPolledAtTheInterval) {
-    QString text = goodProfiles;
-    text.replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
-                 QStringLiteral("imap://127.0.0.1:%1").arg(servers.noIdleImapPort));
-    profile(text + QStringLiteral("push = yes\n"));
-    設定.メールチェック間隔 = QStringLiteral("1");
-    deliverAfter(3, {QStringLiteral("一分後")});
-    const double ran = runUntil([&] { return !arrived().isEmpty(); }, 90);
-    EXPECT_EQ(arrived(), QStringList{QStringLiteral("一分後")});
-    EXPECT_GT(ran, 60);
+// The real connection to a server without IDLE says so once and is closed. That the cycle
+// then forwards at the interval, and never asks again, is the virtual clock's test
+// PushCycleTest.AServerWithoutIdleIsNamedOnceAndPolledAtTheInterval.
+TEST_F(PushServerTest, AServerWithoutIdleIsNamedOnceAndItsConnectionClosed) {
+    CuttingProxy noIdle{servers.noIdleImapPort};
+    profile(QString(goodProfiles)
+                .replace(QStringLiteral("imap://127.0.0.1:%1").arg(imap.port()),
+                         QStringLiteral("imap://127.0.0.1:%1").arg(noIdle.port())) +
+            QStringLiteral("push = yes\n"));
+    runUntil([&] { return lines(kプッシュ非対応) > 0; }, 20);
     EXPECT_EQ(lines(kプッシュ非対応), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    EXPECT_EQ(passes(), 0);
+    QElapsedTimer t;
+    t.start();
+    while (noIdle.open() > 0 && t.elapsed() < 5000)
+        QThread::msleep(20);
+    EXPECT_EQ(noIdle.open(), 0);
+    EXPECT_EQ(noIdle.connections(), 1);
 }
 
 TEST_F(PushServerTest, ACertificateForAnotherHostIsRefusedWithAnErrorLine) {
@@ -566,12 +580,16 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
         ASSERT_TRUE(QFile::rename(f.fileName(), box + QStringLiteral("/new/1.kelvo")));
     });
     double took = -1;
+    QElapsedTimer ended;
     runUntil(
         [&] {
             if (took < 0 && !arrived().isEmpty())
                 took = static_cast<double>(delivered.elapsed()) / 1000.0;
-            // A while longer: the pass's own move out of new/ must not start another.
-            return took >= 0 && delivered.elapsed() > (took + 5) * 1000;
+            // A second past the pass's end: a pass that its own move out of new/ asked for
+            // would have begun right after it.
+            if (!ended.isValid() && passesEnded() > 0)
+                ended.start();
+            return ended.isValid() && ended.elapsed() > 1000;
         },
         30);
     EXPECT_EQ(arrived(), QStringList{QStringLiteral("手元")});

@@ -11,6 +11,7 @@
 #include "temp_dir.h"
 #include "virtual_clock.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -64,7 +65,11 @@ protected:
     }
 
     const MailServers& servers = MailServers::get();
-    const QString user = QStringLiteral("user-%1").arg(QDateTime::currentMSecsSinceEpoch(), 0, 36);
+    // Tests run side by side: the process number keeps two started in the same millisecond
+    // apart.
+    const QString user = QStringLiteral("user-%1-%2")
+                             .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)
+                             .arg(QCoreApplication::applicationPid());
     QString phone = QStringLiteral("phone@docomo.ne.jp");
     std::unique_ptr<ServerMail> mail;
     QTemporaryDir dir;

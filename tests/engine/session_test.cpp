@@ -47,6 +47,21 @@ TEST_F(SessionTest, SignOnOpensMarksAndHandsTheSessionOn) {
     EXPECT_TRUE(window.monitor.isEmpty());
 }
 
+// Only some mails of a split forward went out when Kelvo ended: the sign-off must not store
+// the message's read mark, or the rest would never reach the phone.
+TEST_F(SessionTest, ASignOffThatEndsAForwardCutShortKeepsItsMessageUnread) {
+    ReadMarks& marks = mapSess.readMarks();
+    for (const char* id : {"cut", "whole", "phone"})
+        marks.markRead(QString::fromLatin1(id));
+    状態.転送.送信済み.insert(QStringLiteral("cut"),
+                              送信記録{QStringLiteral("p"), {"1", "2", "3"}, 1});
+    状態.転送.送信済み.insert(QStringLiteral("whole"), 送信記録{QStringLiteral("p"), {"1"}, 1});
+    終了時ログオフ(ctx);
+    EXPECT_FALSE(marks.isPending(QStringLiteral("cut")));
+    EXPECT_TRUE(marks.isPending(QStringLiteral("whole")));
+    EXPECT_TRUE(marks.isPending(QStringLiteral("phone")));
+}
+
 TEST_F(SessionTest, ProfileUseOffNeverWritesUserName) {
     system.profiles << "前の値";
     mapSess.setUserName("前の値");

@@ -7,8 +7,6 @@
 #include "common/error.h"
 #include "fakes.h"
 #include "kelvo_instance.h"
-#include "mail/mapi_session.h"
-#include "mail/memory_backend.h"
 #include "shell/application.h"
 #include "shell/main_form.h"
 #include "shell/monitor.h"
@@ -271,24 +269,6 @@ TEST_F(MainFormTest, QuietEndWhileTheGoodbyeIsUpEndsAtOnce) {
     w.show();
     w.mnu終了->trigger();
     EXPECT_EQ(endsInsideTheBox, 1);
-}
-
-// Only some mails of a split forward went out when Kelvo ended: the sign-off must not store
-// the message's read mark, or the rest would never reach the phone.
-TEST(ProgramEndTest, AForwardCutShortKeepsItsMessageUnread) {
-    MemoryMailSystem mail;
-    MemoryMailBackend backend(mail);
-    MapiSession session(backend);
-    ReadMarks& marks = session.readMarks();
-    RunState state;
-    for (const char* id : {"cut", "whole", "phone"})
-        marks.markRead(QString::fromLatin1(id));
-    state.転送.送信済み.insert(QStringLiteral("cut"), 送信記録{QStringLiteral("p"), {"1", "2", "3"}, 1});
-    state.転送.送信済み.insert(QStringLiteral("whole"), 送信記録{QStringLiteral("p"), {"1"}, 1});
-    中断した転送を未読に(state, session);
-    EXPECT_FALSE(marks.isPending(QStringLiteral("cut")));
-    EXPECT_TRUE(marks.isPending(QStringLiteral("whole")));
-    EXPECT_TRUE(marks.isPending(QStringLiteral("phone")));
 }
 
 TEST_F(MainFormTest, ClosingWithLogOffWritesNoLog) {

@@ -4,20 +4,21 @@
 
 #include "oauth2_tokens.h"
 
+#include "auth_worker.h"
 #include "keyring.h"
 #include "mail/core/mail_error.h"
 #include "mail/core/profiles.h"
 
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QUrl>
-#include <memory>
+#include <algorithm>
+#include <condition_variable>
 #include <mutex>
 
 namespace kelvo {
@@ -46,6 +47,75 @@ QString errorCodeOf(const QJsonObject& answer) {
         .remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")))
         .left(64);
 }
+
+// What the token endpoint answered: no status when it could not be reached.
+struct HttpAnswer {
+    int status = 0;
+    QByteArray body;
+    QString error;
+};
+
+// A token answer is a few hundred bytes; one far larger is no answer.
+constexpr qint64 maxAnswerBytes = 1 << 20;
+
+// Posts the form on the auth worker and waits for the answer.
+HttpAnswer posted(const QNetworkRequest& request, const QByteArray& body, const AuthWait& wait) {
+    AuthWorker& worker = AuthWorker::shared();
+    return worker.ask<HttpAnswer>(
+        [&worker, request, body](const AuthAnswer<HttpAnswer>& answer) {
+            QNetworkReply* reply = worker.network().post(request, body);
+            QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 got) {
+                if (got > maxAnswerBytes)
+                    reply->abort();
+            });
+            QObject::connect(reply, &QNetworkReply::finished, reply, [reply, answer] {
+                answer.give({reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                             reply->isOpen() ? reply->readAll() : QByteArray(),
+                             reply->errorString()});
+                reply->deleteLater();
+            });
+            answer.onAbandon([reply = QPointer<QNetworkReply>(reply)] {
+                if (reply)
+                    reply->abort();
+            });
+        },
+        wait);
+}
+
+// The mail thread and the push thread sign on at once: one refresh at a time, so that a
+// provider that replaces the refresh token at each use does not see the old one again. A caller
+// being stopped stops waiting for its turn.
+class RefreshTurn {
+public:
+    explicit RefreshTurn(std::stop_token stop) : state(shared()) {
+        std::unique_lock<std::mutex> hold(state.lock);
+        if (!state.free.wait(hold, stop, [this] { return !state.busy; }))
+            throw mailError(mailerr::TokenFailed, QStringLiteral("中断しました"));
+        state.busy = true;
+    }
+    ~RefreshTurn() {
+        {
+            const std::lock_guard<std::mutex> hold(state.lock);
+            state.busy = false;
+        }
+        state.free.notify_all();
+    }
+    RefreshTurn(const RefreshTurn&) = delete;
+    RefreshTurn& operator=(const RefreshTurn&) = delete;
+
+private:
+    struct State {
+        std::mutex lock;
+        std::condition_variable_any free;
+        bool busy = false;
+    };
+    static State& shared() {
+        // Never destroyed: a thread may still sign on while the process ends.
+        static State* const state = new State;
+        return *state;
+    }
+    State& state;
+};
 
 } // namespace
 
@@ -78,7 +148,8 @@ std::optional<TokenRecord> recordFromText(const QString& text) {
     return r;
 }
 
-std::optional<TokenRecord> refreshedRecord(const MailProfile& p, const TokenRecord& record) {
+std::optional<TokenRecord> refreshedRecord(const MailProfile& p, const TokenRecord& record,
+                                           std::stop_token stop) {
     if (record.refreshToken.isEmpty())
         return std::nullopt;
     QList<std::pair<const char*, QString>> fields{{"grant_type", QStringLiteral("refresh_token")},
@@ -91,18 +162,14 @@ std::optional<TokenRecord> refreshedRecord(const MailProfile& p, const TokenReco
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setRawHeader("Accept", "application/json");
-    QNetworkAccessManager network;
-    QEventLoop loop;
-    std::unique_ptr<QNetworkReply> reply(network.post(request, formBody(fields)));
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(p.timeoutSeconds * 1000, reply.get(), &QNetworkReply::abort);
-    if (!reply->isFinished())
-        loop.exec();
+    const HttpAnswer reply =
+        posted(request, formBody(fields),
+               {std::chrono::seconds(std::max(1, p.timeoutSeconds)), stop, mailerr::TokenFailed});
 
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
+    const int status = reply.status;
+    const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
     if (status == 0)
-        throw mailError(mailerr::TokenFailed, reply->errorString());
+        throw mailError(mailerr::TokenFailed, reply.error);
     if ((status == 400 || status == 401) &&
         answer.value(QLatin1String("error")).toString() == QLatin1String("invalid_grant"))
         return std::nullopt;
@@ -121,15 +188,12 @@ std::optional<TokenRecord> refreshedRecord(const MailProfile& p, const TokenReco
     return fresh;
 }
 
-QString oauth2AccessToken(const MailProfile& p, bool renew) {
-    // The mail thread and the push thread sign on at once: one refresh at a time, so that a
-    // provider that replaces the refresh token at each use does not see the old one again.
-    static std::mutex refreshing;
-    const std::lock_guard<std::mutex> lock(refreshing);
-
+QString oauth2AccessToken(const MailProfile& p, bool renew, std::stop_token stop) {
+    const RefreshTurn turn(stop);
     const QString key = tokenRecordKey(p.name);
+    const auto bound = keyring::defaultBound;
     const std::optional<TokenRecord> stored =
-        recordFromText(keyring::read(key).value_or(QString()));
+        recordFromText(keyring::read(key, bound, stop).value_or(QString()));
     if (!stored)
         throw mailError(mailerr::SignInNeeded, p.name);
     const bool expiring =
@@ -138,16 +202,16 @@ QString oauth2AccessToken(const MailProfile& p, bool renew) {
     if (!renew && !expiring)
         return stored->accessToken;
 
-    const std::optional<TokenRecord> fresh = refreshedRecord(p, *stored);
+    const std::optional<TokenRecord> fresh = refreshedRecord(p, *stored, stop);
     if (!fresh) {
         // Asking again with a refused refresh token would only be refused again. The record
         // goes, unless a sign-in stored a new one meanwhile.
-        const auto now = recordFromText(keyring::read(key).value_or(QString()));
+        const auto now = recordFromText(keyring::read(key, bound, stop).value_or(QString()));
         if (now && now->refreshToken == stored->refreshToken)
-            keyring::remove(key);
+            keyring::remove(key, bound, stop);
         throw mailError(mailerr::SignInNeeded, p.name);
     }
-    keyring::write(key, recordText(*fresh));
+    keyring::write(key, recordText(*fresh), bound, stop);
     return fresh->accessToken;
 }
 

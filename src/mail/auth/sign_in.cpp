@@ -5,9 +5,11 @@
 #include "mail/auth/sign_in.h"
 
 #include "keyring.h"
+#include "mail/core/mail_call.h"
 #include "mail/core/mail_error.h"
 #include "oauth2_tokens.h"
 #include "mail/core/profiles.h"
+#include "mail/auth/sign_on_secret.h"
 
 #include <QAbstractOAuth2>
 #include <QCryptographicHash>
@@ -139,6 +141,18 @@ void signIn(const MailProfile& p, const SignInSeams& seams) {
     if (!password || password->isEmpty())
         throw mailError(mailerr::SignInNeeded, p.name);
     keyring::write(passwordKey(p.name), *password, keyringWait);
+}
+
+void signInWhenNeeded(const MailProfile& p, const SignInSeams& seams) {
+    if (!signInStores(p))
+        return;
+    try {
+        mailCall(true, [&] { signOnSecret(p); });
+    } catch (const KelvoError& e) {
+        if (e.number() != mailerr::SignInNeeded)
+            throw;
+        signIn(p, seams);
+    }
 }
 
 } // namespace kelvo

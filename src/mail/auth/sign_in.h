@@ -30,10 +30,16 @@ struct SignInSeams {
 // password-store = keyring: the password is asked for and stored. Otherwise (token-command, a
 // password in the profile or from password-command) there is nothing to store, and it returns
 // at once. Raises KelvoError: TokenFailed (the flow failed, was refused or not finished within
-// five minutes), SignInNeeded (the password was not given), KeyringUnavailable.
+// five minutes), SignInNeeded (the password was not given), KeyringUnavailable. The browser
+// flow runs in the event loop of the calling thread: the application's main thread.
 void signIn(const MailProfile& profile, const SignInSeams& seams = {});
 
 // Whether signIn would store anything for the profile.
 bool signInStores(const MailProfile& profile);
+
+// Before a sign-on with a person at hand: when the profile keeps its token or password in the
+// keyring and has none that works, signIn first. The check runs as a mail call, so a window
+// keeps painting while a token is refreshed. Raises KelvoError.
+void signInWhenNeeded(const MailProfile& profile, const SignInSeams& seams);
 
 } // namespace kelvo

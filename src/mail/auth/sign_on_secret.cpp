@@ -26,14 +26,15 @@ QString firstLineOf(const QString& command, const char* key, int timeoutSeconds)
 
 } // namespace
 
-SignOnSecret signOnSecret(const MailProfile& p, bool renew) {
+SignOnSecret signOnSecret(const MailProfile& p, bool renew, std::stop_token stop) {
     if (p.oauth2) {
         if (!p.oauth.tokenCommand.isEmpty())
             return {firstLineOf(p.oauth.tokenCommand, "token-command", p.timeoutSeconds), true};
-        return {oauth2AccessToken(p, renew), true};
+        return {oauth2AccessToken(p, renew, stop), true};
     }
     if (p.passwordInKeyring) {
-        const std::optional<QString> password = keyring::read(passwordKey(p.name));
+        const std::optional<QString> password =
+            keyring::read(passwordKey(p.name), keyring::defaultBound, stop);
         if (!password)
             throw mailError(mailerr::SignInNeeded, p.name);
         return {*password, false};

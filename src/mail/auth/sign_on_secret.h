@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <stop_token>
 
 namespace kelvo {
 
@@ -22,6 +23,9 @@ struct SignOnSecret {
 // endpoint when it expires within 60 s. renew: the server refused the last token, so a new
 // one is fetched however fresh the stored one looks. Raises SignInNeeded (nothing stored, or
 // the refresh token was refused), KeyringUnavailable, TokenFailed or CommandFailed.
-SignOnSecret signOnSecret(const MailProfile& profile, bool renew = false);
+// stop: the caller's owner is stopping it (a push connection closing); once requested, a wait
+// for the keyring or the token endpoint ends at once with KeyringUnavailable or TokenFailed.
+SignOnSecret signOnSecret(const MailProfile& profile, bool renew = false,
+                          std::stop_token stop = {});
 
 } // namespace kelvo

@@ -104,9 +104,9 @@ Untagged note(QByteArrayView line, InboxCount& known) {
 }
 
 // The secret of one connection: the password command runs once for it. A token asked for anew
-// is awaited; a stop asked meanwhile takes effect as soon as it is there.
+// is awaited; a stop asked meanwhile breaks the wait off.
 SignOnSecret secretFor(const MailProfile& profile, bool renew, const std::stop_token& stop) {
-    SignOnSecret secret = signOnSecret(profile, renew);
+    SignOnSecret secret = signOnSecret(profile, renew, stop);
     if (stop.stop_requested())
         throw mailError(mailerr::ConnectionLost, profile.store);
     return secret;

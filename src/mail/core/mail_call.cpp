@@ -2,7 +2,7 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "mail/mail_call.h"
+#include "mail/core/mail_call.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
