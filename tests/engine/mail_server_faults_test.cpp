@@ -570,7 +570,8 @@ TEST_F(PushServerTest, PushComesBackAfterTheServerBrokeOffAndForwardsAgain) {
 
 TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNoPass) {
     const QString box = maildir();
-    QTimer::singleShot(3000, [&] {
+    // Dropped once the cycle counts down, when the watch is set, however slow the start.
+    const auto drop = [&] {
         QFile f(box + QStringLiteral("/tmp/1.kelvo"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(message(QStringLiteral("taro@example.jp"), QStringLiteral("手元"),
@@ -578,11 +579,14 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
         f.close();
         delivered.start();
         ASSERT_TRUE(QFile::rename(f.fileName(), box + QStringLiteral("/new/1.kelvo")));
-    });
+    };
     double took = -1;
     QElapsedTimer ended;
     runUntil(
         [&] {
+            const QStringList shown = window.panelHistory.value(kPanel次の接続まで);
+            if (!delivered.isValid() && !shown.isEmpty() && shown.last().startsWith(u"次の接続まで"))
+                drop();
             if (took < 0 && !arrived().isEmpty())
                 took = static_cast<double>(delivered.elapsed()) / 1000.0;
             // A second past the pass's end: a pass that its own move out of new/ asked for

@@ -126,9 +126,9 @@ def wait_for_greeting(port, seconds=10.0, expect_greeting=True):
     return False
 
 
-def spawn(args, log_path, cwd):
+def spawn(args, log_path, cwd, env=None):
     with open(log_path, "ab") as log, open(os.devnull, "rb") as null:
-        return subprocess.Popen(args, stdin=null, stdout=log, stderr=log, cwd=cwd,
+        return subprocess.Popen(args, stdin=null, stdout=log, stderr=log, cwd=cwd, env=env,
                                 start_new_session=True).pid
 
 
@@ -245,9 +245,9 @@ def start(state_file, timed_log=False):
     state["sink_pid"] = spawn([PYTHON, os.path.join(HERE, "smtp_sink.py"), str(state["smtp_port"]),
                                state["sink_dir"], str(state["oauth_port"]),
                                "--xoauth2-port", str(state["xoauth2_smtp_port"]),
-                               "--oauthbearer-port", str(state["oauthbearer_smtp_port"]),
-                               "--password", PASSWORD],
-                              os.path.join(folder, "sink.out"), folder)
+                               "--oauthbearer-port", str(state["oauthbearer_smtp_port"])],
+                              os.path.join(folder, "sink.out"), folder,
+                              env=dict(os.environ, SINK_PASSWORD=PASSWORD))
     with open(state_file, "w") as f:
         json.dump(state, f)
     ok = (all(wait_for_greeting(state[key]) for key in

@@ -134,10 +134,10 @@ def main():
     parser.add_argument("oauth_port", type=int, nargs="?")
     parser.add_argument("--xoauth2-port", type=int)
     parser.add_argument("--oauthbearer-port", type=int)
-    parser.add_argument("--password")
+    # The one password taken comes by the environment: a command line is readable by anyone.
     args = parser.parse_args()
     keeper = Keeper(args.folder, args.oauth_port)
-    password = args.password.encode() if args.password else None
+    password = os.environb.get(b"SINK_PASSWORD")
 
     def login(mechanism, user, given):
         return password is not None and given == password
