@@ -44,6 +44,8 @@ public:
     // At the start of forwarding: closes what is open and notes whether the profile pushes.
     void 開始(const QString& profile);
     bool 有効() const { return 有効_; }
+    // The connection is up and watching: what arrives from now on is told of.
+    bool 見張り中() const { return state == State::Open; }
     // At each turn while the cycle may push: connects, reconnects after the back-off, and
     // renews the wait when it is due.
     void 待機中();

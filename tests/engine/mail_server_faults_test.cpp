@@ -392,6 +392,7 @@ protected:
     }
     void profile(const QString& text) {
         mail->writeProfiles(text);
+        watch.reset(); // before the line it listens to
         line = std::make_unique<ProfilePushLine>(mail->profilesPath);
         watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
         cycle.プッシュ = watch.get();
@@ -471,10 +472,14 @@ TEST_F(PushServerTest, AMailIsForwardedWithinSecondsAndStopLeavesNoSessionOpen) 
                  QStringLiteral("password-command = cat %1").arg(secret));
     ASSERT_FALSE(text.contains(QStringLiteral("password =")));
     profile(text + QStringLiteral("ca-file = %1\npush = yes\n").arg(servers.caFile));
-    deliverAfter(3, {QStringLiteral("急ぎ")});
     double took = -1;
     runUntil(
         [&] {
+            // Once watched: mail older than the connection waits for the interval.
+            if (!delivered.isValid() && watch->見張り中()) {
+                delivered.start();
+                deliver(QStringLiteral("急ぎ"));
+            }
             if (took < 0 && !arrived().isEmpty())
                 took = static_cast<double>(delivered.elapsed()) / 1000.0;
             return took >= 0;
@@ -684,7 +689,10 @@ TEST_P(HostileIdleTest, MemoryStaysFlatAndMailIsStillForwarded) {
     most = std::max(most, residentBytes());
     EXPECT_GE(imap.attacks(), 1);
     EXPECT_EQ(arrived(), QStringList{QStringLiteral("攻撃中")});
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // A sanitizer's shadow memory and quarantine of freed blocks say nothing of Kelvo's.
     EXPECT_LT(most - before, 10 << 20) << "grew by " << (most - before) / 1024 << " KiB";
+#endif
     EXPECT_GE(lines(kプッシュ切断), 1);
     EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
 }
