@@ -46,8 +46,9 @@ public:
 
     bool FetchUnreadOnly() const { return fetchUnreadOnly; }
     void setFetchUnreadOnly(bool value) { fetchUnreadOnly = value; }
-    // Stores the pending read marks, then reads the Inbox afresh.
-    void Fetch();
+    // Stores the pending read marks, then reads the Inbox afresh. The scope, for an
+    // unread-only fetch, lets the mail system leave out mail the caller has no use for.
+    void Fetch(const FetchScope& scope = {});
 
     int MsgCount() const { return static_cast<int>(messages.size()); }
     // The current fetched message, or -1 while the outgoing message is current.

@@ -637,6 +637,68 @@ TEST_F(ImapTest, AFetchCostsTheSameRoundTripsForOneAndFiveHundredMessages) {
     EXPECT_EQ(small.first, large.first);
 }
 
+// A message from the sender that reached the mailbox at the time: its top Received field and
+// the server's arrival date agree.
+QByteArray messageAt(const QString& subject, const QDateTime& at,
+                     const QByteArray& from = "hanako@example.jp") {
+    return "Received: from mx by box; " + at.toString(Qt::RFC2822Date).toLatin1() +
+           "\r\nFrom: " + from + "\r\nSubject: " + subject.toLatin1() + "\r\n\r\ntext\r\n";
+}
+
+// The server searches for the unread mail of the reach, the client's rule decides: for mail
+// just inside and just outside the reach, mail of a pass that failed (a reach further back)
+// and older mail, both pick the same; the phone's mail comes at any age.
+TEST_F(ImapTest, TheServersSearchOfTheReachPicksWhatTheClientsRulePicks) {
+    const QString user = userFor();
+    const QString phone = QStringLiteral("phone@docomo.ne.jp");
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    const QDateTime reach = now.addSecs(-30 * 60);
+    const QDateTime failedReach = now.addSecs(-5 * 3600);
+    const std::pair<const char*, QDateTime> mails[] = {
+        {"days-old", now.addDays(-3)},          {"before-failed", failedReach.addSecs(-1)},
+        {"left-behind", failedReach.addSecs(60)}, {"hour-before", reach.addSecs(-3700)},
+        {"outside", reach.addSecs(-1)},           {"at", reach},
+        {"inside", reach.addSecs(1)},             {"new", now}};
+    for (const auto& [subject, at] : mails)
+        servers.deliver(user, messageAt(subject, at), false, at);
+    // The server's clock an hour behind the stamp of the last hop, nearly.
+    servers.deliver(user, messageAt("stamped-late", reach.addSecs(1)), false,
+                    reach.addSecs(-3500));
+    servers.deliver(user, messageAt("G", now.addDays(-2), "Keitai <Phone@Docomo.ne.jp>"), false,
+                    now.addDays(-2));
+    servers.deliver(user, messageAt("read", now), true, now);
+
+    ServerMail mail(user);
+    mail.signOn();
+    int fetched = 0;
+    const auto picked = [&](const FetchScope& scope, const QDateTime& cutOff) {
+        mail.mapMess->setFetchUnreadOnly(true);
+        mail.mapMess->Fetch(scope);
+        fetched = mail.mapMess->MsgCount();
+        QStringList out;
+        for (int i = 0; i < fetched; ++i) {
+            mail.mapMess->setMsgIndex(i);
+            if (mail.mapMess->MsgDateReceived() >= cutOff ||
+                mail.mapMess->MsgOrigAddress().compare(phone, Qt::CaseInsensitive) == 0)
+                out << mail.mapMess->MsgSubject();
+        }
+        return out;
+    };
+    const std::pair<QDateTime, QStringList> cases[] = {
+        {reach, {"new", "stamped-late", "inside", "at", "G"}},
+        {failedReach,
+         {"new", "stamped-late", "inside", "at", "outside", "hour-before", "left-behind", "G"}}};
+    for (const auto& [cutOff, expected] : cases) {
+        EXPECT_EQ(picked({}, cutOff), expected);
+        const int all = fetched;
+        mail.lines->clear();
+        EXPECT_EQ(picked({cutOff, now, phone}, cutOff), expected);
+        EXPECT_LT(fetched, all); // the server left out what is older than the reach and margin
+        EXPECT_EQ(mail.lines->filter(QStringLiteral(" YOUNGER ")).size(), 1)
+            << mail.lines->join(u'\n').toStdString();
+    }
+}
+
 // A session signs on once, on one connection, and each command leaves in one write, a sent
 // message too.
 TEST_F(ImapTest, ASessionIsOneConnectionWithOneWritePerCommand) {
