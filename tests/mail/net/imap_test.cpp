@@ -490,7 +490,11 @@ TEST_F(ImapTest, SendsOfASignOnShareOneSessionAndAFailedSendGivesTheNextAFreshOn
     const QString flaky = QStringLiteral("flaky1-%1@example.jp").arg(user);
     EXPECT_EQ(send(QStringLiteral("one@example.jp")).first, 0);
     EXPECT_EQ(send(QStringLiteral("two@example.jp")).first, 0);
+    EXPECT_EQ(send(QStringLiteral("two-more@example.jp")).first, 0);
     EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 1);
+    // A transaction that ended cleanly leaves nothing to reset.
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("MAIL FROM")), 3);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("RSET")), 0);
     // Refused at the recipient, then at the end of the data: each send after starts clean.
     const auto refused = send(QStringLiteral("refuse@example.jp"));
     EXPECT_EQ(refused.first, mailerr::SendRefused);
