@@ -28,7 +28,7 @@ void MapiMessages::Fetch(const FetchScope& scope) {
     session.storeMarks();
     const bool unreadOnly = fetchUnreadOnly;
     std::vector<MailSummary> fetched =
-        session.call([&] { return conn.fetch(unreadOnly, unreadOnly ? scope : FetchScope{}); });
+        session.call([&] { return conn.fetch(unreadOnly, scope); });
 
     ReadMarks& marks = session.readMarks();
     std::vector<Fetched> list;

@@ -71,8 +71,10 @@ void MailServers::deliver(const QString& user, const QByteArray& raw, bool seen,
         own(*this, box + QLatin1String(sub));
     }
     static int counter = 0;
+    // The server numbers new messages in the order of their names.
     const QString unique = QStringLiteral("%1.K%2_%3.kelvo-test")
-                               .arg(QDateTime::currentSecsSinceEpoch())
+                               .arg(arrived.isValid() ? arrived.toSecsSinceEpoch()
+                                                      : QDateTime::currentSecsSinceEpoch())
                                .arg(QUuid::createUuid().toString(QUuid::Id128))
                                .arg(++counter);
     const QString tmp = box + QStringLiteral("/tmp/") + unique;

@@ -179,27 +179,71 @@ std::vector<MailSummary> ImapStore::fetch(bool unreadOnly, const FetchScope& sco
     if (!fresh)
         c.noop();
     fresh = false;
+    if (!unreadOnly && scope.newest > 0)
+        return newest(c, static_cast<size_t>(scope.newest));
     const std::optional<std::string> criteria =
         unreadOnly ? scopedSearch(scope, c.offersCapability("WITHIN")) : std::nullopt;
     const std::vector<uint32_t> found = criteria ? c.uidSearch(*criteria) : c.search(unreadOnly);
+    return summaries(c, found, !unreadOnly, criteria.has_value());
+}
+
+std::vector<MailSummary> ImapStore::newest(ImapClient& c, size_t wanted) {
+    std::vector<uint32_t> all = c.search(false);
+    std::sort(all.begin(), all.end());
+    if (all.size() <= wanted)
+        return summaries(c, all, true, false);
+    const size_t before = all.size() - wanted;
+    std::vector<MailSummary> last =
+        summaries(c, std::vector<uint32_t>(all.begin() + std::ptrdiff_t(before), all.end()), true,
+                  false);
+    QDateTime oldest;
+    for (const MailSummary& s : last)
+        if (!oldest.isValid() || s.received < oldest)
+            oldest = s.received;
+    // Mail that arrived before those may still be newer by its stamp, if it arrived within the
+    // margin of the oldest of them.
+    std::vector<MailSummary> earlier;
+    if (oldest.isValid()) {
+        const std::string criteria =
+            "1:" + std::to_string(all[before - 1]) + " SINCE " +
+            imapDate(oldest.addSecs(-kSearchMargin).toUTC().date().addDays(-1));
+        earlier = summaries(c, c.uidSearch(criteria), true, true);
+    } else {
+        earlier = summaries(c, std::vector<uint32_t>(all.begin(), all.begin() + std::ptrdiff_t(before)),
+                            true, false);
+    }
+    // The others are counted and never read: blank, as if read, older than any.
+    std::vector<MailSummary> out(before - std::min(before, earlier.size()));
+    for (MailSummary& blank : out) {
+        blank.seen = true;
+        blank.received = QDateTime();
+    }
+    out.reserve(out.size() + earlier.size() + last.size());
+    std::move(earlier.begin(), earlier.end(), std::back_inserter(out));
+    std::move(last.begin(), last.end(), std::back_inserter(out));
+    return out;
+}
+
+std::vector<MailSummary> ImapStore::summaries(ImapClient& c, const std::vector<uint32_t>& found,
+                                              bool withFlags, bool byUid) {
     if (found.empty())
         return {};
     // PEEK: looking at a message never marks it read. The flags only where the search left
     // them unknown.
-    SummaryBatches summaries(validity, found.size());
+    SummaryBatches batches(validity, found.size());
     std::vector<uint32_t> order; // the messages' numbers, as the server answered
     order.reserve(found.size());
     c.fetchHeaders(
-        found, !unreadOnly, kHeaderFields,
+        found, withFlags, kHeaderFields,
         [&](FetchedItems&& items) {
             // The server may add news of other messages to the answer.
             if (items.uid == 0 || !items.hasSection)
                 return;
             order.push_back(items.number);
-            summaries.add(std::move(items));
+            batches.add(std::move(items));
         },
-        criteria.has_value());
-    std::vector<MailSummary> out = summaries.finish();
+        byUid);
+    std::vector<MailSummary> out = batches.finish();
     if (std::is_sorted(order.begin(), order.end()))
         return out;
     // Oldest first, whatever order the server answered in.

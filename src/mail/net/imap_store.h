@@ -31,6 +31,11 @@ public:
 
 private:
     ImapClient& client() const;
+    // All messages, the newest wanted of them by their stamps read (scope.newest).
+    std::vector<MailSummary> newest(ImapClient& c, size_t wanted);
+    // The summaries of the messages (sequence numbers, or UIDs), oldest first.
+    std::vector<MailSummary> summaries(ImapClient& c, const std::vector<uint32_t>& found,
+                                       bool withFlags, bool byUid);
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
     uint32_t uidOf(const QString& id) const;
 

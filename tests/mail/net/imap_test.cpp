@@ -666,7 +666,7 @@ TEST_F(ImapTest, TheServersSearchOfTheReachPicksWhatTheClientsRulePicks) {
     for (const auto& [subject, at] : mails)
         servers.deliver(user, messageAt(subject, at), false, at);
     // The server's clock an hour behind the stamp of the last hop, nearly.
-    servers.deliver(user, messageAt("stamped-late", reach.addSecs(1)), false,
+    servers.deliver(user, messageAt("stamped-late", reach.addSecs(2)), false,
                     reach.addSecs(-3500));
     servers.deliver(user, messageAt("G", now.addDays(-2), "Keitai <Phone@Docomo.ne.jp>"), false,
                     now.addDays(-2));
@@ -701,6 +701,42 @@ TEST_F(ImapTest, TheServersSearchOfTheReachPicksWhatTheClientsRulePicks) {
         EXPECT_EQ(mail.lines->filter(QStringLiteral(" YOUNGER ")).size(), 1)
             << mail.lines->join(u'\n').toStdString();
     }
+}
+
+// The list reads the newest mail by its stamps and counts the rest: mail that arrived earlier
+// but is newer by its stamp is among them, mail that arrived last with an old stamp is not.
+TEST_F(ImapTest, TheNewestOfAllAreTheSameWhenOnlyTheyAreRead) {
+    const QString user = userFor();
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    const auto minutes = [&](int m) { return now.addSecs(-60 * m); };
+    servers.deliver(user, messageAt("old", minutes(3 * 1440)), true, minutes(3 * 1440));
+    servers.deliver(user, messageAt("stamped-late", minutes(5)), false, minutes(50));
+    servers.deliver(user, messageAt("older", minutes(2 * 1440)), false, minutes(2 * 1440));
+    for (int m : {40, 30, 20})
+        servers.deliver(user, messageAt(QString::number(m), minutes(m)), true, minutes(m));
+    servers.deliver(user, messageAt("resent", minutes(45)), false, now);
+
+    ServerMail mail(user);
+    mail.signOn();
+    const auto newest = [&](int wanted) {
+        FetchScope scope;
+        scope.newest = wanted;
+        mail.mapMess->setFetchUnreadOnly(false);
+        mail.mapMess->Fetch(scope);
+        QStringList out;
+        for (int i = 0; i < mail.mapMess->MsgCount(); ++i) {
+            mail.mapMess->setMsgIndex(i);
+            out << mail.mapMess->MsgSubject() + u' ' + mail.mapMess->MsgID();
+        }
+        return out;
+    };
+    const QStringList all = newest(0);
+    ASSERT_EQ(all.size(), 7);
+    EXPECT_TRUE(all.first().startsWith("stamped-late ")) << all.join(u'\n').toStdString();
+    const QStringList read = newest(3);
+    ASSERT_EQ(read.size(), all.size());
+    EXPECT_EQ(read.mid(0, 3), all.mid(0, 3));
+    EXPECT_TRUE(read.last().trimmed().isEmpty()); // the oldest was counted, not read
 }
 
 // A session signs on once, on one connection, and each command leaves in one write, a sent
