@@ -61,14 +61,13 @@ bool 状態書込(EngineContext& ctx, const std::optional<QDateTime>& reach, boo
     return ok;
 }
 
-// What the pass under way reaches back to: its 30 minutes, or the older reach before it.
+} // namespace
+
 QDateTime パスの締切(const EngineContext& ctx) {
     const QDateTime window = 受信時間枠(ctx);
     const std::optional<QDateTime>& reach = ctx.状態.転送.締切基準;
     return reach && *reach < window ? *reach : window;
 }
-
-} // namespace
 
 QString 状態ファイルパス(const EngineContext& ctx) {
     if (ctx.リストファイルパス.isEmpty())

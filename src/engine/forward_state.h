@@ -61,6 +61,9 @@ inline constexpr int k送信試行上限 = 3;
 // under way, so that a crash of this one is known at the next start.
 void 転送状態リセット(EngineContext& ctx);
 
+// What the pass under way reaches back to: its 30 minutes, or the older reach before it.
+QDateTime パスの締切(const EngineContext& ctx);
+
 // The reach of later passes: the check start of a pass that fetched and forwarded everything,
 // or the older reach of one that did not. A later start reaches back as far once the state
 // file keeps it (転送状態保存).

@@ -6,6 +6,7 @@
 
 #include "common/error_trap.h"
 #include "engine/forward_mail.h"
+#include "engine/forward_state.h"
 #include "engine/forward_text.h"
 #include "mail/core/mail_error.h"
 #include "mail/mapi_messages.h"
@@ -251,9 +252,15 @@ bool 未読メール取得(EngineContext& ctx) {
     st.取得したパス = ctx.状態.チェック開始時刻;
     // Like every step of the cycle, a failure does not end the pass; it is shown all the same,
     // since otherwise a server that broke off the fetch would look like an empty Inbox.
+    // The mail server may leave out what this pass forwards none of: mail from before its
+    // reach, except the phone's, whose commands count at any age.
+    FetchScope scope;
+    scope.reach = パスの締切(ctx);
+    scope.now = ctx.時計.now();
+    scope.alsoFrom = ctx.設定.メールアドレス;
     st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
-        ctx.mapMess->Fetch();
+        ctx.mapMess->Fetch(scope);
     });
     return st.取得成功;
 }
@@ -285,11 +292,8 @@ void メールチェック(EngineContext& ctx) {
 }
 
 void 自動転送(EngineContext& ctx) {
-    転送状態& st = ctx.状態.転送;
     const QDateTime start = チェック開始(ctx);
-    QDateTime cutOff = 受信時間枠(ctx);
-    if (st.締切基準 && *st.締切基準 < cutOff)
-        cutOff = *st.締切基準;
+    const QDateTime cutOff = パスの締切(ctx);
 
     bool allDone = 今回の取得(ctx) != 取得結果::失敗;
     if (allDone) {

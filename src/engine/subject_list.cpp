@@ -16,6 +16,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace kelvo {
@@ -34,11 +36,11 @@ void 要求用サインオン(EngineContext& ctx) {
     }
 }
 
-void 全メール取得(EngineContext& ctx) {
+void 全メール取得(EngineContext& ctx, const FetchScope& scope = {}) {
     MapiMessages& m = *ctx.mapMess;
     m.setSessionID(ctx.mapSess->SessionID());
     m.setFetchUnreadOnly(false);
-    m.Fetch();
+    m.Fetch(scope);
 }
 
 // An identifier that list.ini gives back unchanged: one line, no blanks at its ends, short
@@ -81,12 +83,15 @@ QString リストキー(double number) {
 void 一覧取得(EngineContext& ctx) {
     エラートラップ(ctx.画面, [&] {
         要求用サインオン(ctx);
-        全メール取得(ctx);
         const SettingsRecord& s = ctx.設定;
+        const double listed = 数値(s.リスト取得数);
+        // Only the listed mail is read; the others are counted.
+        FetchScope scope;
+        scope.newest = static_cast<int>(std::clamp(std::ceil(listed), 1.0, 1.0e6));
+        全メール取得(ctx, scope);
         MapiMessages& m = *ctx.mapMess;
         const qint64 width = 整数値(s.端末1行文字数);
         const qint64 limit = 整数値(数値(s.分割文字数) * 2);
-        const double listed = 数値(s.リスト取得数);
 
         QStringList pages{QString()};
         qint64 total = 0;

@@ -19,7 +19,8 @@ public:
     virtual ~MailConnection() = default;
 
     // The Inbox: every message, or only those without the mailbox's read mark, oldest first.
-    virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
+    // The scope may leave out unread mail the caller does not need (FetchScope).
+    virtual std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) = 0;
     // The message's text in Unicode with CR LF line breaks. Never sets the read mark.
     virtual QString noteText(const QString& id) = 0;
     // The number of attachments of a message whose summary left it unknown.

@@ -23,11 +23,12 @@ bool isMailAddress(const QString& text) {
 
 MapiMessages::MapiMessages(MapiSession& session) : session(session) {}
 
-void MapiMessages::Fetch() {
+void MapiMessages::Fetch(const FetchScope& scope) {
     MailConnection& conn = session.connection(sessionId);
     session.storeMarks();
     const bool unreadOnly = fetchUnreadOnly;
-    std::vector<MailSummary> fetched = session.call([&] { return conn.fetch(unreadOnly); });
+    std::vector<MailSummary> fetched =
+        session.call([&] { return conn.fetch(unreadOnly, scope); });
 
     ReadMarks& marks = session.readMarks();
     std::vector<Fetched> list;

@@ -46,8 +46,10 @@ public:
 
     bool FetchUnreadOnly() const { return fetchUnreadOnly; }
     void setFetchUnreadOnly(bool value) { fetchUnreadOnly = value; }
-    // Stores the pending read marks, then reads the Inbox afresh.
-    void Fetch();
+    // Stores the pending read marks, then reads the Inbox afresh. The scope lets the mail
+    // system leave out mail the caller has no use for (FetchScope): with a number of newest,
+    // MsgCount counts every message, but only that many of the first can be read.
+    void Fetch(const FetchScope& scope = {});
 
     int MsgCount() const { return static_cast<int>(messages.size()); }
     // The current fetched message, or -1 while the outgoing message is current.

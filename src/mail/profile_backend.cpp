@@ -45,7 +45,9 @@ public:
           secrets(std::move(secrets)), from(parseFrom(this->profile.from)) {}
     ~ProfileConnection() override { close(); }
 
-    std::vector<MailSummary> fetch(bool unreadOnly) override { return store->fetch(unreadOnly); }
+    std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override {
+        return store->fetch(unreadOnly, scope);
+    }
 
     QString noteText(const QString& id) override { return vm::noteText(*message(id)); }
 

@@ -63,21 +63,29 @@ void own(const MailServers& s, const QString& path) {
 
 } // namespace
 
-void MailServers::deliver(const QString& user, const QByteArray& raw, bool seen) const {
+void MailServers::deliver(const QString& user, const QByteArray& raw, bool seen,
+                          const QDateTime& arrived) const {
     const QString box = mailRoot + u'/' + user;
     for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
         QDir().mkpath(box + QLatin1String(sub));
         own(*this, box + QLatin1String(sub));
     }
     static int counter = 0;
+    // The server numbers new messages in the order of their names.
     const QString unique = QStringLiteral("%1.K%2_%3.kelvo-test")
-                               .arg(QDateTime::currentSecsSinceEpoch())
+                               .arg(arrived.isValid() ? arrived.toSecsSinceEpoch()
+                                                      : QDateTime::currentSecsSinceEpoch())
                                .arg(QUuid::createUuid().toString(QUuid::Id128))
                                .arg(++counter);
     const QString tmp = box + QStringLiteral("/tmp/") + unique;
     QFile f(tmp);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(raw);
+    // Dovecot takes a Maildir message's arrival from its file's time.
+    if (arrived.isValid()) {
+        ASSERT_TRUE(f.flush()); // a later write would set the time again
+        ASSERT_TRUE(f.setFileTime(arrived, QFileDevice::FileModificationTime));
+    }
     f.close();
     own(*this, tmp);
     const QString target = seen ? box + QStringLiteral("/cur/") + unique + QStringLiteral(":2,S")
@@ -180,7 +188,7 @@ int ServerMail::linesStartingWith(const QString& start) const {
 int ServerMail::unreadOnServer(const QString& profile) {
     ProfileBackend other(profilesPath);
     auto conn = other.signOn(profile, false);
-    const int n = static_cast<int>(conn->fetch(true).size());
+    const int n = static_cast<int>(conn->fetch(true, {}).size());
     conn->close();
     return n;
 }

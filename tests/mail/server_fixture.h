@@ -41,8 +41,10 @@ struct MailServers : MailServerState {
     // A live access token for the user, made without a flow.
     QString mintToken(const QString& user) const;
 
-    // Puts a message into the user's Inbox as a mail server would, read or unread.
-    void deliver(const QString& user, const QByteArray& raw, bool seen = false) const;
+    // Puts a message into the user's Inbox as a mail server would, read or unread; arrived
+    // (the server's INTERNALDATE) when given, else now.
+    void deliver(const QString& user, const QByteArray& raw, bool seen = false,
+                 const QDateTime& arrived = QDateTime()) const;
     // What the sink received so far, oldest first: sender, recipients and bytes.
     struct Received {
         QString from;

@@ -47,6 +47,19 @@ struct MailSummary {
     bool operator==(const MailSummary&) const = default;
 };
 
+// What a fetch may leave out, for speed alone: the caller still applies its own rules to every
+// message it gets, so a fetch may always return more than the scope needs.
+struct FetchScope {
+    // Unread only: mail received at or after this time is needed; none given: all of it.
+    QDateTime reach;
+    QDateTime now; // the caller's time when it asked, which the reach is counted back from
+    // Unread mail from this address is needed whatever its date.
+    QString alsoFrom;
+    // All mail: only the newest this many by their received time are needed; every other
+    // message may come as a blank summary (no id, no time, seen), counted and never read.
+    int newest = 0;
+};
+
 // The message that Compose or Forward starts and Send delivers.
 struct OutgoingMail {
     QString subject;

@@ -416,9 +416,27 @@ std::vector<uint32_t> ImapClient::search(bool unreadOnly) {
     return out;
 }
 
+std::vector<uint32_t> ImapClient::uidSearch(const std::string& criteria) {
+    const std::string command = "UID SEARCH " + criteria;
+    wire->startClock();
+    const int r = mailimap_custom_command(imap, command.c_str());
+    // libetpan keeps the SEARCH response of the last command with the session.
+    clist* found = nullptr;
+    if (imap->imap_response_info) {
+        found = imap->imap_response_info->rsp_search_result;
+        imap->imap_response_info->rsp_search_result = nullptr;
+    }
+    const Owned<clist, mailimap_search_result_free> result(found);
+    check(r, QStringLiteral("UID SEARCH"), mailerr::Failure);
+    std::vector<uint32_t> out;
+    for (clistiter* it = found ? clist_begin(found) : nullptr; it; it = clist_next(it))
+        out.push_back(*static_cast<uint32_t*>(clist_content(it)));
+    return out;
+}
+
 void ImapClient::fetchHeaders(const std::vector<uint32_t>& numbers, bool withFlags,
                               const char* headerFields,
-                              const std::function<void(FetchedItems&&)>& each) {
+                              const std::function<void(FetchedItems&&)>& each, bool byUid) {
     const Owned<mailimap_fetch_type, mailimap_fetch_type_free> type(
         mailimap_fetch_type_new_fetch_att_list_empty());
     mailimap_fetch_type_new_fetch_att_list_add(type.p, mailimap_fetch_att_new_uid());
@@ -438,12 +456,13 @@ void ImapClient::fetchHeaders(const std::vector<uint32_t>& numbers, bool withFla
     {
         const FetchHandlers handlers(imap, reading);
         wire->startClock();
-        r = mailimap_fetch(imap, set.p, type.p, &result);
+        r = byUid ? mailimap_uid_fetch(imap, set.p, type.p, &result)
+                  : mailimap_fetch(imap, set.p, type.p, &result);
     }
     const Owned<clist, mailimap_fetch_list_free> answered(result);
     if (reading.failure)
         std::rethrow_exception(reading.failure);
-    check(r, QStringLiteral("FETCH"), mailerr::Failure);
+    check(r, byUid ? QStringLiteral("UID FETCH") : QStringLiteral("FETCH"), mailerr::Failure);
 }
 
 std::optional<std::string> ImapClient::fetchMessage(uint32_t uid) {
@@ -498,6 +517,14 @@ bool ImapClient::canIdle() {
         askCapabilities();
     }
     return mailimap_has_idle(imap) != 0;
+}
+
+bool ImapClient::offersCapability(const char* name) {
+    if (!knowsCapabilities(imap)) {
+        wire->startClock();
+        askCapabilities();
+    }
+    return has(imap, name);
 }
 
 void ImapClient::sendCommand(const char* command) {

@@ -52,10 +52,14 @@ public:
     uint32_t openInbox(bool readOnly, int refusedNumber);
     // The sequence numbers of the unread messages, or of all.
     std::vector<uint32_t> search(bool unreadOnly);
-    // Fetches the UID, the flags when asked, and the header fields named of the messages, and
-    // hands each response to the callback as it arrives: the answer is never held whole.
+    // The UIDs of the messages the search criteria (ASCII, as the command writes them) find.
+    std::vector<uint32_t> uidSearch(const std::string& criteria);
+    // Fetches the UID, the flags when asked, and the header fields named of the messages (by
+    // sequence number, or by UID), and hands each response to the callback as it arrives: the
+    // answer is never held whole.
     void fetchHeaders(const std::vector<uint32_t>& numbers, bool withFlags,
-                      const char* headerFields, const std::function<void(FetchedItems&&)>& each);
+                      const char* headerFields, const std::function<void(FetchedItems&&)>& each,
+                      bool byUid = false);
     // The whole message of the UID without setting its read mark, downloaded once and held
     // once; nothing when the server has none.
     std::optional<std::string> fetchMessage(uint32_t uid);
@@ -63,6 +67,8 @@ public:
     void noop();
     // Whether the server offers IDLE once signed on.
     bool canIdle();
+    // Whether the server offers the capability once signed on.
+    bool offersCapability(const char* name);
     // Says goodbye and hangs up; failures are of no consequence and are not raised.
     void logout();
 

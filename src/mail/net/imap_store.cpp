@@ -16,6 +16,8 @@
 #include <future>
 #include <iterator>
 #include <numeric>
+#include <optional>
+#include <string>
 
 namespace kelvo {
 
@@ -102,6 +104,56 @@ private:
     Summaries out;
 };
 
+// The server's dates are the messages' arrival (INTERNALDATE), ours the top Received field:
+// the search reaches this much further back, for clocks that differ and for delivery that
+// took its time.
+constexpr qint64 kSearchMargin = 3600;
+
+// A date as IMAP writes one ("6-Dec-2026").
+std::string imapDate(const QDate& day) {
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    return std::to_string(day.day()) + '-' + months[day.month() - 1] + '-' +
+           std::to_string(day.year());
+}
+
+// The address as an IMAP quoted string; nothing when it cannot be one (8-bit text, line
+// breaks), or is too long to be an address.
+std::optional<std::string> quoted(const QString& address) {
+    if (address.size() > 254)
+        return std::nullopt;
+    std::string out = "\"";
+    for (const QChar c : address) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x7f)
+            return std::nullopt;
+        if (u == u'"' || u == u'\\')
+            out += '\\';
+        out += static_cast<char>(u);
+    }
+    return out + '"';
+}
+
+// The search for the unread mail the scope needs, or nothing when the scope leaves out none.
+// SINCE counts whole days of the server's zone, whatever zone ours is: a day more covers
+// every zone. YOUNGER (RFC 5032) narrows it to the seconds where the server can.
+std::optional<std::string> scopedSearch(const FetchScope& scope, bool within) {
+    if (!scope.reach.isValid())
+        return std::nullopt;
+    const QDateTime from = scope.reach.addSecs(-kSearchMargin);
+    std::string dated = "SINCE " + imapDate(from.toUTC().date().addDays(-1));
+    if (within && scope.now.isValid()) {
+        const qint64 age = std::max<qint64>(0, scope.reach.secsTo(scope.now));
+        dated += " YOUNGER " + std::to_string(age + kSearchMargin);
+    }
+    if (scope.alsoFrom.isEmpty())
+        return "UNSEEN " + dated;
+    const std::optional<std::string> phone = quoted(scope.alsoFrom);
+    if (!phone)
+        return std::nullopt;
+    return "UNSEEN OR (" + dated + ") FROM " + *phone;
+}
+
 } // namespace
 
 ImapStore::ImapStore(const ServerOptions& opts) : options(opts) {
@@ -121,28 +173,77 @@ ImapClient& ImapStore::client() const {
     return *imap;
 }
 
-std::vector<MailSummary> ImapStore::fetch(bool unreadOnly) {
+std::vector<MailSummary> ImapStore::fetch(bool unreadOnly, const FetchScope& scope) {
     ImapClient& c = client();
     // A later fetch first learns of mail that arrived meanwhile.
     if (!fresh)
         c.noop();
     fresh = false;
-    const std::vector<uint32_t> found = c.search(unreadOnly);
+    if (!unreadOnly && scope.newest > 0)
+        return newest(c, static_cast<size_t>(scope.newest));
+    const std::optional<std::string> criteria =
+        unreadOnly ? scopedSearch(scope, c.offersCapability("WITHIN")) : std::nullopt;
+    const std::vector<uint32_t> found = criteria ? c.uidSearch(*criteria) : c.search(unreadOnly);
+    return summaries(c, found, !unreadOnly, criteria.has_value());
+}
+
+std::vector<MailSummary> ImapStore::newest(ImapClient& c, size_t wanted) {
+    std::vector<uint32_t> all = c.search(false);
+    std::sort(all.begin(), all.end());
+    if (all.size() <= wanted)
+        return summaries(c, all, true, false);
+    const size_t before = all.size() - wanted;
+    std::vector<MailSummary> last =
+        summaries(c, std::vector<uint32_t>(all.begin() + std::ptrdiff_t(before), all.end()), true,
+                  false);
+    QDateTime oldest;
+    for (const MailSummary& s : last)
+        if (!oldest.isValid() || s.received < oldest)
+            oldest = s.received;
+    // Mail that arrived before those may still be newer by its stamp, if it arrived within the
+    // margin of the oldest of them.
+    std::vector<MailSummary> earlier;
+    if (oldest.isValid()) {
+        const std::string criteria =
+            "1:" + std::to_string(all[before - 1]) + " SINCE " +
+            imapDate(oldest.addSecs(-kSearchMargin).toUTC().date().addDays(-1));
+        earlier = summaries(c, c.uidSearch(criteria), true, true);
+    } else {
+        earlier = summaries(c, std::vector<uint32_t>(all.begin(), all.begin() + std::ptrdiff_t(before)),
+                            true, false);
+    }
+    // The others are counted and never read: blank, as if read, older than any.
+    std::vector<MailSummary> out(before - std::min(before, earlier.size()));
+    for (MailSummary& blank : out) {
+        blank.seen = true;
+        blank.received = QDateTime();
+    }
+    out.reserve(out.size() + earlier.size() + last.size());
+    std::move(earlier.begin(), earlier.end(), std::back_inserter(out));
+    std::move(last.begin(), last.end(), std::back_inserter(out));
+    return out;
+}
+
+std::vector<MailSummary> ImapStore::summaries(ImapClient& c, const std::vector<uint32_t>& found,
+                                              bool withFlags, bool byUid) {
     if (found.empty())
         return {};
     // PEEK: looking at a message never marks it read. The flags only where the search left
     // them unknown.
-    SummaryBatches summaries(validity, found.size());
+    SummaryBatches batches(validity, found.size());
     std::vector<uint32_t> order; // the messages' numbers, as the server answered
     order.reserve(found.size());
-    c.fetchHeaders(found, !unreadOnly, kHeaderFields, [&](FetchedItems&& items) {
-        // The server may add news of other messages to the answer.
-        if (items.uid == 0 || !items.hasSection)
-            return;
-        order.push_back(items.number);
-        summaries.add(std::move(items));
-    });
-    std::vector<MailSummary> out = summaries.finish();
+    c.fetchHeaders(
+        found, withFlags, kHeaderFields,
+        [&](FetchedItems&& items) {
+            // The server may add news of other messages to the answer.
+            if (items.uid == 0 || !items.hasSection)
+                return;
+            order.push_back(items.number);
+            batches.add(std::move(items));
+        },
+        byUid);
+    std::vector<MailSummary> out = batches.finish();
     if (std::is_sorted(order.begin(), order.end()))
         return out;
     // Oldest first, whatever order the server answered in.

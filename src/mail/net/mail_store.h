@@ -19,8 +19,8 @@ namespace kelvo {
 class MailStore {
 public:
     virtual ~MailStore() = default;
-    // The Inbox, oldest first.
-    virtual std::vector<MailSummary> fetch(bool unreadOnly) = 0;
+    // The Inbox, oldest first; the scope as MailConnection::fetch takes it.
+    virtual std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) = 0;
     // The whole message, without setting its read mark.
     virtual vmime::shared_ptr<vmime::message> message(const QString& id) = 0;
     virtual void setSeen(const QStringList& ids, bool seen) = 0;

@@ -64,7 +64,7 @@ std::optional<MaildirStore::Entry> MaildirStore::find(const QString& id) const {
     return std::nullopt;
 }
 
-std::vector<MailSummary> MaildirStore::fetch(bool unreadOnly) {
+std::vector<MailSummary> MaildirStore::fetch(bool unreadOnly, const FetchScope&) {
     std::vector<std::pair<QDateTime, MailSummary>> found;
     for (const Entry& e : list()) {
         const bool seen = e.flags.contains(u'S');

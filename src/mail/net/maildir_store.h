@@ -20,7 +20,8 @@ public:
     // Raises MailboxMissing when the folder is not a Maildir.
     explicit MaildirStore(const QString& root);
 
-    std::vector<MailSummary> fetch(bool unreadOnly) override;
+    // Every message the read mark asks for: the scope saves nothing on a local folder.
+    std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override;
     vmime::shared_ptr<vmime::message> message(const QString& id) override;
     void setSeen(const QStringList& ids, bool seen) override;
     void close() override {}

@@ -490,7 +490,11 @@ TEST_F(ImapTest, SendsOfASignOnShareOneSessionAndAFailedSendGivesTheNextAFreshOn
     const QString flaky = QStringLiteral("flaky1-%1@example.jp").arg(user);
     EXPECT_EQ(send(QStringLiteral("one@example.jp")).first, 0);
     EXPECT_EQ(send(QStringLiteral("two@example.jp")).first, 0);
+    EXPECT_EQ(send(QStringLiteral("two-more@example.jp")).first, 0);
     EXPECT_EQ(mail.linesStartingWith(QStringLiteral("EHLO")), 1);
+    // A transaction that ended cleanly leaves nothing to reset.
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("MAIL FROM")), 3);
+    EXPECT_EQ(mail.linesStartingWith(QStringLiteral("RSET")), 0);
     // Refused at the recipient, then at the end of the data: each send after starts clean.
     const auto refused = send(QStringLiteral("refuse@example.jp"));
     EXPECT_EQ(refused.first, mailerr::SendRefused);
@@ -635,6 +639,104 @@ TEST_F(ImapTest, AFetchCostsTheSameRoundTripsForOneAndFiveHundredMessages) {
     EXPECT_EQ(large.second, 500);
     EXPECT_GT(small.first, 0);
     EXPECT_EQ(small.first, large.first);
+}
+
+// A message from the sender that reached the mailbox at the time: its top Received field and
+// the server's arrival date agree.
+QByteArray messageAt(const QString& subject, const QDateTime& at,
+                     const QByteArray& from = "hanako@example.jp") {
+    return "Received: from mx by box; " + at.toString(Qt::RFC2822Date).toLatin1() +
+           "\r\nFrom: " + from + "\r\nSubject: " + subject.toLatin1() + "\r\n\r\ntext\r\n";
+}
+
+// The server searches for the unread mail of the reach, the client's rule decides: for mail
+// just inside and just outside the reach, mail of a pass that failed (a reach further back)
+// and older mail, both pick the same; the phone's mail comes at any age.
+TEST_F(ImapTest, TheServersSearchOfTheReachPicksWhatTheClientsRulePicks) {
+    const QString user = userFor();
+    const QString phone = QStringLiteral("phone@docomo.ne.jp");
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    const QDateTime reach = now.addSecs(-30 * 60);
+    const QDateTime failedReach = now.addSecs(-5 * 3600);
+    const std::pair<const char*, QDateTime> mails[] = {
+        {"days-old", now.addDays(-3)},          {"before-failed", failedReach.addSecs(-1)},
+        {"left-behind", failedReach.addSecs(60)}, {"hour-before", reach.addSecs(-3700)},
+        {"outside", reach.addSecs(-1)},           {"at", reach},
+        {"inside", reach.addSecs(1)},             {"new", now}};
+    for (const auto& [subject, at] : mails)
+        servers.deliver(user, messageAt(subject, at), false, at);
+    // The server's clock an hour behind the stamp of the last hop, nearly.
+    servers.deliver(user, messageAt("stamped-late", reach.addSecs(2)), false,
+                    reach.addSecs(-3500));
+    servers.deliver(user, messageAt("G", now.addDays(-2), "Keitai <Phone@Docomo.ne.jp>"), false,
+                    now.addDays(-2));
+    servers.deliver(user, messageAt("read", now), true, now);
+
+    ServerMail mail(user);
+    mail.signOn();
+    int fetched = 0;
+    const auto picked = [&](const FetchScope& scope, const QDateTime& cutOff) {
+        mail.mapMess->setFetchUnreadOnly(true);
+        mail.mapMess->Fetch(scope);
+        fetched = mail.mapMess->MsgCount();
+        QStringList out;
+        for (int i = 0; i < fetched; ++i) {
+            mail.mapMess->setMsgIndex(i);
+            if (mail.mapMess->MsgDateReceived() >= cutOff ||
+                mail.mapMess->MsgOrigAddress().compare(phone, Qt::CaseInsensitive) == 0)
+                out << mail.mapMess->MsgSubject();
+        }
+        return out;
+    };
+    const std::pair<QDateTime, QStringList> cases[] = {
+        {reach, {"new", "stamped-late", "inside", "at", "G"}},
+        {failedReach,
+         {"new", "stamped-late", "inside", "at", "outside", "hour-before", "left-behind", "G"}}};
+    for (const auto& [cutOff, expected] : cases) {
+        EXPECT_EQ(picked({}, cutOff), expected);
+        const int all = fetched;
+        mail.lines->clear();
+        EXPECT_EQ(picked({cutOff, now, phone}, cutOff), expected);
+        EXPECT_LT(fetched, all); // the server left out what is older than the reach and margin
+        EXPECT_EQ(mail.lines->filter(QStringLiteral(" YOUNGER ")).size(), 1)
+            << mail.lines->join(u'\n').toStdString();
+    }
+}
+
+// The list reads the newest mail by its stamps and counts the rest: mail that arrived earlier
+// but is newer by its stamp is among them, mail that arrived last with an old stamp is not.
+TEST_F(ImapTest, TheNewestOfAllAreTheSameWhenOnlyTheyAreRead) {
+    const QString user = userFor();
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    const auto minutes = [&](int m) { return now.addSecs(-60 * m); };
+    servers.deliver(user, messageAt("old", minutes(3 * 1440)), true, minutes(3 * 1440));
+    servers.deliver(user, messageAt("stamped-late", minutes(5)), false, minutes(50));
+    servers.deliver(user, messageAt("older", minutes(2 * 1440)), false, minutes(2 * 1440));
+    for (int m : {40, 30, 20})
+        servers.deliver(user, messageAt(QString::number(m), minutes(m)), true, minutes(m));
+    servers.deliver(user, messageAt("resent", minutes(45)), false, now);
+
+    ServerMail mail(user);
+    mail.signOn();
+    const auto newest = [&](int wanted) {
+        FetchScope scope;
+        scope.newest = wanted;
+        mail.mapMess->setFetchUnreadOnly(false);
+        mail.mapMess->Fetch(scope);
+        QStringList out;
+        for (int i = 0; i < mail.mapMess->MsgCount(); ++i) {
+            mail.mapMess->setMsgIndex(i);
+            out << mail.mapMess->MsgSubject() + u' ' + mail.mapMess->MsgID();
+        }
+        return out;
+    };
+    const QStringList all = newest(0);
+    ASSERT_EQ(all.size(), 7);
+    EXPECT_TRUE(all.first().startsWith("stamped-late ")) << all.join(u'\n').toStdString();
+    const QStringList read = newest(3);
+    ASSERT_EQ(read.size(), all.size());
+    EXPECT_EQ(read.mid(0, 3), all.mid(0, 3));
+    EXPECT_TRUE(read.last().trimmed().isEmpty()); // the oldest was counted, not read
 }
 
 // A session signs on once, on one connection, and each command leaves in one write, a sent
