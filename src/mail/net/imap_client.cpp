@@ -252,21 +252,18 @@ void ImapClient::askCapabilities() {
 }
 
 void ImapClient::secureAsAsked(const ServerOptions& options) {
-    if (implicitTls(options.url))
-        return;
-    const QString mode = starttlsMode(options);
-    if (mode == u"no")
-        return;
-    if (!knowsCapabilities(imap))
-        askCapabilities();
-    if (has(imap, "STARTTLS")) {
-        check(mailimap_starttls(imap), QStringLiteral("STARTTLS"), mailerr::Failure);
-        wire->startTls();
-        askCapabilities(); // what the server said before TLS counts no more
-    } else if (mode == u"required") {
-        throw mailError(mailerr::Failure,
-                        QStringLiteral("STARTTLSに対応していないサーバーです：") + endpoint.host);
-    }
+    startTlsAsAsked(
+        options,
+        [&] {
+            if (!knowsCapabilities(imap))
+                askCapabilities();
+            return has(imap, "STARTTLS");
+        },
+        [&] {
+            check(mailimap_starttls(imap), QStringLiteral("STARTTLS"), mailerr::Failure);
+            wire->startTls();
+            askCapabilities(); // what the server said before TLS counts no more
+        });
 }
 
 void ImapClient::signOn(ServerOptions& options) {

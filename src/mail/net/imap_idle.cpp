@@ -55,15 +55,8 @@ bool is(QByteArrayView word, QByteArrayView expected) {
 }
 
 std::optional<uint32_t> number(QByteArrayView digits) {
-    if (digits.isEmpty() || digits.size() > 10)
-        return std::nullopt;
-    uint64_t n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        n = n * 10 + uint64_t(c - '0');
-    }
-    return n <= UINT32_MAX ? std::optional<uint32_t>(uint32_t(n)) : std::nullopt;
+    const std::optional<quint64> n = decimal(digits, 10);
+    return n && *n <= UINT32_MAX ? std::optional<uint32_t>(uint32_t(*n)) : std::nullopt;
 }
 
 // What an untagged line tells of the Inbox.

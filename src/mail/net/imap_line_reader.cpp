@@ -70,7 +70,11 @@ std::optional<quint64> literalAtEnd(QByteArrayView line) {
     QByteArrayView digits = line.sliced(open + 1, line.size() - open - 2);
     if (digits.endsWith('+')) // LITERAL+, as a client sends it
         digits.chop(1);
-    if (digits.isEmpty() || digits.size() > 19)
+    return decimal(digits, 19);
+}
+
+std::optional<quint64> decimal(QByteArrayView digits, qsizetype most) {
+    if (digits.isEmpty() || digits.size() > most)
         return std::nullopt;
     quint64 n = 0;
     for (const char c : digits) {

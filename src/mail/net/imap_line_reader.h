@@ -45,4 +45,7 @@ private:
 // The length of the literal a line announces at its end ("{12}"), if it does.
 std::optional<quint64> literalAtEnd(QByteArrayView line);
 
+// A number written in at most `most` decimal digits (no sign, no blank), if the text is one.
+std::optional<quint64> decimal(QByteArrayView digits, qsizetype most);
+
 } // namespace kelvo

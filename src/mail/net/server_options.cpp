@@ -4,6 +4,8 @@
 
 #include "mail/net/server_options.h"
 
+#include "mail/core/mail_error.h"
+
 #include <QUrl>
 
 namespace kelvo {
@@ -30,6 +32,20 @@ QString starttlsMode(const ServerOptions& options) {
         return options.starttls;
     return endpointOf(options.url).port == 587 ? QStringLiteral("required")
                                                : QStringLiteral("optional");
+}
+
+void startTlsAsAsked(const ServerOptions& options, const std::function<bool()>& offered,
+                     const std::function<void()>& upgrade) {
+    if (implicitTls(options.url))
+        return;
+    const QString mode = starttlsMode(options);
+    if (mode == u"no")
+        return;
+    if (offered())
+        upgrade();
+    else if (mode == u"required")
+        throw mailError(mailerr::Failure, QStringLiteral("STARTTLSに対応していないサーバーです：") +
+                                              endpointOf(options.url).host);
 }
 
 } // namespace kelvo

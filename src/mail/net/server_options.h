@@ -39,4 +39,10 @@ bool implicitTls(const QString& url);
 // the options say, else required on the submission port 587 and optional elsewhere.
 QString starttlsMode(const ServerOptions& options);
 
+// STARTTLS as the options ask on a plain URL: `offered` tells whether the server offers it
+// (asked only when the mode is not "no"), `upgrade` starts TLS and greets the server anew. A
+// server without it is refused when it is required.
+void startTlsAsAsked(const ServerOptions& options, const std::function<bool()>& offered,
+                     const std::function<void()>& upgrade);
+
 } // namespace kelvo

@@ -71,17 +71,13 @@ void SmtpTransport::open() {
     // On a failure the library closes the stream itself.
     check(mailsmtp_connect(smtp, wire->openStream()), QStringLiteral("SMTP"), mailerr::Failure);
     hello();
-    if (!implicitTls(options.url)) {
-        const QString mode = starttlsMode(options);
-        if (mode != u"no" && (smtp->esmtp & MAILSMTP_ESMTP_STARTTLS)) {
+    startTlsAsAsked(
+        options, [&] { return (smtp->esmtp & MAILSMTP_ESMTP_STARTTLS) != 0; },
+        [&] {
             check(mailesmtp_starttls(smtp), QStringLiteral("STARTTLS"), mailerr::Failure);
             wire->startTls();
             hello(); // what the server said before TLS counts no more
-        } else if (mode == u"required") {
-            throw mailError(mailerr::Failure,
-                            QStringLiteral("STARTTLSに対応していないサーバーです：") + at.host);
-        }
-    }
+        });
     if (options.authenticate && !options.user.isEmpty())
         signOn();
     // Signed on: from now on each command has the whole time, and so has more data sent.
