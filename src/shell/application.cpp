@@ -160,7 +160,11 @@ int runKelvo(int argc, char** argv) {
     WeeklySchedule schedule(clock);
     const DialogContext dialogContext{context.設定, context.settingsDirectory, context.ui};
     SettingsDialogs dialogs(dialogContext, &window);
-    dialogs.曜日フラグ再作成 = [&] { schedule.曜日フラグ作成(context.設定); };
+    // The schedule changed: a cycle that sleeps while nobody looks counts its turns anew.
+    dialogs.曜日フラグ再作成 = [&] {
+        schedule.曜日フラグ作成(context.設定);
+        waiter.wake();
+    };
     window.hooks.オプション読込 = [&dialogs] { dialogs.オプション().タブストリップを左上へ(); };
     window.hooks.携帯電話の設定 = [&dialogs] { dialogs.携帯電話の設定表示(true); };
     window.hooks.オプション表示 = [&dialogs] { dialogs.オプション表示(); };

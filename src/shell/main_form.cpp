@@ -26,6 +26,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 namespace kelvo {
 namespace {
@@ -286,6 +287,53 @@ void MainForm::ウィンドウの最小化() {
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
+bool MainForm::見えている() const {
+    const QWindow* handle = windowHandle();
+    return isVisible() && !isMinimized() && handle && handle->isExposed();
+}
+
+// Seen again, the countdown is brought up to date at once: the cycle's wait is woken. Looked at
+// once the events of the change are through, when the window's state is settled.
+void MainForm::見え方確認() {
+    if (std::exchange(見え方確認予定, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            見え方確認予定 = false;
+            const bool seen = 見えている();
+            if (seen && !見えていた)
+                ctx.waiter.wake();
+            見えていた = seen;
+        },
+        Qt::QueuedConnection);
+}
+
+void MainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        見え方確認();
+}
+
+void MainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Exposure (another desktop, a window that covers it) is the native window's.
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
+    見え方確認();
+}
+
+void MainForm::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    見え方確認();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        見え方確認();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 QStringList MainForm::GetCommandLine(int maximum) {
     const CommandLine parsed = コマンドライン解析(ctx.commandLineText, maximum);
     if (parsed.サイレント起動)
@@ -312,6 +360,7 @@ void MainForm::停止コマンド() {
 void MainForm::停止ルーチン() {
     停止モード();
     ctx.状態.停止要求フラグ = 1;
+    ctx.waiter.wake(); // a cycle that sleeps while nobody looks ends now
     setPanelText(kPanel次の接続まで, QStringLiteral("接続を停止中"));
 }
 

@@ -67,6 +67,8 @@ public:
     int 実行状態() const { return 実行状態値; }
 
     void ウィンドウの最小化();
+    // Someone can see the window: shown, not minimized, on the screen.
+    bool 見えている() const;
     QStringList GetCommandLine(int maximum = 10);
 
     // Start and stop commands and the stop routine.
@@ -129,6 +131,10 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void 部品作成();
@@ -139,12 +145,15 @@ private:
     void モード切替(int state);
     void 終了する();
     void 行追加(const QString& message, bool widen, bool error, int number);
+    void 見え方確認();
 
     AppContext& ctx;
     int 実行状態値 = 1;
     bool 終了処理中 = false;
     bool 挨拶表示中 = false;
     bool 挨拶なし = false; // the end was not asked for in the window: no goodbye box
+    bool 見えていた = false;
+    bool 見え方確認予定 = false;
     QString リストファイルパス値;
     QHash<QString, QAction*> ボタン;
     QHash<QString, QLabel*> パネル;
