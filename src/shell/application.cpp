@@ -233,7 +233,7 @@ int runKelvo(int argc, char** argv) {
     // The tray icon and the notifications, unless desktop.ini turns them off; what it got wrong
     // shows on the monitor once the window is loaded.
     const DesktopOptions desktop = デスクトップ設定読込(デスクトップ設定パス());
-    DesktopNotifier notifier(セッションバス(), clock);
+    DesktopNotifier notifier(セッションバス, clock);
     if (desktop.通知)
         通知を接続(window, notifier);
     const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(), [&] {
