@@ -34,6 +34,7 @@
 #include "shell/notification_link.h"
 #include "shell/password_dialog.h"
 #include "shell/service_mode.h"
+#include "shell/session_bus.h"
 #include "shell/shell_cycle_window.h"
 #include "shell/sign_in_command.h"
 #include "shell/signal_bridge.h"
@@ -67,15 +68,6 @@ namespace {
 // finish. The service manager hears STOPPING=1.
 void 終了前処理(ServiceNotifier& service) {
     service.終了中();
-}
-
-// The session bus when there is one; never one started on demand.
-QDBusConnection セッションバス() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
-        (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))))
-        return QDBusConnection::sessionBus();
-    return QDBusConnection(QStringLiteral("kelvo-no-session-bus"));
 }
 
 } // namespace

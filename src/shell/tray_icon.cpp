@@ -40,9 +40,8 @@ QString 予定の時刻(const QString& panel, const QDateTime& written) {
     const QRegularExpressionMatch m = countdown.match(panel);
     if (!m.hasMatch())
         return panel.trimmed();
-    const qint64 seconds = ((m.captured(2).toLongLong() * 24 + m.captured(3).toLongLong()) * 60 +
-                            m.captured(4).toLongLong()) * 60 +
-                           m.captured(5).toLongLong();
+    const auto part = [&m](int n) { return m.captured(n).toLongLong(); };
+    const qint64 seconds = ((part(2) * 24 + part(3)) * 60 + part(4)) * 60 + part(5);
     const QDateTime at = written.addSecs(seconds + 30);
     const QString when = at.date() == written.date() ? at.toString(QStringLiteral("HH:mm"))
                                                      : at.toString(QStringLiteral("M/d HH:mm"));
@@ -86,11 +85,12 @@ TrayIcon::TrayIcon(MainForm& window, QString program)
             ウィンドウ表示();
     });
     connect(&window, &MainForm::modeChanged, this, [this](int state) { モード表示(state); });
-    connect(&window, &MainForm::panelChanged, this, [this](const QString& key, const QString& text) {
-        if (key == kPanel次の接続まで)
-            予定 = 予定の時刻(text, 窓.context().clock.now());
-        ヒント更新();
-    });
+    connect(&window, &MainForm::panelChanged, this,
+            [this](const QString& key, const QString& text) {
+                if (key == kPanel次の接続まで)
+                    予定 = 予定の時刻(text, 窓.context().clock.now());
+                ヒント更新();
+            });
     予定 = 予定の時刻(window.panelText(kPanel次の接続まで), window.context().clock.now());
     モード表示(window.実行状態());
     自動起動の表示更新();
@@ -107,8 +107,8 @@ void TrayIcon::モード表示(int state) {
 }
 
 void TrayIcon::ヒント更新() {
-    const QStringList lines{kAppTitle, 予定,
-                            窓.panelText(kPanel新着メール数), 窓.panelText(kPanel転送メール数)};
+    const QStringList lines{kAppTitle, 予定, 窓.panelText(kPanel新着メール数),
+                            窓.panelText(kPanel転送メール数)};
     // The desktop hears of every new tip; one that did not change is not sent again.
     const QString tip = lines.join(u'\n');
     if (tip != アイコン->toolTip())

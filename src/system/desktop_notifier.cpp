@@ -6,6 +6,7 @@
 
 #include <QDBusMessage>
 #include <QVariantMap>
+#include <utility>
 
 namespace kelvo {
 namespace {
@@ -17,7 +18,8 @@ constexpr qint64 k同じ番号の間隔ms = 10 * 60 * 1000;
 DesktopNotifier::DesktopNotifier(const QDBusConnection& bus, const Clock& clock, QObject* parent)
     : QObject(parent), bus(bus), clock(clock) {}
 
-DesktopNotifier::DesktopNotifier(std::function<QDBusConnection()> open, const Clock& clock,
+DesktopNotifier::DesktopNotifier(std::function<std::optional<QDBusConnection>()> open,
+                                 const Clock& clock,
                                  QObject* parent)
     : QObject(parent), バスを開く(std::move(open)), clock(clock) {}
 
@@ -42,8 +44,8 @@ void DesktopNotifier::パス終了() {
 }
 
 void DesktopNotifier::通知(const QString& summary, const QString& body) {
-    if (!bus && バスを開く)
-        bus = バスを開く();
+    if (バスを開く)
+        bus = std::exchange(バスを開く, nullptr)();
     if (!bus || !bus->isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(

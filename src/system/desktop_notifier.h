@@ -22,9 +22,9 @@ class DesktopNotifier final : public QObject {
     Q_OBJECT
 public:
     DesktopNotifier(const QDBusConnection& bus, const Clock& clock, QObject* parent = nullptr);
-    // The bus is connected for the first notification: a Kelvo that has nothing to tell keeps
-    // no bus, nor the thread that serves one.
-    DesktopNotifier(std::function<QDBusConnection()> open, const Clock& clock,
+    // The bus is connected for the first notification (nothing: there is none): a Kelvo that
+    // has nothing to tell keeps no bus, nor the thread that serves one.
+    DesktopNotifier(std::function<std::optional<QDBusConnection>()> open, const Clock& clock,
                     QObject* parent = nullptr);
 
     // An error line of the monitor, given only while forwarding runs.
@@ -36,7 +36,7 @@ public:
 private:
     void 通知(const QString& summary, const QString& body);
 
-    std::function<QDBusConnection()> バスを開く;
+    std::function<std::optional<QDBusConnection>()> バスを開く;
     std::optional<QDBusConnection> bus;
     const Clock& clock;
     QHash<int, qint64> 最後の通知ms; // by error number, on the monotonic clock
