@@ -13,7 +13,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
   qt6-networkauth-dev qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
-  libvmime-dev libetpan-dev libgtest-dev libgmock-dev libsystemd-dev
+  libvmime-dev libetpan-dev libgnutls28-dev libgtest-dev libgmock-dev libsystemd-dev
   fonts-noto-cjk
   dovecot-imapd python3-aiosmtpd
   xvfb xdotool x11-utils dbus-daemon

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace kelvo {
 
@@ -27,19 +28,26 @@ struct PushEvent {
     bool comesBack = false;
 };
 
-// One connection to a profile's store that reports new mail as it arrives: the IMAP server's
-// IDLE or a Maildir's new/ folder. It never blocks the window's thread.
+// One open connection to a profile's store that reports new mail as it arrives: the IMAP
+// server's IDLE or a Maildir's new/ folder. Its end is its destruction: it signs off, waiting a
+// moment at most for the server's goodbye, breaks off whatever is still under way, and no
+// event follows.
+class PushConnection {
+public:
+    virtual ~PushConnection() = default;
+    // Starts waiting for news anew (servers drop a long wait).
+    virtual void renew() = 0;
+};
+
+// Opens the push connections of profiles, without blocking the window's thread.
 class PushLine {
 public:
     virtual ~PushLine() = default;
     // True when the profile asks for push.
     virtual bool pushes(const QString& profile) = 0;
-    // Starts connecting in the background; what follows comes through onEvent.
-    virtual void open(const QString& profile) = 0;
-    // Starts waiting for news anew on the open connection (servers drop a long wait).
-    virtual void renew() = 0;
-    // Closes the connection, signing off first. No event follows.
-    virtual void close() = 0;
+    // Starts connecting in the background; what follows comes through onEvent for as long as
+    // the connection lives.
+    virtual std::unique_ptr<PushConnection> open(const QString& profile) = 0;
 
     std::function<void(const PushEvent&)> onEvent;
 };

@@ -81,6 +81,19 @@ void プッシュ閉じる(CycleContext& c) {
         エラー無視([&] { c.プッシュ->閉じる(); });
 }
 
+// The push connection belongs to one run of forwarding: it ends with the run, whichever way the
+// run ends (a road that ends Kelvo closes it on its way out).
+class PushRun {
+public:
+    explicit PushRun(CycleContext& c) : c(c) {}
+    ~PushRun() { プッシュ閉じる(c); }
+    PushRun(const PushRun&) = delete;
+    PushRun& operator=(const PushRun&) = delete;
+
+private:
+    CycleContext& c;
+};
+
 QString プロファイル(const SettingsRecord& s) {
     return isOn(s.プロファイル使用フラグ) ? s.プロファイル名 : QString();
 }
@@ -104,7 +117,6 @@ bool アドレス確認(CycleContext& c) {
 // is there to answer a closing message, so none is shown.
 void 自動終了(CycleContext& c) {
     EngineContext& e = c.engine;
-    プッシュ閉じる(c);
     エラー無視([&] { 正常終了記録(e); });
     if (isOn(e.設定.電源OFFフラグ)) {
         電源OFF(システム環境(c), e.設定, e.状態.終了フラグ);
@@ -179,7 +191,6 @@ PassEnd パス(CycleContext& c, Loop& loop) {
             // Done with this command: later passes and a later close behave as usual.
             st.終了フラグ = 0;
         } else {
-            プッシュ閉じる(c);
             エラー無視([&] { 正常終了記録(e); });
             電源OFF(システム環境(c), e.設定, st.終了フラグ);
             return PassEnd::ProgramEnded;
@@ -303,6 +314,7 @@ void 自動転送開始(CycleContext& c) {
     転送状態リセット(e);
     if (c.プッシュ)
         エラー無視([&] { c.プッシュ->開始(プロファイル(s)); });
+    const PushRun 区間(c);
     c.主画面.ウィンドウの最小化();
     c.主画面.実行モード();
 
@@ -342,7 +354,6 @@ void 自動転送開始(CycleContext& c) {
         }
         e.待機.processEvents();
     }
-    プッシュ閉じる(c);
     エラー無視([&] { 正常終了記録(e); });
     パネル(c, kPanel次の接続まで, QStringLiteral("停止しました。"));
 }

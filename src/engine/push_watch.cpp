@@ -20,6 +20,7 @@ PushWatch::PushWatch(PushLine& line, const Clock& clock, Waiter& waiter, WindowP
 }
 
 PushWatch::~PushWatch() {
+    connection.reset();
     line.onEvent = nullptr;
 }
 
@@ -43,20 +44,22 @@ void PushWatch::待機中() {
     const qint64 now = 今();
     if (state == State::Closed || (state == State::Retrying && now >= 再接続ms)) {
         state = State::Connecting;
-        line.open(profile);
+        connection.reset(); // a lost one is ended before the next begins
+        connection = line.open(profile);
     } else if (state == State::Open && now >= 更新ms) {
         更新ms = now + kRenewMs;
-        line.renew();
+        if (connection)
+            connection->renew();
     }
 }
 
 void PushWatch::閉じる() {
     新着 = false;
-    if (state == State::NoIdle || state == State::Refused)
-        return;
-    if (state == State::Connecting || state == State::Open)
-        line.close();
-    state = State::Closed;
+    connection.reset();
+    // A server without IDLE, or one that refused the sign-on, is not tried again before the next
+    // start, or the next pass that signs on.
+    if (state != State::NoIdle && state != State::Refused)
+        state = State::Closed;
 }
 
 void PushWatch::サインオン成功() {

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 namespace kelvo {
@@ -22,9 +23,10 @@ inline const QString kプッシュ切断 =
     QStringLiteral("プッシュ通知の接続が切れました。再接続します。");
 inline const QString kプッシュ再開 = QStringLiteral("プッシュ通知の接続を再開しました。");
 
-// Keeps the push connection while the cycle waits and tells it when new mail has settled. All
-// its timing (the settling delay, the renewal of the wait, the back-off after a lost
-// connection) runs on the window's thread by the clock, at the cycle's turns.
+// Keeps the push connection while the cycle waits and tells it when new mail has settled. The
+// connection is its own: it ends with 閉じる() or with this object. All its timing (the settling
+// delay, the renewal of the wait, the back-off after a lost connection) runs on the window's
+// thread by the clock, at the cycle's turns.
 class PushWatch {
 public:
     static constexpr qint64 kSettleMs = 250;
@@ -46,7 +48,7 @@ public:
     // At each turn while the cycle may push: connects, reconnects after the back-off, and
     // renews the wait when it is due.
     void 待機中();
-    // Closes the connection; the next 待機中() opens it again.
+    // Ends the connection; the next 待機中() opens it again.
     void 閉じる();
     // How long the cycle may wait for its next turn: at most `longest` seconds, less when news
     // settles sooner.
@@ -70,6 +72,7 @@ private:
     qint64 今() const;
 
     PushLine& line;
+    std::unique_ptr<PushConnection> connection;
     const Clock& clock;
     Waiter& waiter;
     WindowPort& window;

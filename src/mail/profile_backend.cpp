@@ -13,7 +13,8 @@
 #include "mail/mime/message_writer.h"
 #include "mail/core/profiles.h"
 #include "mail/auth/sign_on_secret.h"
-#include "mail/net/transports.h"
+#include "mail/net/sendmail_transport.h"
+#include "mail/net/smtp_transport.h"
 #include "mail/mime/vmime_text.h"
 
 #include <QProcess>
@@ -106,10 +107,9 @@ private:
     QString lastId;
 };
 
-vm::ServiceOptions serviceOptions(const MailProfile& p, const QString& url,
-                                  const SignOnSecret& secret,
-                                  const std::function<void(const QString&)>& trace) {
-    vm::ServiceOptions o;
+ServerOptions serverOptions(const MailProfile& p, const QString& url, const SignOnSecret& secret,
+                            const std::function<void(const QString&)>& trace) {
+    ServerOptions o;
     o.url = url;
     o.user = p.user;
     o.password = secret.value;
@@ -135,7 +135,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
     // The newest secret: a token the store renewed goes to the transport made after it.
     const auto secret = std::make_shared<SignOnSecret>(signOnSecret(p));
     const auto options = [&](const QString& url) {
-        vm::ServiceOptions o = serviceOptions(p, url, *secret, trace);
+        ServerOptions o = serverOptions(p, url, *secret, trace);
         o.renewToken = [p, secret] {
             *secret = signOnSecret(p, true);
             return secret->value;
@@ -151,7 +151,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
 
     std::unique_ptr<MailTransport> transport;
     if (p.transportIsSmtp()) {
-        vm::ServiceOptions o = options(p.transport);
+        ServerOptions o = options(p.transport);
         o.authenticate = p.smtpAuth;
         transport = std::make_unique<SmtpTransport>(o);
     } else {

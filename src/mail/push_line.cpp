@@ -4,19 +4,92 @@
 
 #include "mail/push_line.h"
 
+#include "mail/core/profiles.h"
 #include "mail/net/imap_idle.h"
 #include "mail/net/maildir_watch.h"
-#include "mail/core/profiles.h"
 
 #include <QMetaObject>
+#include <QObject>
+#include <optional>
 
 namespace kelvo {
 
-ProfilePushLine::ProfilePushLine(QString profilesPath) : path(std::move(profilesPath)) {}
+namespace {
 
-ProfilePushLine::~ProfilePushLine() {
-    close();
-}
+// Hands events to the line's onEvent on the thread that made it, for as long as it lives:
+// what is still on its way when it goes is dropped with it.
+class EventPost {
+public:
+    explicit EventPost(PushLine& line) : line(line) {}
+    void operator()(const PushEvent& event) {
+        QMetaObject::invokeMethod(
+            &context,
+            [this, event] {
+                if (line.onEvent)
+                    line.onEvent(event);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    PushLine& line;
+    QObject context;
+};
+
+// IDLE on the profile's IMAP server; its thread ends with it.
+class ImapPush final : public PushConnection {
+public:
+    ImapPush(PushLine& line, const MailProfile& profile)
+        : post(line), idle(profile, [this](const PushEvent& event) { post(event); }) {}
+    void renew() override { idle.renew(); }
+
+private:
+    EventPost post; // first: it outlives the connection's thread
+    ImapIdle idle;
+};
+
+// The Maildir's new/ folder watched; or, when it cannot be, a connection that is lost at once.
+class MaildirPush final : public PushConnection {
+public:
+    MaildirPush(PushLine& line, const QString& folder) : post(line) {
+        if (!watch.watch(folder)) {
+            post({PushEvent::Lost, {}, 0});
+            return;
+        }
+        QObject::connect(&watch, &MaildirWatch::arrived, &watch, [this] {
+            post({PushEvent::NewMail, {}, 0});
+        });
+        QObject::connect(&watch, &MaildirWatch::gone, &watch, [this] {
+            post({PushEvent::Lost, {}, 0, true});
+        });
+        QObject::connect(&watch, &MaildirWatch::back, &watch, [this] {
+            post({PushEvent::Connected, {}, 0});
+        });
+        QObject::connect(&watch, &MaildirWatch::failed, &watch, [this] {
+            post({PushEvent::Lost, {}, 0});
+        });
+        post({PushEvent::Connected, {}, 0});
+    }
+    void renew() override {}
+
+private:
+    EventPost post;
+    MaildirWatch watch;
+};
+
+// A profile that cannot be read: lost at once (the pass reports what is wrong with it).
+class NoPush final : public PushConnection {
+public:
+    explicit NoPush(PushLine& line) : post(line) { post({PushEvent::Lost, {}, 0}); }
+    void renew() override {}
+
+private:
+    EventPost post;
+};
+
+} // namespace
+
+ProfilePushLine::ProfilePushLine(QString profilesPath) : path(std::move(profilesPath)) {}
 
 bool ProfilePushLine::pushes(const QString& profile) {
     try {
@@ -26,59 +99,16 @@ bool ProfilePushLine::pushes(const QString& profile) {
     }
 }
 
-void ProfilePushLine::post(int from, const PushEvent& event) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, from, event] {
-            if (from == connection && onEvent)
-                onEvent(event);
-        },
-        Qt::QueuedConnection);
-}
-
-void ProfilePushLine::open(const QString& profile) {
-    close();
-    const int id = ++connection;
+std::unique_ptr<PushConnection> ProfilePushLine::open(const QString& profile) {
+    std::optional<MailProfile> p;
     try {
-        const MailProfile p = selectProfile(path, profile);
-        if (p.storeIsImap()) {
-            // The object outlives every report: close() ends them first.
-            imap = std::make_unique<ImapIdle>(
-                p, [this, id](const PushEvent& event) { post(id, event); });
-            return;
-        }
-        maildir = std::make_unique<MaildirWatch>();
-        if (maildir->watch(p.store)) {
-            connect(maildir.get(), &MaildirWatch::arrived, this, [this, id] {
-                post(id, {PushEvent::NewMail, {}, 0});
-            });
-            connect(maildir.get(), &MaildirWatch::gone, this, [this, id] {
-                post(id, {PushEvent::Lost, {}, 0, true});
-            });
-            connect(maildir.get(), &MaildirWatch::back, this, [this, id] {
-                post(id, {PushEvent::Connected, {}, 0});
-            });
-            connect(maildir.get(), &MaildirWatch::failed, this, [this, id] {
-                post(id, {PushEvent::Lost, {}, 0});
-            });
-            post(id, {PushEvent::Connected, {}, 0});
-            return;
-        }
-        maildir.reset();
+        p = selectProfile(path, profile);
     } catch (...) {
+        return std::make_unique<NoPush>(*this);
     }
-    post(id, {PushEvent::Lost, {}, 0});
-}
-
-void ProfilePushLine::renew() {
-    if (imap)
-        imap->renew();
-}
-
-void ProfilePushLine::close() {
-    ++connection;
-    imap.reset();
-    maildir.reset();
+    if (p->storeIsImap())
+        return std::make_unique<ImapPush>(*this, *p);
+    return std::make_unique<MaildirPush>(*this, p->store);
 }
 
 } // namespace kelvo

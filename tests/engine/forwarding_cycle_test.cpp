@@ -559,15 +559,22 @@ TEST_F(StateFileTest, StateFileThatCannotBeWrittenIsOneErrorLineUntilAWriteWorks
 // A push connection whose events the test sends on the virtual clock; records what the
 // watch asks of it, with the second it asked.
 struct FakePushLine final : PushLine {
+    struct Connection final : PushConnection {
+        explicit Connection(FakePushLine& line) : line(line) {}
+        ~Connection() override { line.note(QStringLiteral("close")); }
+        void renew() override { line.note(QStringLiteral("renew")); }
+        FakePushLine& line;
+    };
+
     explicit FakePushLine(VirtualClock& clock) : clock(clock) {}
     bool pushes(const QString&) override { return enabled; }
-    void open(const QString&) override {
-        calls.push_back({QStringLiteral("open"), clock.monotonicMs()});
+    std::unique_ptr<PushConnection> open(const QString&) override {
+        note(QStringLiteral("open"));
         if (refuse)
             clock.at(clock.now().addMSecs(100), [this] { send(PushEvent::Lost); });
+        return std::make_unique<Connection>(*this);
     }
-    void renew() override { calls.push_back({QStringLiteral("renew"), clock.monotonicMs()}); }
-    void close() override { calls.push_back({QStringLiteral("close"), clock.monotonicMs()}); }
+    void note(const QString& call) { calls.push_back({call, clock.monotonicMs()}); }
     void send(PushEvent::Kind kind) {
         if (onEvent)
             onEvent({kind, {}, 0});

@@ -570,7 +570,8 @@ TEST_F(PushServerTest, PushComesBackAfterTheServerBrokeOffAndForwardsAgain) {
 
 TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNoPass) {
     const QString box = maildir();
-    QTimer::singleShot(3000, [&] {
+    // Dropped once the cycle counts down, when the watch is set, however slow the start.
+    const auto drop = [&] {
         QFile f(box + QStringLiteral("/tmp/1.kelvo"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(message(QStringLiteral("taro@example.jp"), QStringLiteral("手元"),
@@ -578,11 +579,14 @@ TEST_F(PushServerTest, AMailMovedIntoAMaildirIsForwardedAndKelvosOwnMovesStartNo
         f.close();
         delivered.start();
         ASSERT_TRUE(QFile::rename(f.fileName(), box + QStringLiteral("/new/1.kelvo")));
-    });
+    };
     double took = -1;
     QElapsedTimer ended;
     runUntil(
         [&] {
+            const QStringList shown = window.panelHistory.value(kPanel次の接続まで);
+            if (!delivered.isValid() && !shown.isEmpty() && shown.last().startsWith(u"次の接続まで"))
+                drop();
             if (took < 0 && !arrived().isEmpty())
                 took = static_cast<double>(delivered.elapsed()) / 1000.0;
             // A second past the pass's end: a pass that its own move out of new/ asked for
@@ -696,6 +700,18 @@ INSTANTIATE_TEST_SUITE_P(
 // what it reports.
 class TimedPushLine final : public PushLine {
 public:
+    // A connection of the profile's, whose renewals are noted.
+    struct Timed final : PushConnection {
+        Timed(TimedPushLine& line, std::unique_ptr<PushConnection> inner)
+            : line(line), inner(std::move(inner)) {}
+        void renew() override {
+            line.asked = true;
+            inner->renew();
+        }
+        TimedPushLine& line;
+        std::unique_ptr<PushConnection> inner;
+    };
+
     TimedPushLine(const QString& profiles, const Clock& clock) : inner(profiles), clock(clock) {
         inner.onEvent = [this](const PushEvent& event) {
             events.push_back(event.kind);
@@ -704,16 +720,11 @@ public:
         };
     }
     bool pushes(const QString& name) override { return inner.pushes(name); }
-    void open(const QString& name) override {
+    std::unique_ptr<PushConnection> open(const QString& name) override {
         opened.push_back(static_cast<double>(clock.monotonicMs()) / 1000.0);
         asked = true;
-        inner.open(name);
+        return std::make_unique<Timed>(*this, inner.open(name));
     }
-    void renew() override {
-        asked = true;
-        inner.renew();
-    }
-    void close() override { inner.close(); }
 
     // After an open or a renewal: what comes of it, waited for in real time (5 s at most).
     void settle(PushEvent::Kind last) {

@@ -30,10 +30,14 @@ struct MailServerState {
     int noIdleImapsPort = 0;
     QString noIdleCaFile;
     // The test authorization server, and the Dovecots on the same mailboxes that take its
-    // access tokens: XOAUTH2 and OAUTHBEARER; OAUTHBEARER alone.
+    // access tokens: XOAUTH2 and OAUTHBEARER (and PLAIN); XOAUTH2 alone; OAUTHBEARER alone. The
+    // sink's ports that offer one token mechanism alone.
     int oauthPort = 0;
     int oauthImapPort = 0;
+    int xoauth2ImapPort = 0;
     int oauthBearerImapPort = 0;
+    int xoauth2SmtpPort = 0;
+    int oauthBearerSmtpPort = 0;
 };
 
 // The state file read; false when it cannot be.
@@ -57,7 +61,10 @@ inline bool readMailServerState(const QString& path, MailServerState& s) {
     s.noIdleCaFile = o.value("noidle_ca_file").toString();
     s.oauthPort = o.value("oauth_port").toInt();
     s.oauthImapPort = o.value("oauth_imap_port").toInt();
+    s.xoauth2ImapPort = o.value("xoauth2_imap_port").toInt();
     s.oauthBearerImapPort = o.value("oauthbearer_imap_port").toInt();
+    s.xoauth2SmtpPort = o.value("xoauth2_smtp_port").toInt();
+    s.oauthBearerSmtpPort = o.value("oauthbearer_smtp_port").toInt();
     return true;
 }
 

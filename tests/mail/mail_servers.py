@@ -9,9 +9,10 @@
     mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink,
                                                      a second Dovecot on the same mail without
                                                      IDLE whose certificate names another host,
-                                                     the test authorization server, and two
+                                                     the test authorization server, and three
                                                      Dovecots on the same mail that take its
-                                                     access tokens (XOAUTH2 and OAUTHBEARER;
+                                                     access tokens (PLAIN, XOAUTH2 and
+                                                     OAUTHBEARER offered; XOAUTH2 alone;
                                                      OAUTHBEARER alone)
     mail_servers.py stop STATE_FILE                  stop them and remove their folder
 
@@ -87,10 +88,11 @@ passdb {{
   args = password={password}
 }}"""
 
-# How the OAuth 2.0 servers do: the access token, asked of oauth_server.py. PLAIN is offered
-# too, as the big providers do, but no password is ever taken.
+# How the OAuth 2.0 servers do: the access token, asked of oauth_server.py. The first offers
+# PLAIN too, as the big providers do, but no password is ever taken; the others offer one token
+# mechanism and nothing else.
 OAUTH_AUTH = """\
-auth_mechanisms = plain {mechanisms}
+auth_mechanisms = {offered}
 passdb {{
   driver = oauth2
   mechanisms = {mechanisms}
@@ -124,9 +126,9 @@ def wait_for_greeting(port, seconds=10.0, expect_greeting=True):
     return False
 
 
-def spawn(args, log_path, cwd):
+def spawn(args, log_path, cwd, env=None):
     with open(log_path, "ab") as log, open(os.devnull, "rb") as null:
-        return subprocess.Popen(args, stdin=null, stdout=log, stderr=log, cwd=cwd,
+        return subprocess.Popen(args, stdin=null, stdout=log, stderr=log, cwd=cwd, env=env,
                                 start_new_session=True).pid
 
 
@@ -221,8 +223,8 @@ def start(state_file, timed_log=False):
     state["noidle_ca_file"] = os.path.join(other, "cert.pem")
     state["noidle_pid"] = dovecot("noidle", other, state["noidle_imap_port"],
                                   state["noidle_imaps_port"], extra=NO_IDLE)
-    # The authorization server, and two servers on the same mailboxes that take its access
-    # tokens: one offers XOAUTH2 and OAUTHBEARER, the other OAUTHBEARER alone.
+    # The authorization server, and three servers on the same mailboxes that take its access
+    # tokens: one offers XOAUTH2 and OAUTHBEARER (and PLAIN), the others one of them alone.
     state["oauth_port"] = free_port()
     state["oauth_pid"] = spawn([PYTHON, os.path.join(HERE, "oauth_server.py"),
                                 str(state["oauth_port"])], os.path.join(folder, "oauth.out"),
@@ -230,23 +232,32 @@ def start(state_file, timed_log=False):
     oauth_conf = os.path.join(folder, "dovecot-oauth2.conf.ext")
     with open(oauth_conf, "w") as f:
         f.write(OAUTH_CONF.format(port=state["oauth_port"]))
-    for name, mechanisms in (("oauth", "xoauth2 oauthbearer"), ("oauthbearer", "oauthbearer")):
+    for name, mechanisms, offered in (("oauth", "xoauth2 oauthbearer", "plain xoauth2 oauthbearer"),
+                                      ("xoauth2", "xoauth2", "xoauth2"),
+                                      ("oauthbearer", "oauthbearer", "oauthbearer")):
         state[name + "_imap_port"] = free_port()
         state[name + "_dovecot_pid"] = dovecot(
             name, folder, state[name + "_imap_port"], free_port(),
-            auth=OAUTH_AUTH.format(mechanisms=mechanisms, conf=oauth_conf))
+            auth=OAUTH_AUTH.format(mechanisms=mechanisms, offered=offered, conf=oauth_conf))
+    # The sink, and two more ports of it that offer one token mechanism alone.
+    state["xoauth2_smtp_port"] = free_port()
+    state["oauthbearer_smtp_port"] = free_port()
     state["sink_pid"] = spawn([PYTHON, os.path.join(HERE, "smtp_sink.py"), str(state["smtp_port"]),
-                               state["sink_dir"], str(state["oauth_port"])],
-                              os.path.join(folder, "sink.out"), folder)
+                               state["sink_dir"], str(state["oauth_port"]),
+                               "--xoauth2-port", str(state["xoauth2_smtp_port"]),
+                               "--oauthbearer-port", str(state["oauthbearer_smtp_port"])],
+                              os.path.join(folder, "sink.out"), folder,
+                              env=dict(os.environ, SINK_PASSWORD=PASSWORD))
     with open(state_file, "w") as f:
         json.dump(state, f)
     ok = (all(wait_for_greeting(state[key]) for key in
               ("imap_port", "smtp_port", "noidle_imap_port", "oauth_imap_port",
-               "oauthbearer_imap_port")) and
+               "xoauth2_imap_port", "oauthbearer_imap_port", "xoauth2_smtp_port",
+               "oauthbearer_smtp_port")) and
           wait_for_greeting(state["oauth_port"], expect_greeting=False))
     if not ok:
         for name in ("dovecot.out", "dovecot.log", "sink.out", "oauth.out"):
-            for sub in ("", "noidle", "oauth", "oauthbearer"):
+            for sub in ("", "noidle", "oauth", "xoauth2", "oauthbearer"):
                 path = os.path.join(folder, sub, name)
                 if os.path.exists(path):
                     sys.stderr.write("--- %s\n%s\n" % (path, open(path, errors="replace").read()))
@@ -289,8 +300,9 @@ def stop(state_file):
     with open(state_file) as f:
         state = json.load(f)
     stop_processes([state[key] for key in ("sink_pid", "dovecot_pid", "noidle_pid",
-                                           "oauth_dovecot_pid", "oauthbearer_dovecot_pid",
-                                           "oauth_pid") if state.get(key)])
+                                           "oauth_dovecot_pid", "xoauth2_dovecot_pid",
+                                           "oauthbearer_dovecot_pid", "oauth_pid")
+                    if state.get(key)])
     shutil.rmtree(state["dir"], ignore_errors=True)
     os.remove(state_file)
 

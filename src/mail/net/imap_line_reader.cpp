@@ -4,10 +4,10 @@
 
 #include "imap_line_reader.h"
 
+#include "server_connection.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <libetpan/libetpan.h>
-#include <poll.h>
 
 namespace kelvo {
 
@@ -17,36 +17,10 @@ constexpr size_t kChunk = 16 * 1024;
 
 } // namespace
 
-ImapLineReader::ImapLineReader(mailstream* stream) : stream(stream) {}
+ImapLineReader::ImapLineReader(ServerConnection& connection, mailstream* stream)
+    : connection(&connection), stream(stream) {}
 
-std::optional<ImapLineReader::Status> ImapLineReader::wait(Deadline deadline, int interrupt) const {
-    // Bytes the library holds are not seen on the socket.
-    if (stream->read_buffer_len > 0)
-        return std::nullopt;
-    pollfd fds[2] = {{mailstream_low_get_fd(mailstream_get_low(stream)), POLLIN, 0},
-                     {interrupt, POLLIN, 0}};
-    for (;;) {
-        int timeout = -1;
-        if (deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                *deadline - std::chrono::steady_clock::now());
-            timeout = int(std::clamp<qint64>(left.count(), 0, 24 * 3600 * 1000));
-        }
-        const int r = ::poll(fds, interrupt >= 0 ? 2 : 1, timeout);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return Status::Closed;
-        if (r == 0)
-            return Status::TimedOut;
-        if (interrupt >= 0 && fds[1].revents != 0)
-            return Status::Interrupted;
-        return std::nullopt; // readable, closed or failed: the read tells which
-    }
-}
-
-ImapLineReader::Status ImapLineReader::next(QByteArrayView& line, Deadline deadline,
-                                            int interrupt) {
+ImapLineReader::Status ImapLineReader::next(QByteArrayView& line) {
     for (qsizetype searched = start;;) {
         const qsizetype end = bytes.indexOf('\n', searched);
         if (end >= 0) {
@@ -61,8 +35,16 @@ ImapLineReader::Status ImapLineReader::next(QByteArrayView& line, Deadline deadl
         }
         if (bytes.size() - start > kLongestLine + 1) // the CR may still come
             return Status::TooLong;
-        if (const auto stop = wait(deadline, interrupt))
-            return *stop;
+        switch (connection->waitReadable(stream)) {
+        case ServerConnection::Ready::Data:
+            break;
+        case ServerConnection::Ready::Woken:
+            return Status::Interrupted;
+        case ServerConnection::Ready::TimedOut:
+            return Status::TimedOut;
+        case ServerConnection::Ready::Lost:
+            return Status::Closed;
+        }
         // What was returned before is let go now.
         bytes.remove(0, start);
         start = 0;

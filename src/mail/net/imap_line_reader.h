@@ -6,12 +6,13 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <chrono>
 #include <optional>
 
 struct _mailstream;
 
 namespace kelvo {
+
+class ServerConnection;
 
 // Reads an IMAP server's answer one line at a time from libetpan's stream, taking what the
 // library has buffered first, so that its own reading and ours may follow each other. A line is
@@ -20,25 +21,22 @@ namespace kelvo {
 class ImapLineReader {
 public:
     static constexpr qsizetype kLongestLine = 64 * 1024;
-    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-    explicit ImapLineReader(_mailstream* stream);
+    ImapLineReader(ServerConnection& connection, _mailstream* stream);
 
     enum class Status {
         Line,        // `line` holds the next line, without its CRLF
-        Interrupted, // the interrupting descriptor became readable first
-        TimedOut,    // the deadline passed
-        Closed,      // the connection broke off or was closed
+        Interrupted, // the connection was woken first
+        TimedOut,    // the connection's time was up
+        Closed,      // the connection broke off or was stopped
         TooLong,     // a line longer than kLongestLine
     };
-    // Waits for the next line until the deadline (none: for ever) or until `interrupt` (a
-    // descriptor, -1 for none) is readable. `line` stays valid until the next call.
-    Status next(QByteArrayView& line, Deadline deadline = std::nullopt, int interrupt = -1);
+    // Waits for the next line within the connection's time, or until it is woken. `line` stays
+    // valid until the next call.
+    Status next(QByteArrayView& line);
 
 private:
-    // Waits until the stream has bytes to read; the status to stop with otherwise.
-    std::optional<Status> wait(Deadline deadline, int interrupt) const;
-
+    ServerConnection* connection;
     _mailstream* stream;
     QByteArray bytes; // what was read and not yet returned, from `start` on
     qsizetype start = 0;

@@ -4,26 +4,24 @@
 
 #pragma once
 
-#include "mail/net/imap_fetch_reader.h"
 #include "mail/net/mail_store.h"
-#include "mail/net/vmime_service.h"
+#include "mail/net/server_options.h"
 
 #include <memory>
-#include <vector>
-#include <vmime/net/imap/IMAPParser.hpp>
 
 namespace kelvo {
 
-// The Inbox of an IMAP or IMAPS server, on one connection and one sign-on: everything is done
-// on the store's own connection, where VMime's folder would open a second one. A fetch costs
-// the same few round trips whatever the number of messages: a search for the unread ones, and
-// one batched fetch of their flags, the header fields read here and structure. Texts are
-// fetched one by one when asked for, without setting the read mark. A message's id is the
-// folder's UIDVALIDITY and the message's UID.
+class ImapClient;
+
+// The Inbox of an IMAP or IMAPS server, on one connection and one sign-on. A fetch costs the
+// same few round trips whatever the number of messages: a search for the unread ones, and one
+// fetch of their UIDs, flags and the header fields read here, whose answer is read response
+// by response. Texts are fetched one by one when asked for, without setting the read mark. A
+// message's id is the folder's UIDVALIDITY and the message's UID.
 class ImapStore final : public MailStore {
 public:
     // Connects, signs on and selects the Inbox.
-    explicit ImapStore(const vm::ServiceOptions& options);
+    explicit ImapStore(const ServerOptions& options);
     ~ImapStore() override;
 
     std::vector<MailSummary> fetch(bool unreadOnly) override;
@@ -32,25 +30,13 @@ public:
     void close() override;
 
 private:
-    using Parser = vmime::net::imap::IMAPParser;
-    // The summaries are read from the server's answers directly: VMime's folder would match
-    // every answer against every message object it holds, a cost that grows with the square
-    // of the Inbox.
-    std::unique_ptr<Parser::response> command(const std::string& text, const char* name);
-    // The numbers of the messages a search key finds ("UNSEEN", "ALL").
-    std::vector<size_t> numbers(const char* key);
-    // The UIDVALIDITY the SELECT answer names, 0 when it names none.
-    static unsigned long validityOf(const Parser::response& answer);
-    vmime::shared_ptr<vmime::net::imap::IMAPConnection> connection() const;
-    void requireOpen() const;
+    ImapClient& client() const;
     // The UID of an id of this folder, or 0 for an id of another folder or UIDVALIDITY.
-    unsigned long uidOf(const QString& id) const;
+    uint32_t uidOf(const QString& id) const;
 
-    vm::ServiceOptions options;
-    vmime::shared_ptr<vmime::net::session> session;
-    vmime::shared_ptr<vmime::net::store> store;
+    ServerOptions options;
+    std::unique_ptr<ImapClient> imap;
     QString validity;
-    bool selected = false;
     bool fresh = false; // nothing can have arrived unseen since the SELECT
 };
 

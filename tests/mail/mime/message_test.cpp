@@ -2,7 +2,6 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "mail/net/imap_fetch_reader.h"
 #include "mail/mime/message_reader.h"
 #include "mail/mime/message_writer.h"
 #include "mail/mime/plain_header.h"
@@ -307,40 +306,6 @@ const std::string kMultipart =
     "--XX\r\nContent-Type: image/jpeg; name=\"b.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
     "/9j/4AAQ\r\n"
     "--XX--\r\n";
-
-TEST(MessageReadTest, FetchResponsesGiveTheirHeaderWhateverFormAndOtherItemsArePassedOver) {
-    vm::FetchedItems items;
-    vm::ImapResponse literal{
-        {"* 3 FETCH (FLAGS (\\Recent \\Seen) BODYSTRUCTURE (\"text\" \"plain\" "
-         "(\"name\" \"a)b\") NIL) X-ITEM ",
-         " UID 17 BODY[HEADER.FIELDS (FROM TO)] ", ")"},
-        {"))", "From: a@example.jp\r\n\r\n"}};
-    ASSERT_TRUE(vm::fetchedItems(literal, items));
-    EXPECT_EQ(items.number, 3u);
-    EXPECT_EQ(items.uid, 17u);
-    EXPECT_TRUE(items.seen);
-    EXPECT_TRUE(items.hasSection);
-    EXPECT_EQ(items.section, "From: a@example.jp\r\n\r\n");
-
-    vm::ImapResponse quoted{{"* 4 FETCH (UID 18 FLAGS () BODY[HEADER] \"To: \\\"q\\\" <b@x>\")"},
-                            {}};
-    ASSERT_TRUE(vm::fetchedItems(quoted, items));
-    EXPECT_EQ(items.uid, 18u);
-    EXPECT_FALSE(items.seen);
-    EXPECT_EQ(items.section, "To: \"q\" <b@x>");
-
-    vm::ImapResponse nil{{"* 5 FETCH (UID 19 BODY[HEADER] NIL)"}, {}};
-    ASSERT_TRUE(vm::fetchedItems(nil, items));
-    EXPECT_TRUE(items.hasSection);
-    EXPECT_EQ(items.section, "");
-
-    // News of a message's flags, and other responses.
-    vm::ImapResponse flags{{"* 6 FETCH (FLAGS (\\Seen))"}, {}};
-    ASSERT_TRUE(vm::fetchedItems(flags, items));
-    EXPECT_FALSE(items.hasSection);
-    vm::ImapResponse exists{{"* 7 EXISTS"}, {}};
-    EXPECT_FALSE(vm::fetchedItems(exists, items));
-}
 
 TEST(MessageReadTest, MultipartWithTwoAttachments) {
     auto m = parse(kMultipart);

@@ -3,10 +3,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "imap_line_reader.h"
+#include "server_connection.h"
 
 #include <QList>
 #include <gtest/gtest.h>
 #include <libetpan/libetpan.h>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -16,36 +18,42 @@ namespace {
 
 using Status = ImapLineReader::Status;
 
-// A reader over libetpan's stream on one end of a socket pair; the test is the server.
+// A reader over libetpan's stream on our connection over one end of a socket pair; the test is
+// the server. The connection's time is up at once: the reader waits for nothing.
 class ImapLineReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-        stream = mailstream_socket_open_timeout(ends[0], 1);
-        ASSERT_NE(stream, nullptr);
+        connection = std::make_unique<ServerConnection>(ends[0], 0, interruption);
+        stream = connection->openStream();
+        reader = std::make_unique<ImapLineReader>(*connection, stream);
+        connection->startClock();
     }
     void TearDown() override {
+        reader.reset();
         if (stream)
-            mailstream_close(stream);
+            mailstream_close(std::exchange(stream, nullptr));
+        connection.reset();
         if (ends[1] >= 0)
-            ::close(ends[1]);
+            ::close(std::exchange(ends[1], -1));
     }
     void serve(const QByteArray& bytes) {
         ASSERT_EQ(::write(ends[1], bytes.constData(), size_t(bytes.size())), bytes.size());
     }
-    // The lines until the reader stops, then how it stopped; it waits for nothing.
+    // The lines until the reader stops, then how it stopped.
     QList<QByteArray> lines(Status& stop) {
-        ImapLineReader::Deadline now = std::chrono::steady_clock::now();
         QList<QByteArray> out;
         QByteArrayView line;
-        while ((stop = reader.next(line, now)) == Status::Line)
+        while ((stop = reader->next(line)) == Status::Line)
             out << line.toByteArray();
         return out;
     }
 
     int ends[2] = {-1, -1};
+    std::shared_ptr<Interruption> interruption = std::make_shared<Interruption>();
+    std::unique_ptr<ServerConnection> connection;
     mailstream* stream = nullptr;
-    ImapLineReader reader{nullptr};
+    std::unique_ptr<ImapLineReader> reader;
 };
 
 TEST_F(ImapLineReaderTest, LinesComeWholeAndNoneLongerThanTheLongest) {
@@ -69,7 +77,6 @@ TEST_F(ImapLineReaderTest, LinesComeWholeAndNoneLongerThanTheLongest) {
     for (const Case& c : cases) {
         TearDown();
         SetUp();
-        reader = ImapLineReader(stream);
         for (const QByteArray& part : c.parts)
             serve(part);
         Status stop = Status::Line;
@@ -83,7 +90,6 @@ TEST_F(ImapLineReaderTest, LinesComeWholeAndNoneLongerThanTheLongest) {
 TEST_F(ImapLineReaderTest, WhatTheLibraryHoldsComesFirstWithoutWaiting) {
     serve("* 3 EXISTS\r\n+ idling\r\n");
     ASSERT_EQ(mailstream_feed_read_buffer(stream), 22);
-    reader = ImapLineReader(stream);
     Status stop = Status::Line;
     EXPECT_EQ(lines(stop), (QList<QByteArray>{"* 3 EXISTS", "+ idling"}));
     EXPECT_EQ(stop, Status::TimedOut);
@@ -91,18 +97,16 @@ TEST_F(ImapLineReaderTest, WhatTheLibraryHoldsComesFirstWithoutWaiting) {
     EXPECT_EQ(lines(stop), QList<QByteArray>{"* 4 EXISTS"});
 }
 
-TEST_F(ImapLineReaderTest, ACommandOrTheServerHangingUpEndsTheWait) {
-    reader = ImapLineReader(stream);
-    int command[2];
-    ASSERT_EQ(::pipe(command), 0);
-    ASSERT_EQ(::write(command[1], "q", 1), 1);
+TEST_F(ImapLineReaderTest, AWakeOrTheServerHangingUpEndsTheWait) {
+    connection->noLimit();
+    interruption->wake();
     QByteArrayView line;
-    EXPECT_EQ(reader.next(line, std::nullopt, command[0]), Status::Interrupted);
-    ::close(command[0]);
-    ::close(command[1]);
+    EXPECT_EQ(reader->next(line), Status::Interrupted);
     serve("* 5 EXISTS");
     ::close(std::exchange(ends[1], -1));
-    EXPECT_EQ(reader.next(line), Status::Closed);
+    EXPECT_EQ(reader->next(line), Status::Closed);
+    interruption->stop();
+    EXPECT_EQ(reader->next(line), Status::Closed);
 }
 
 TEST(ImapLiteralTest, OnlyACountInBracesAtTheEndAnnouncesALiteral) {
