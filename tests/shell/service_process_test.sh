@@ -9,7 +9,7 @@
 #   notify:  no platform plugin loaded, READY=1 once forwarding runs, WATCHDOG=1 for this
 #            process, STOPPING=1 at the end of SIGTERM, exit status 0; under the journal
 #            (JOURNAL_STREAM) the monitor lines come out on standard error with their priority
-#            prefixes.
+#            prefixes; the error line is a desktop notification on the session bus.
 #   nophone: without a phone address nobody could fill in the phone dialog: exit status 1, the
 #            message box's text on standard error, and never READY=1.
 # Usage: service_process_test.sh MODE KELVO
@@ -60,6 +60,17 @@ pids+=("$!")
 for _ in $(seq 1 50); do [ -S "$work/notify" ] && break; sleep 0.1; done
 [ -S "$work/notify" ] || fail "no notify socket"
 
+# A private session bus, whose notifications are watched: nothing answers them.
+bus="unix:path=$work/bus"
+dbus-daemon --session --nofork --nopidfile --address="$bus" >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 1 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+[ -S "$work/bus" ] || fail "no session bus"
+dbus-monitor --address "$bus" "interface='org.freedesktop.Notifications',member='Notify'" \
+    >"$work/notifications" 2>&1 &
+pids+=("$!")
+sleep 0.3
+
 # Waits (bounded) until the file has a line that matches.
 wait_for_line() {
     for _ in $(seq 1 "$3"); do
@@ -70,7 +81,7 @@ wait_for_line() {
 }
 
 # The watchdog is this process's own: WATCHDOG_PID is the pid that exec keeps.
-NOTIFY_SOCKET="$work/notify" JOURNAL_STREAM=8:4242 WATCHDOG_USEC=1000000 \
+DBUS_SESSION_BUS_ADDRESS="$bus" NOTIFY_SOCKET="$work/notify" JOURNAL_STREAM=8:4242 WATCHDOG_USEC=1000000 \
     bash -c 'export WATCHDOG_PID=$$; exec "$0" --service /S' "$work/kelvo" >"$work/out" 2>"$work/err" &
 kelvo=$!
 pids+=("$kelvo")
@@ -96,6 +107,8 @@ wait_for_line "$work/notified" '^WATCHDOG=1' 50 || fail "no WATCHDOG=1"
 # The first pass's failed sign-on gives an error line.
 wait_for_line "$work/err" '^<3>   [0-9][0-9]:[0-9][0-9]    エラー！「' 100 ||
     fail "no error line on standard error: $(cat "$work/err")"
+wait_for_line "$work/notifications" 'Kelvo：エラー' 50 ||
+    fail "no notification of the error: $(cat "$work/notifications")"
 kill -TERM "$kelvo"
 wait_for_exit "$kelvo" || fail "still running after SIGTERM"
 status=0
