@@ -19,8 +19,7 @@ DesktopNotifier::DesktopNotifier(const QDBusConnection& bus, const Clock& clock,
     : QObject(parent), bus(bus), clock(clock) {}
 
 DesktopNotifier::DesktopNotifier(std::function<std::optional<QDBusConnection>()> open,
-                                 const Clock& clock,
-                                 QObject* parent)
+                                 const Clock& clock, QObject* parent)
     : QObject(parent), バスを開く(std::move(open)), clock(clock) {}
 
 void DesktopNotifier::エラー行(const QString& line, int number) {

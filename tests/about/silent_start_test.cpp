@@ -175,9 +175,10 @@ TEST_F(SilentStartTest, TheSwitchLastInAnyCaseStartsForwardingWithNoFurtherActio
 
         // Minimised, the window shows nobody the countdown: the cycle (started at 1 s) sleeps
         // in one wait to the pass after one interval and in one more to the stop at 90 s.
-        EXPECT_EQ(panelTexts,
-                  (QStringList{QString(), QStringLiteral("停止中"), QStringLiteral("スタート "),
-                               QStringLiteral("メールチェック中"), QStringLiteral("接続を停止中")}));
+        EXPECT_EQ(
+            panelTexts,
+            (QStringList{QString(), QStringLiteral("停止中"), QStringLiteral("スタート "),
+                         QStringLiteral("メールチェック中"), QStringLiteral("接続を停止中")}));
         EXPECT_EQ(window().panelText(kPanel次の接続まで), QStringLiteral("停止しました。"));
         EXPECT_EQ(window().実行状態(), 1);
 

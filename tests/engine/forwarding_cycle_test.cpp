@@ -895,7 +895,6 @@ TEST_F(UnseenCycleTest, CountdownIsUpToDateTheMomentTheWindowIsSeenAgain) {
     EXPECT_GE(texts.mid(end + 1).count(), 10); // from then on at every turn
 }
 
-
 TEST_F(UnseenCycleTest, ScheduleWindowOpensWithinAMinuteOfAClockChange) {
     // Friday 09:00; the window opens at 10:00. At 09:05 the clock is put forward by 50 minutes
     // (as after a suspend, which a wait does not count).
