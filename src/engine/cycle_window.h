@@ -9,7 +9,7 @@
 namespace kelvo {
 
 // What the forwarding cycle asks of the main window beyond the status panels and the
-// monitor: its mode and size, and the phone settings dialog.
+// monitor: its mode and size, whether it is seen, and the phone settings dialog.
 class CycleWindow {
 public:
     virtual ~CycleWindow() = default;
@@ -20,6 +20,10 @@ public:
     virtual QString 携帯アドレス欄() = 0;
     // Shows the phone settings dialog without waiting for it.
     virtual void 携帯電話の設定表示() = 0;
+    // Someone can see the countdown: the window is shown and not minimized. While nobody can,
+    // the cycle sleeps through the turns at which nothing is due; the window wakes it when it is
+    // seen again.
+    virtual bool ウィンドウが見えている() const { return true; }
 };
 
 } // namespace kelvo

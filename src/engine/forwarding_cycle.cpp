@@ -17,6 +17,7 @@
 #include "system/program_launch.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace kelvo {
@@ -38,6 +39,13 @@ struct Loop {
 };
 
 enum class PassEnd { Continue, ProgramEnded };
+
+constexpr double kターン秒 = 2;
+// However far off the next event is, an unseen loop turns at least once a day; with the schedule
+// on, once a minute: its windows are on the local clock, which a wait does not follow across a
+// suspend or a change of the clock.
+constexpr qint64 k最多ターン = 24 * 3600 / 2;
+constexpr qint64 kスケジュール確認ターン = 30;
 
 // Marks a pass as under way for as long as it runs, however it ends.
 struct PassMark {
@@ -196,6 +204,58 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     return PassEnd::Continue;
 }
 
+// The turns from now (one at least) up to the first that comes `ms` from now or later.
+qint64 ターン数(qint64 ms) {
+    const qint64 turnMs = static_cast<qint64>(kターン秒 * 1000);
+    return std::clamp<qint64>((ms + turnMs - 1) / turnMs, 1, k最多ターン);
+}
+
+// The turns from now to the first at which the loop's elapsed whole seconds exceed `limit`.
+qint64 経過ターン数(const CycleContext& c, const Loop& loop, double limit) {
+    const double leftMs = (std::floor(limit) + 1) * 1000.0 -
+                          static_cast<double>(c.engine.時計.monotonicMs() - loop.開始ms);
+    if (!(leftMs < static_cast<double>(k最多ターン) * kターン秒 * 1000.0))
+        return k最多ターン; // the timed finish that never comes, too
+    return ターン数(static_cast<qint64>(std::ceil(leftMs)));
+}
+
+// How many turns nobody would see: up to the first at which a pass falls due, a schedule window
+// opens or closes, the timed finish comes or the push connection has something to do. Waiting
+// them out in one wait keeps every such moment at the turn it has while the window is seen.
+qint64 見えないターン数(CycleContext& c, const Loop& loop, const PushWatch* push) {
+    const EngineContext& e = c.engine;
+    const bool 稼動中 = e.状態.スケジュール状態 == kスケジュール稼動中;
+    if (稼動中 && loop.即時接続)
+        return 1;
+    qint64 turns = 経過ターン数(c, loop, loop.自動終了秒);
+    if (稼動中)
+        turns = std::min(turns, 経過ターン数(c, loop, loop.次回秒));
+    if (isOn(e.設定.スケジュールフラグ)) {
+        turns = std::min(turns, kスケジュール確認ターン);
+        if (const auto ms = c.スケジュール.次の変わり目ms(e.状態.スケジュール状態))
+            turns = std::min(turns, ターン数(*ms));
+    }
+    if (push && 稼動中 && !isOn(e.設定.ダイヤルアップフラグ))
+        if (const auto ms = push->次の用事ms())
+            turns = std::min(turns, ターン数(*ms));
+    return turns;
+}
+
+// The wait at the top of each turn. While the window is seen it is one turn, so that the
+// countdown moves; unseen, the turns at which nothing is due pass in one wait, which news, the
+// stop command and the window shown again end early.
+void ターン待ち(CycleContext& c, const Loop& loop, PushWatch* push) {
+    Waiter& waiter = c.engine.待機;
+    if (push && push->待機秒(kターン秒) < kターン秒)
+        waiter.wakeableWait(push->待機秒(kターン秒)); // news settling
+    else if (!c.主画面.ウィンドウが見えている())
+        waiter.wakeableWait(kターン秒 * static_cast<double>(見えないターン数(c, loop, push)));
+    else if (push)
+        waiter.wakeableWait(kターン秒);
+    else
+        waiter.wait(kターン秒);
+}
+
 } // namespace
 
 void 回線切断シーケンス(CycleContext& c) {
@@ -260,10 +320,7 @@ void 自動転送開始(CycleContext& c) {
 
     PushWatch* const push = c.プッシュ && c.プッシュ->有効() ? c.プッシュ : nullptr;
     while (st.停止要求フラグ == 0) {
-        if (push)
-            e.待機.wakeableWait(push->待機秒(2));
-        else
-            e.待機.wait(2);
+        ターン待ち(c, loop, push);
         if (isOn(s.スケジュールフラグ))
             エラー無視([&] { c.スケジュール.スケジュール状態更新(st.スケジュール状態); });
         if (push) {

@@ -76,6 +76,21 @@ double PushWatch::待機秒(double longest) const {
     return std::clamp(static_cast<double>(left) / 1000.0, 0.0, longest);
 }
 
+std::optional<qint64> PushWatch::次の用事ms() const {
+    if (!有効_)
+        return std::nullopt;
+    switch (state) {
+    case State::Closed:
+        return 0;
+    case State::Retrying:
+        return 再接続ms - 今();
+    case State::Open:
+        return 更新ms - 今();
+    default:
+        return std::nullopt;
+    }
+}
+
 bool PushWatch::新着あり() const {
     return 新着 && 今() >= 新着ms + kSettleMs;
 }
@@ -95,6 +110,8 @@ void PushWatch::受信(const PushEvent& event) {
             // Mail may have come while push was away: look now rather than at the interval.
             受信({PushEvent::NewMail, {}, 0});
         }
+        // The renewal is due from now on: a cycle sleeping through its turns counts anew.
+        waiter.wake();
         break;
     case PushEvent::NoIdle:
         state = State::NoIdle;
@@ -113,6 +130,7 @@ void PushWatch::受信(const PushEvent& event) {
         break;
     case PushEvent::Lost:
         失った(event);
+        waiter.wake(); // as for the renewal: the next try has a time of its own
         break;
     }
 }

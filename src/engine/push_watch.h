@@ -9,6 +9,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <memory>
+#include <optional>
 
 namespace kelvo {
 
@@ -54,6 +55,9 @@ public:
     // How long the cycle may wait for its next turn: at most `longest` seconds, less when news
     // settles sooner.
     double 待機秒(double longest) const;
+    // Milliseconds from now until 待機中() has something to do (connect, reconnect, renew); nothing
+    // while only the connection's own news can change that.
+    std::optional<qint64> 次の用事ms() const;
     // True once news has settled: the next pass should run now.
     bool 新着あり() const;
     // A pass starts: it takes the news so far; news from now on asks for one more pass.

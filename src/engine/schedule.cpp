@@ -166,6 +166,23 @@ std::optional<qint64> WeeklySchedule::次の開始秒() const {
     return 表[次開始 - 1].開始秒;
 }
 
+std::optional<qint64> WeeklySchedule::次の変わり目ms(const QString& 状態) const {
+    std::optional<qint64> 境界; // the state changes once the elapsed seconds exceed it
+    if (状態 == kスケジュール停止中) {
+        for (const Entry& e : 表)
+            境界 = std::min(境界.value_or(e.開始秒), e.開始秒);
+    } else if (状態 == kスケジュール稼動中 && 終了 >= 1 && 終了 <= 件数()) {
+        境界 = 表[終了 - 1].終了秒;
+    }
+    if (!境界 || !開始.isValid())
+        return std::nullopt;
+    // Counted from the start's whole second, the moment is never later than the one the elapsed
+    // seconds reach, however they round.
+    const qint64 startMs = 開始.toMSecsSinceEpoch();
+    const qint64 first = startMs - startMs % 1000 + (*境界 + 1) * 1000;
+    return first - 時計.now().toMSecsSinceEpoch();
+}
+
 qint64 WeeklySchedule::経過秒() const {
     return 開始.isValid() ? 開始.secsTo(時計.now()) : 0;
 }

@@ -66,6 +66,9 @@ public:
 
     // The start offset of the window awaited next; nothing when the table has no entry there.
     std::optional<qint64> 次の開始秒() const;
+    // Milliseconds from now to the first moment at which スケジュール状態更新 may change the
+    // state (at most that long: never after it); nothing when no window can open or close.
+    std::optional<qint64> 次の変わり目ms(const QString& 状態) const;
 
     // Whole seconds from the start time to now.
     qint64 経過秒() const;

@@ -34,6 +34,7 @@
 #include "shell/notification_link.h"
 #include "shell/password_dialog.h"
 #include "shell/service_mode.h"
+#include "shell/session_bus.h"
 #include "shell/shell_cycle_window.h"
 #include "shell/sign_in_command.h"
 #include "shell/signal_bridge.h"
@@ -67,15 +68,6 @@ namespace {
 // finish. The service manager hears STOPPING=1.
 void 終了前処理(ServiceNotifier& service) {
     service.終了中();
-}
-
-// The session bus when there is one; never one started on demand.
-QDBusConnection セッションバス() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
-        (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))))
-        return QDBusConnection::sessionBus();
-    return QDBusConnection(QStringLiteral("kelvo-no-session-bus"));
 }
 
 } // namespace
@@ -160,7 +152,11 @@ int runKelvo(int argc, char** argv) {
     WeeklySchedule schedule(clock);
     const DialogContext dialogContext{context.設定, context.settingsDirectory, context.ui};
     SettingsDialogs dialogs(dialogContext, &window);
-    dialogs.曜日フラグ再作成 = [&] { schedule.曜日フラグ作成(context.設定); };
+    // The schedule changed: a cycle that sleeps while nobody looks counts its turns anew.
+    dialogs.曜日フラグ再作成 = [&] {
+        schedule.曜日フラグ作成(context.設定);
+        waiter.wake();
+    };
     window.hooks.オプション読込 = [&dialogs] { dialogs.オプション().タブストリップを左上へ(); };
     window.hooks.携帯電話の設定 = [&dialogs] { dialogs.携帯電話の設定表示(true); };
     window.hooks.オプション表示 = [&dialogs] { dialogs.オプション表示(); };
@@ -229,7 +225,7 @@ int runKelvo(int argc, char** argv) {
     // The tray icon and the notifications, unless desktop.ini turns them off; what it got wrong
     // shows on the monitor once the window is loaded.
     const DesktopOptions desktop = デスクトップ設定読込(デスクトップ設定パス());
-    DesktopNotifier notifier(セッションバス(), clock);
+    DesktopNotifier notifier(セッションバス, clock);
     if (desktop.通知)
         通知を接続(window, notifier);
     const auto tray = トレイアイコン作成(window, QCoreApplication::applicationFilePath(), [&] {

@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "shell/application.h"
 #include "shell/program_options.h"
+#include "shell/service_program.h"
 #include "shell/signal_bridge.h"
 
 int main(int argc, char** argv) {
@@ -14,5 +15,8 @@ int main(int argc, char** argv) {
     if (const auto status = kelvo::端末オプション応答(argc, argv))
         return *status;
     kelvo::readTimeZoneOnce();
+    // "--service": no widget, no window, no platform plugin.
+    if (kelvo::サービス指定(kelvo::引数一覧(argc, argv)))
+        return kelvo::runService(argc, argv);
     return kelvo::runKelvo(argc, argv);
 }

@@ -4,11 +4,8 @@
 
 #include "shell/main_form.h"
 
-#include "common/error.h"
 #include "common/error_trap.h"
 #include "common/paths.h"
-#include "common/private_folder.h"
-#include "shell/command_line.h"
 #include "shell/log_file.h"
 #include "shell/monitor.h"
 #include "shell/monitor_view.h"
@@ -18,22 +15,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
-#include <QLockFile>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 namespace kelvo {
 namespace {
-
-const QString kWelcome = QStringLiteral(
-    "\r\n  Kelvoをインストールしていただきありがとうございます。\r\n"
-    "はじめに、ヘルプの 「３．はじめてお使いの方は」 を読んでください。");
-const QString kGoodbye = QStringLiteral("Kelvoを終了します");
 
 void call(const std::function<void()>& hook) {
     if (hook)
@@ -50,7 +41,16 @@ public:
 
 } // namespace
 
-MainForm::MainForm(AppContext& context, QWidget* parent) : QMainWindow(parent), ctx(context) {
+MainForm::MainForm(AppContext& context, QWidget* parent)
+    : QMainWindow(parent), hooks(shell.hooks), ctx(context), shell(context, *this) {
+    shell.モード表示 = [this](int state) { モード表示(state); };
+    // As a close request of the window, which a mail call holds until it has returned.
+    shell.閉じる要求 = [this] {
+        QWindow* handle = windowHandle();
+        if (handle)
+            QCoreApplication::postEvent(handle, new QCloseEvent);
+        return handle != nullptr;
+    };
     setWindowTitle(kAppTitle);
     // No menu on the toolbar or the menu bar: nothing offers to hide the toolbar.
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -171,92 +171,6 @@ void MainForm::ステイタスバー作成() {
     }
 }
 
-// Load handler.
-void MainForm::Form_Load() {
-    エラートラップ(*this, [&] {
-        if (多重起動()) {
-            int cancel = 0;
-            Form_Unload(cancel);
-            return;
-        }
-        停止モード();
-        ctx.設定.設定ファイルパス = ctx.settingsDirectory + QStringLiteral("/setting.ini");
-        リストファイルパス値 = ctx.settingsDirectory + QStringLiteral("/list.ini");
-        if (!QFileInfo::exists(ctx.設定.設定ファイルパス)) {
-            // A file that cannot be written is reported, and start-up goes on as at any first
-            // start: the settings are then read as if-missing values and "/S" still counts.
-            QString reason;
-            if (!初期設定ファイル作成(ctx.設定.設定ファイルパス, ctx.settingsDirectory, &reason))
-                エラー行追加(reason, errnum::PermissionDenied);
-            messageBox(kWelcome);
-        }
-        setPanelText(kPanel次の接続まで, QStringLiteral("停止中"));
-        QString problem;
-        設定読込(ctx.設定, ctx.settingsDirectory, &problem);
-        if (!problem.isEmpty())
-            エラー行追加(problem, errnum::InvalidFormat);
-        call(hooks.オプション読込);
-        GetCommandLine();
-    });
-}
-
-bool MainForm::多重起動() {
-    makePrivateFolder(ctx.settingsDirectory);
-    ロック = std::make_unique<QLockFile>(ctx.settingsDirectory + QStringLiteral("/kelvo.lock"));
-    // A lock left by a crashed Kelvo is taken over; age alone never makes it stale.
-    ロック->setStaleLockTime(0);
-    if (ロック->tryLock(0))
-        return false;
-    // Only a lock held by a running Kelvo refuses this one; a directory that cannot hold a
-    // lock does not keep the user from running Kelvo.
-    return ロック->error() == QLockFile::LockFailedError;
-}
-
-// Unload handler.
-void MainForm::Form_Unload(int& Cancel) {
-    Q_UNUSED(Cancel);
-    // A second close request while the goodbye box is up must not start a second goodbye; a
-    // signal then ends Kelvo without waiting for the box, whose work is already done.
-    if (終了処理中) {
-        if (挨拶なし && 挨拶表示中)
-            終了する();
-        return;
-    }
-    終了処理中 = true;
-    if (ctx.状態.終了フラグ == 1) {
-        ctx.exit.endProgram();
-        return;
-    }
-    エラー無視([&] { call(hooks.ログオフ); });
-    if (isOn(ctx.設定.ログ出力フラグ) && モニター行数() > 0)
-        ログファイル書込(ctx.設定.ログファイルパス);
-    if (!挨拶なし) {
-        挨拶表示中 = true;
-        messageBox(kGoodbye);
-        挨拶表示中 = false;
-    }
-    終了する();
-    終了処理中 = false; // only a test's exit double returns here
-}
-
-void MainForm::終了する() {
-    if (ロック)
-        ロック->unlock();
-    ctx.exit.endProgram();
-}
-
-void MainForm::静かに終了() {
-    挨拶なし = true;
-    ctx.状態.停止要求フラグ = 1;
-    // As a close request of the window, which a mail call holds until it has returned.
-    if (QWindow* handle = windowHandle()) {
-        QCoreApplication::postEvent(handle, new QCloseEvent);
-        return;
-    }
-    int cancel = 0;
-    Form_Unload(cancel);
-}
-
 void MainForm::closeEvent(QCloseEvent* event) {
     // The program ends inside the unload handler; a test's exit double returns, and the
     // window then closes as usual.
@@ -265,19 +179,13 @@ void MainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainForm::実行モード() { モード切替(2); }
-
-void MainForm::停止モード() { モード切替(1); }
-
-// Running (2): Start unavailable, Stop available; stopped (1) the other way round. The
-// toolbar buttons stay enabled and show it by their pictures.
-void MainForm::モード切替(int state) {
+// The toolbar buttons stay enabled and show the mode by their pictures.
+void MainForm::モード表示(int state) {
     const bool running = state == 2;
     ボタン.value(kKey開始)->setIcon(imlToolbarIcons.at(running ? 6 : 1));
     ボタン.value(kKey停止)->setIcon(imlToolbarIcons.at(running ? 2 : 7));
     mnu開始->setEnabled(!running);
     mnu停止->setEnabled(running);
-    実行状態値 = state;
     emit modeChanged(state);
 }
 
@@ -286,33 +194,51 @@ void MainForm::ウィンドウの最小化() {
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
-QStringList MainForm::GetCommandLine(int maximum) {
-    const CommandLine parsed = コマンドライン解析(ctx.commandLineText, maximum);
-    if (parsed.サイレント起動)
-        ctx.状態.サイレント起動フラグ = 1;
-    return parsed.引数;
+bool MainForm::見えている() const {
+    const QWindow* handle = windowHandle();
+    return isVisible() && !isMinimized() && handle && handle->isExposed();
 }
 
-void MainForm::開始コマンド() {
-    if (実行状態値 == 2) {
-        setPanelText(kPanel次の接続まで, QStringLiteral("すでに開始しています。 "));
+// Seen again, the countdown is brought up to date at once: the cycle's wait is woken. Looked at
+// once the events of the change are through, when the window's state is settled.
+void MainForm::見え方確認() {
+    if (std::exchange(見え方確認予定, true))
         return;
-    }
-    call(hooks.自動転送開始);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            見え方確認予定 = false;
+            const bool seen = 見えている();
+            if (seen && !見えていた)
+                ctx.waiter.wake();
+            見えていた = seen;
+        },
+        Qt::QueuedConnection);
 }
 
-void MainForm::停止コマンド() {
-    if (実行状態値 == 1) {
-        setPanelText(kPanel次の接続まで, QStringLiteral("すでに停止しています。 "));
-        return;
-    }
-    停止ルーチン();
+void MainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        見え方確認();
 }
 
-void MainForm::停止ルーチン() {
-    停止モード();
-    ctx.状態.停止要求フラグ = 1;
-    setPanelText(kPanel次の接続まで, QStringLiteral("接続を停止中"));
+void MainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Exposure (another desktop, a window that covers it) is the native window's.
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
+    見え方確認();
+}
+
+void MainForm::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    見え方確認();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        見え方確認();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainForm::mnu開始_Click() { 開始コマンド(); }

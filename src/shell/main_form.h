@@ -6,6 +6,7 @@
 
 #include "common/window_port.h"
 #include "shell/app_context.h"
+#include "shell/program_shell.h"
 
 #include <QHash>
 #include <QIcon>
@@ -16,7 +17,6 @@
 
 class QAction;
 class QLabel;
-class QLockFile;
 class QMenu;
 class QToolBar;
 class QStatusBar;
@@ -33,46 +33,34 @@ inline const QString kKey携帯の設定 = QStringLiteral("携帯の設定");
 inline const QString kKeyプロパティ = QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ");
 inline const QString kKeyヘルプ = QStringLiteral("ﾍﾙﾌﾟ");
 
-// What the main window calls in the other subsystems. Each is set by whoever builds the
-// window; an unset one does nothing.
-struct MainFormHooks {
-    std::function<void()> ログオフ;       // sign off the mail session this program opened
-    std::function<void()> オプション読込; // load the options dialog without showing it
-    std::function<void()> 自動転送開始;   // run the forwarding cycle until it is stopped
-    std::function<void()> 携帯電話の設定; // the phone settings dialog, modal
-    std::function<void()> オプション表示; // the options dialog, modal
-    std::function<void()> テスト表示;     // the self-test dialog, modal
-    std::function<void()> バージョン表示; // the About window, not modal
-};
-
 class MainForm : public QMainWindow, public WindowPort {
     Q_OBJECT
 public:
     explicit MainForm(AppContext& context, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    MainFormHooks hooks;
+    MainFormHooks& hooks;
 
     // The load and unload handlers.
-    void Form_Load();
-    void Form_Unload(int& Cancel);
-    // 終了 chosen at this moment without its goodbye box, for a signal or the desktop
-    // session's end. A pass under way forwards no further message; a mail call in progress
-    // completes first, as it does for a close request.
-    void 静かに終了();
+    void Form_Load() { shell.Form_Load(); }
+    void Form_Unload(int& Cancel) { shell.Form_Unload(Cancel); }
+    // 終了 chosen at this moment without its goodbye box (ProgramShell::静かに終了).
+    void 静かに終了() { shell.静かに終了(); }
 
     // Mode routines.
-    void 実行モード();
-    void 停止モード();
-    int 実行状態() const { return 実行状態値; }
+    void 実行モード() { shell.実行モード(); }
+    void 停止モード() { shell.停止モード(); }
+    int 実行状態() const { return shell.実行状態(); }
 
     void ウィンドウの最小化();
-    QStringList GetCommandLine(int maximum = 10);
+    // Someone can see the window: shown, not minimized, on the screen.
+    bool 見えている() const;
+    QStringList GetCommandLine(int maximum = 10) { return shell.GetCommandLine(maximum); }
 
     // Start and stop commands and the stop routine.
-    void 開始コマンド();
-    void 停止コマンド();
-    void 停止ルーチン();
+    void 開始コマンド() { shell.開始コマンド(); }
+    void 停止コマンド() { shell.停止コマンド(); }
+    void 停止ルーチン() { shell.停止ルーチン(); }
 
     // Menu and toolbar handlers.
     void mnu開始_Click();
@@ -97,7 +85,7 @@ public:
     void beep() override;
 
     const QString& 設定ファイルパス() const { return ctx.設定.設定ファイルパス; }
-    const QString& リストファイルパス() const { return リストファイルパス値; }
+    const QString& リストファイルパス() const { return shell.リストファイルパス(); }
     AppContext& context() { return ctx; }
 
     // Controls, named as the window's own.
@@ -129,26 +117,26 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void 部品作成();
     void メニュー作成();
     void ツールバー作成();
     void ステイタスバー作成();
-    bool 多重起動();
-    void モード切替(int state);
-    void 終了する();
+    void モード表示(int state);
     void 行追加(const QString& message, bool widen, bool error, int number);
+    void 見え方確認();
 
     AppContext& ctx;
-    int 実行状態値 = 1;
-    bool 終了処理中 = false;
-    bool 挨拶表示中 = false;
-    bool 挨拶なし = false; // the end was not asked for in the window: no goodbye box
-    QString リストファイルパス値;
+    ProgramShell shell;
+    bool 見えていた = false;
+    bool 見え方確認予定 = false;
     QHash<QString, QAction*> ボタン;
     QHash<QString, QLabel*> パネル;
-    std::unique_ptr<QLockFile> ロック;
 };
 
 using メインフォーム = MainForm;

@@ -4,25 +4,30 @@
 
 #include "shell/notification_link.h"
 
+#include "engine/run_state.h"
+#include "shell/headless_window.h"
 #include "shell/main_form.h"
 #include "system/desktop_notifier.h"
 
 #include <memory>
 
 namespace kelvo {
+namespace {
 
-void 通知を接続(MainForm& window, DesktopNotifier& notifier) {
-    QObject::connect(&window, &MainForm::lineAdded, &notifier,
-                     [&window, &notifier](const QString& line, bool error, int number) {
-                         if (error && window.実行状態() == 2)
+template <typename Window>
+void 接続(Window& window, DesktopNotifier& notifier, std::function<bool()> 実行中,
+          const RunState& 状態) {
+    QObject::connect(&window, &Window::lineAdded, &notifier,
+                     [&notifier, 実行中](const QString& line, bool error, int number) {
+                         if (error && 実行中())
                              notifier.エラー行(line, number);
                      });
     auto lastStart = std::make_shared<QDateTime>();
-    QObject::connect(&window, &MainForm::panelChanged, &notifier,
-                     [&window, &notifier, lastStart](const QString& key, const QString& text) {
+    QObject::connect(&window, &Window::panelChanged, &notifier,
+                     [&状態, &notifier, lastStart](const QString& key, const QString& text) {
                          if (key != kPanel次の接続まで)
                              return;
-                         const QDateTime& start = window.context().状態.チェック開始時刻;
+                         const QDateTime& start = 状態.チェック開始時刻;
                          if (text == QStringLiteral("サーバーへ接続中・・・") &&
                              start != *lastStart) {
                              *lastStart = start;
@@ -31,6 +36,19 @@ void 通知を接続(MainForm& window, DesktopNotifier& notifier) {
                              notifier.パス終了();
                          }
                      });
+}
+
+} // namespace
+
+void 通知を接続(MainForm& window, DesktopNotifier& notifier) {
+    接続(
+        window, notifier, [&window] { return window.実行状態() == 2; }, window.context().状態);
+}
+
+void 通知を接続(HeadlessWindow& window, const ProgramShell& shell, const RunState& state,
+                DesktopNotifier& notifier) {
+    接続(
+        window, notifier, [&shell] { return shell.実行状態() == 2; }, state);
 }
 
 } // namespace kelvo

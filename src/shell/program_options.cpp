@@ -10,15 +10,18 @@ namespace kelvo {
 namespace {
 
 const QString kSignIn = QStringLiteral("--sign-in");
+const QString kService = QStringLiteral("--service");
 
 QString 使い方(bool japanese) {
     if (japanese)
         return QStringLiteral("使い方：\n"
                               "  kelvo [/S]\n"
+                              "  kelvo --service /S\n"
                               "  kelvo --sign-in [プロファイル]\n"
                               "  kelvo --help | --version\n");
     return QStringLiteral("Usage:\n"
                           "  kelvo [/S]\n"
+                          "  kelvo --service /S\n"
                           "  kelvo --sign-in [PROFILE]\n"
                           "  kelvo --help | --version\n");
 }
@@ -31,6 +34,10 @@ QString 説明(bool japanese) {
             "  /S\n"
             "      起動してすぐに自動転送を開始します（最後の引数のときだけ、大文字でも小文字でも\n"
             "      かまいません）。\n"
+            "  --service\n"
+            "      ウィンドウを出さずに動きます（systemdのユーザーサービスkelvo.serviceの起動\n"
+            "      方法）。モニターは標準エラー（ジャーナル）に出し、メッセージボックスはOKと\n"
+            "      答えたものとします。最後の引数に/Sが必要です。\n"
             "  --sign-in [プロファイル]\n"
             "      profiles.iniのプロファイル（省略すると既定のプロファイル）にブラウザーか\n"
             "      パスワードの入力でサインインし、キーリングに保存して、サーバーへの\n"
@@ -47,6 +54,10 @@ QString 説明(bool japanese) {
         "\n"
         "  /S\n"
         "      start forwarding at once (only as the last argument, in either case)\n"
+        "  --service\n"
+        "      run without windows, as the systemd user service kelvo.service does: the monitor\n"
+        "      goes to standard error (the journal), and message boxes count as answered with\n"
+        "      OK; /S must come last\n"
         "  --sign-in [PROFILE]\n"
         "      sign PROFILE of profiles.ini (by default the default profile) in through the\n"
         "      browser or the password dialog, keep what it gives in the desktop keyring and\n"
@@ -98,10 +109,19 @@ TerminalRequest 端末要求(const QStringList& arguments) {
                 ++i;
             continue;
         }
+        if (a == kService)
+            continue;
         if (a.startsWith(QLatin1String("--")))
             return {TerminalRequest::Unknown, a};
     }
+    // Nobody could start forwarding in a Kelvo without windows.
+    if (サービス指定(arguments) && arguments.last().toUpper() != QLatin1String("/S"))
+        return {TerminalRequest::ServiceWithoutStart, kService};
     return {};
+}
+
+bool サービス指定(const QStringList& arguments) {
+    return arguments.contains(kService) && !arguments.contains(kSignIn);
 }
 
 bool 日本語ロケール() {
@@ -113,11 +133,15 @@ bool 日本語ロケール() {
     return false;
 }
 
-std::optional<int> 端末オプション応答(int argc, char** argv) {
+QStringList 引数一覧(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const TerminalRequest request = 端末要求(arguments);
+    return arguments;
+}
+
+std::optional<int> 端末オプション応答(int argc, char** argv) {
+    const TerminalRequest request = 端末要求(引数一覧(argc, argv));
     const bool ja = 日本語ロケール();
     switch (request.kind) {
     case TerminalRequest::None:
@@ -132,6 +156,11 @@ std::optional<int> 端末オプション応答(int argc, char** argv) {
         書く(stderr, (ja ? QStringLiteral("kelvo：不明なオプション「%1」\n")
                          : QStringLiteral("kelvo: unknown option %1\n"))
                              .arg(request.argument) +
+                         使い方(ja));
+        return 2;
+    case TerminalRequest::ServiceWithoutStart:
+        書く(stderr, (ja ? QStringLiteral("kelvo：--serviceには最後の引数に/Sが必要です\n")
+                         : QStringLiteral("kelvo: --service needs /S as the last argument\n")) +
                          使い方(ja));
         return 2;
     }

@@ -12,15 +12,22 @@ namespace kelvo {
 
 // What the arguments ask of a terminal before any window exists.
 struct TerminalRequest {
-    enum Kind { None, Help, Version, Unknown };
+    enum Kind { None, Help, Version, Unknown, ServiceWithoutStart };
     Kind kind = None;
     QString argument; // the unknown option as given
 };
 
 // Reads the arguments after the program name in order: "--help" and "--version" answer at
 // once, any other argument beginning with "--" is unknown. "--sign-in" and the profile after
-// it are the sign-in command's; every other argument belongs to the window's command line.
+// it are the sign-in command's; "--service" runs Kelvo without windows, which only makes sense
+// with "/S" as the last argument; every other argument belongs to the window's command line.
 TerminalRequest 端末要求(const QStringList& arguments);
+
+// The arguments after the program name, as the terminal gave them.
+QStringList 引数一覧(int argc, char** argv);
+
+// "--service" is given (and no "--sign-in", which comes first): Kelvo runs without widgets.
+bool サービス指定(const QStringList& arguments);
 
 // The user's language is Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set
 // begins with "ja".

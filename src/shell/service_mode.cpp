@@ -20,6 +20,14 @@ void ジャーナル行出力(const QString& line, bool error) {
     std::fflush(stderr);
 }
 
+void モニター行出力(const QString& line, bool error, bool journal) {
+    if (journal)
+        return ジャーナル行出力(line, error);
+    const QByteArray text = line.toUtf8() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
+    std::fflush(stderr);
+}
+
 ServiceNotifier::ServiceNotifier(QObject* parent) : QObject(parent) {
     uint64_t usec = 0;
     // Only for this process (WATCHDOG_PID), and only when the manager asked for it.

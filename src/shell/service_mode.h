@@ -20,6 +20,9 @@ bool ジャーナルへ出力();
 // Writes one monitor line to standard error with the journal's priority prefix: "<3>" for an
 // error line, "<6>" for the rest.
 void ジャーナル行出力(const QString& line, bool error);
+// The monitor of a Kelvo without windows: each line on standard error, with the journal's
+// prefix under the journal, as it is elsewhere.
+void モニター行出力(const QString& line, bool error, bool journal);
 
 // Tells the service manager how Kelvo is doing: ready once forwarding runs, alive from the
 // event loop every half of the watchdog period, stopping at the end. Does nothing outside a

@@ -20,6 +20,8 @@ void ShellCycleWindow::実行モード() {
         実行開始時();
 }
 
+bool ShellCycleWindow::ウィンドウが見えている() const { return 窓.見えている(); }
+
 QString ShellCycleWindow::携帯アドレス欄() {
     return 設定画面.携帯電話の設定().txtメールアドレス->text();
 }

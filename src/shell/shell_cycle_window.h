@@ -22,6 +22,7 @@ public:
     void 実行モード() override;
     QString 携帯アドレス欄() override;
     void 携帯電話の設定表示() override;
+    bool ウィンドウが見えている() const override;
 
     // Forwarding runs now (a service reports it ready).
     std::function<void()> 実行開始時;

@@ -17,8 +17,8 @@ namespace kelvo {
 class MainForm;
 
 // The tray icon of a Kelvo whose window is out of sight: one picture while forwarding runs and
-// another while it is stopped, the countdown and the two counts as its tip, a click that shows
-// the window, and a menu whose items do what the main menu's do.
+// another while it is stopped, the time of the next check and the two counts as its tip, a click
+// that shows the window, and a menu whose items do what the main menu's do.
 class TrayIcon final : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +46,7 @@ private:
 
     MainForm& 窓;
     QString プログラム;
+    QString 予定; // the tip's line of the next check
 };
 
 // The tray icon when the desktop has a tray; nothing otherwise.

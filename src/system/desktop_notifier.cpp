@@ -6,6 +6,7 @@
 
 #include <QDBusMessage>
 #include <QVariantMap>
+#include <utility>
 
 namespace kelvo {
 namespace {
@@ -16,6 +17,10 @@ constexpr qint64 k同じ番号の間隔ms = 10 * 60 * 1000;
 
 DesktopNotifier::DesktopNotifier(const QDBusConnection& bus, const Clock& clock, QObject* parent)
     : QObject(parent), bus(bus), clock(clock) {}
+
+DesktopNotifier::DesktopNotifier(std::function<std::optional<QDBusConnection>()> open,
+                                 const Clock& clock, QObject* parent)
+    : QObject(parent), バスを開く(std::move(open)), clock(clock) {}
 
 void DesktopNotifier::エラー行(const QString& line, int number) {
     今回のエラー = true;
@@ -38,7 +43,9 @@ void DesktopNotifier::パス終了() {
 }
 
 void DesktopNotifier::通知(const QString& summary, const QString& body) {
-    if (!bus.isConnected())
+    if (バスを開く)
+        bus = std::exchange(バスを開く, nullptr)();
+    if (!bus || !bus->isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
@@ -47,7 +54,7 @@ void DesktopNotifier::通知(const QString& summary, const QString& body) {
          << QStringList() << QVariantMap() << -1;
     // No answer is awaited: a missing service costs nothing but the bus's error reply.
     call.setAutoStartService(true);
-    bus.send(call);
+    bus->send(call);
 }
 
 } // namespace kelvo

@@ -9,6 +9,8 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
+#include <functional>
+#include <optional>
 
 namespace kelvo {
 
@@ -20,6 +22,10 @@ class DesktopNotifier final : public QObject {
     Q_OBJECT
 public:
     DesktopNotifier(const QDBusConnection& bus, const Clock& clock, QObject* parent = nullptr);
+    // The bus is connected for the first notification (nothing: there is none): a Kelvo that
+    // has nothing to tell keeps no bus, nor the thread that serves one.
+    DesktopNotifier(std::function<std::optional<QDBusConnection>()> open, const Clock& clock,
+                    QObject* parent = nullptr);
 
     // An error line of the monitor, given only while forwarding runs.
     void エラー行(const QString& line, int number);
@@ -30,7 +36,8 @@ public:
 private:
     void 通知(const QString& summary, const QString& body);
 
-    QDBusConnection bus;
+    std::function<std::optional<QDBusConnection>()> バスを開く;
+    std::optional<QDBusConnection> bus;
     const Clock& clock;
     QHash<int, qint64> 最後の通知ms; // by error number, on the monotonic clock
     bool 今回のエラー = false;       // the pass under way added an error line

@@ -12,7 +12,19 @@
 
 namespace kelvo {
 
-LinuxSystemControl::LinuxSystemControl(QDBusConnection bus) : bus(bus), line(bus) {}
+LinuxSystemControl::LinuxSystemControl(QDBusConnection bus) : bus(std::move(bus)) {}
+
+QDBusConnection& LinuxSystemControl::バス() {
+    if (!bus)
+        bus = QDBusConnection::systemBus();
+    return *bus;
+}
+
+NetworkManagerLine& LinuxSystemControl::回線() {
+    if (!line)
+        line.emplace(バス());
+    return *line;
+}
 
 QString LinuxSystemControl::environment(const QString& name) {
     return qEnvironmentVariable(name.toLocal8Bit().constData());
@@ -53,20 +65,20 @@ PrivilegeResult LinuxSystemControl::enableShutdownPrivilege() {
 bool LinuxSystemControl::requestShutdown(ShutdownRequest) {
     // Both requests switch the machine off; not interactive, so nobody is asked.
     return dbus::succeeded(dbus::call(
-        bus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        バス(), QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"), {false}));
 }
 
 bool LinuxSystemControl::hangUpDialUp() {
-    return line.hangUp();
+    return 回線().hangUp();
 }
 
 RedialStart LinuxSystemControl::startRedial() {
-    return line.startRedial();
+    return 回線().startRedial();
 }
 
 LineState LinuxSystemControl::redialState() {
-    return line.redialState();
+    return 回線().redialState();
 }
 
 } // namespace kelvo

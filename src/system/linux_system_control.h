@@ -8,6 +8,7 @@
 #include "system/system_control.h"
 
 #include <QDBusConnection>
+#include <optional>
 
 namespace kelvo {
 
@@ -16,7 +17,10 @@ namespace kelvo {
 // dial-up windows do not exist here, so starting one fails and no keystroke is ever sent.
 class LinuxSystemControl final : public SystemControl {
 public:
-    explicit LinuxSystemControl(QDBusConnection bus = QDBusConnection::systemBus());
+    // On the system bus, connected when a request first needs it: a Kelvo that never powers off
+    // or dials up keeps no bus, nor the thread that serves one.
+    LinuxSystemControl() = default;
+    explicit LinuxSystemControl(QDBusConnection bus);
 
     QString environment(const QString& name) override;
     StartResult startProgram(const QString& commandLine, WindowState state) override;
@@ -29,8 +33,11 @@ public:
     LineState redialState() override;
 
 private:
-    QDBusConnection bus;
-    NetworkManagerLine line;
+    QDBusConnection& バス();
+    NetworkManagerLine& 回線();
+
+    std::optional<QDBusConnection> bus;
+    std::optional<NetworkManagerLine> line;
 };
 
 } // namespace kelvo

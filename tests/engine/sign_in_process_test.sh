@@ -11,7 +11,8 @@
 #             after the server has let every access token expire (renewed at sign-on); once
 #             the refresh token is revoked, one error line and one refused refresh, however
 #             many passes follow.
-#   password: --sign-in asks for the password in its dialog; "/S" forwards with it.
+#   password: --sign-in asks for the password in its dialog; "--service /S", the user service's
+#             program without widgets or a display, forwards with it.
 # "/S" runs a pass at every turn, about 5 s apart.
 # In both, setting.ini, the log, everything the runs printed and every command line running
 # during a sign-on (noted by the download command and the browser) are searched for the
@@ -98,8 +99,11 @@ grep -q "キーリングに保存しました" "$work/sign-in.out" || fail "noth
 grep -q "サインオンできました" "$work/sign-in.out" || fail "no sign-on: $(cat "$work/sign-in.out")"
 
 # Unattended, with what the keyring holds.
-export QT_QPA_PLATFORM=offscreen
-"$work/kelvo" /S >"$work/kelvo.out" 2>&1 &
+if [ "$MODE" = password ]; then
+    env -u QT_QPA_PLATFORM -u DISPLAY "$work/kelvo" --service /S >"$work/kelvo.out" 2>&1 &
+else
+    QT_QPA_PLATFORM=offscreen "$work/kelvo" /S >"$work/kelvo.out" 2>&1 &
+fi
 kelvo=$!
 pids+=("$kelvo")
 nonce="n$$x$RANDOM"

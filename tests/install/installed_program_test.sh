@@ -36,13 +36,16 @@ grep -q '^Name=' "$entry" || fail "English name"
 grep -q '^Name\[ja\]=' "$entry" || fail "Japanese name"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/kelvo.svg" || fail "icon is not SVG"
 
-# The user unit runs this install's program silently, offscreen, as a notify service, and
-# systemd finds nothing wrong with it (a runtime directory of its own, no user manager needed).
+# The user unit runs this install's program silently, without widgets, as a notify service,
+# and systemd finds nothing wrong with it (a runtime directory of its own, no user manager
+# needed).
 unit="$prefix/lib/systemd/user/kelvo.service"
-grep -qx "ExecStart=$prefix/bin/kelvo /S" "$unit" || fail "unit ExecStart: $(grep ExecStart "$unit")"
-for line in Type=notify WatchdogSec=5min Restart=on-failure Environment=QT_QPA_PLATFORM=offscreen; do
+grep -qx "ExecStart=$prefix/bin/kelvo --service /S" "$unit" ||
+    fail "unit ExecStart: $(grep ExecStart "$unit")"
+for line in Type=notify WatchdogSec=5min Restart=on-failure; do
     grep -qx "$line" "$unit" || fail "unit lacks $line"
 done
+if grep -q '^Environment=.*QT_QPA_PLATFORM' "$unit"; then fail "the unit still picks a platform"; fi
 if command -v systemd-analyze >/dev/null 2>&1; then
     mkdir -m 700 "$work/runtime"
     # The unit's documentation is this install's manual page.
@@ -80,3 +83,27 @@ find "$prefix" -type f | sort >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >&2 || fail "Kelvo wrote into its installation"
 [ -z "$(ls -A "$work/elsewhere")" ] || fail "Kelvo wrote into the directory it was started from"
 echo "installed layout, settings in the user's configuration directory: ok"
+
+# The unit's command line with no display and no platform chosen: Kelvo forwards (its first
+# pass reports the missing Maildir on standard error) without loading any platform plugin, and
+# ends cleanly on SIGTERM.
+printf '[携帯電話の設定]\r\nメールアドレス=phone@phone.example.jp\r\n[基本設定]\r\n同時接続フラグ=1\r\n' |
+    iconv -f UTF-8 -t CP932 >"$config/setting.ini"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME -u NOTIFY_SOCKET \
+    HOME="$home" "$prefix/bin/kelvo" --service /S >"$work/service.log" 2>&1 &
+pid=$!
+pids+=("$pid")
+for _ in $(seq 1 100); do
+    grep -q 'エラー！「' "$work/service.log" && break
+    sleep 0.1
+done
+grep -q 'エラー！「' "$work/service.log" || fail "the service made no pass: $(cat "$work/service.log")"
+if grep -E '/platforms/|libQt6XcbQpa|libQt6WaylandClient' "/proc/$pid/maps"; then
+    fail "a platform plugin is loaded"
+fi
+kill -TERM "$pid"
+wait_for_exit "$pid" || fail "the service still runs after SIGTERM"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "the service ended with status $status: $(cat "$work/service.log")"
+echo "the unit's program without a display or a platform plugin: ok"

@@ -61,12 +61,23 @@ TEST(TerminalOptions, HelpVersionAndUnknownOptionsAreAnsweredInOrderAndTheRestLe
         {{"--sign-in"}, TerminalRequest::None, {}},
         {{"--sign-in", "--help"}, TerminalRequest::Help, "--help"},
         {{"--sign-in", "Gmail", "--verbose"}, TerminalRequest::Unknown, "--verbose"},
+        // Without windows nobody could start forwarding: the switch must come last.
+        {{"--service", "/S"}, TerminalRequest::None, {}},
+        {{"--service", "/s"}, TerminalRequest::None, {}},
+        {{"/S", "--service"}, TerminalRequest::ServiceWithoutStart, "--service"},
+        {{"--service"}, TerminalRequest::ServiceWithoutStart, "--service"},
+        {{"--service", "/S", "x"}, TerminalRequest::ServiceWithoutStart, "--service"},
+        {{"--service", "--help"}, TerminalRequest::Help, "--help"},
+        {{"--sign-in", "--service"}, TerminalRequest::None, {}}, // the sign-in comes first
     };
     for (const Case& c : cases) {
         const TerminalRequest r = 端末要求(c.arguments);
         EXPECT_EQ(r.kind, c.kind) << c.arguments.join(u' ').toStdString();
         EXPECT_EQ(r.argument, c.argument) << c.arguments.join(u' ').toStdString();
     }
+    EXPECT_TRUE(サービス指定({"--service", "/S"}));
+    EXPECT_FALSE(サービス指定({"/S"}));
+    EXPECT_FALSE(サービス指定({"--sign-in", "--service"}));
 }
 
 TEST(TerminalOptions, JapaneseWhenTheFirstSetOfLcAllLcMessagesAndLangSaysSo) {

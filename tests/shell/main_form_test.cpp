@@ -372,6 +372,27 @@ TEST_F(MainFormTest, MinimiseWaitsOneSecondFirst) {
     EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
 }
 
+TEST_F(MainFormTest, SeenAgainOrStoppedTheWindowWakesTheCyclesWait) {
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.見えている());
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.見えている());
+    const int before = clock.wakes();
+    w.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.見えている());
+    EXPECT_EQ(clock.wakes(), before + 1);
+    w.hide();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.見えている());
+    EXPECT_EQ(clock.wakes(), before + 1);
+    w.実行モード();
+    w.停止コマンド();
+    EXPECT_EQ(clock.wakes(), before + 2);
+}
+
 TEST_F(MainFormTest, SecondCloseRequestDuringTheGoodbyeIsIgnored) {
     w.Form_Load();
     kelvo.ui.messages.clear();

@@ -4,11 +4,12 @@
 #
 # SPDX-License-Identifier: GPL-3.0-or-later
 
-# The real program as systemd runs it ("kelvo /S", offscreen, NOTIFY_SOCKET set), reporting to
-# this script's own notify socket instead of a service manager.
-#   notify:  READY=1 once forwarding runs, WATCHDOG=1 for this process, STOPPING=1 at the end
-#            of SIGTERM, exit status 0; under the journal (JOURNAL_STREAM) the monitor lines
-#            come out on standard error with their priority prefixes.
+# The real program as systemd runs it ("kelvo --service /S", no display, no platform plugin,
+# NOTIFY_SOCKET set), reporting to this script's own notify socket instead of a service manager.
+#   notify:  no platform plugin loaded, READY=1 once forwarding runs, WATCHDOG=1 for this
+#            process, STOPPING=1 at the end of SIGTERM, exit status 0; under the journal
+#            (JOURNAL_STREAM) the monitor lines come out on standard error with their priority
+#            prefixes; the error line is a desktop notification on the session bus.
 #   nophone: without a phone address nobody could fill in the phone dialog: exit status 1, the
 #            message box's text on standard error, and never READY=1.
 # Usage: service_process_test.sh MODE KELVO
@@ -23,8 +24,8 @@ cp "$KELVO" "$work/kelvo"
 # No mail profile and an empty home: every sign-on fails with an error line, and a timed finish
 # of 0 hours gives a plain line at the start, which is what the journal needs.
 mkdir -p "$work/home"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" HOME="$work/home"
-unset DBUS_SESSION_BUS_ADDRESS
+export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
+unset DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
 phone="phone-$$@phone.example.jp"
 if [ "$MODE" = nophone ]; then phone=""; fi
 iconv -f UTF-8 -t CP932 >"$work/setting.ini" <<INI
@@ -59,6 +60,17 @@ pids+=("$!")
 for _ in $(seq 1 50); do [ -S "$work/notify" ] && break; sleep 0.1; done
 [ -S "$work/notify" ] || fail "no notify socket"
 
+# A private session bus, whose notifications are watched: nothing answers them.
+bus="unix:path=$work/bus"
+dbus-daemon --session --nofork --nopidfile --address="$bus" >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 1 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+[ -S "$work/bus" ] || fail "no session bus"
+dbus-monitor --address "$bus" "interface='org.freedesktop.Notifications',member='Notify'" \
+    >"$work/notifications" 2>&1 &
+pids+=("$!")
+sleep 0.3
+
 # Waits (bounded) until the file has a line that matches.
 wait_for_line() {
     for _ in $(seq 1 "$3"); do
@@ -69,8 +81,8 @@ wait_for_line() {
 }
 
 # The watchdog is this process's own: WATCHDOG_PID is the pid that exec keeps.
-NOTIFY_SOCKET="$work/notify" JOURNAL_STREAM=8:4242 WATCHDOG_USEC=1000000 \
-    bash -c 'export WATCHDOG_PID=$$; exec "$0" /S' "$work/kelvo" >"$work/out" 2>"$work/err" &
+DBUS_SESSION_BUS_ADDRESS="$bus" NOTIFY_SOCKET="$work/notify" JOURNAL_STREAM=8:4242 WATCHDOG_USEC=1000000 \
+    bash -c 'export WATCHDOG_PID=$$; exec "$0" --service /S' "$work/kelvo" >"$work/out" 2>"$work/err" &
 kelvo=$!
 pids+=("$kelvo")
 
@@ -87,10 +99,16 @@ if [ "$MODE" = nophone ]; then
 fi
 
 wait_for_line "$work/notified" '^READY=1' 100 || fail "no READY=1: $(cat "$work/err")"
+# No platform plugin, so no window could be built.
+if grep -E '/platforms/|libQt6XcbQpa|libQt6WaylandClient' "/proc/$kelvo/maps"; then
+    fail "a platform plugin is loaded"
+fi
 wait_for_line "$work/notified" '^WATCHDOG=1' 50 || fail "no WATCHDOG=1"
 # The first pass's failed sign-on gives an error line.
 wait_for_line "$work/err" '^<3>   [0-9][0-9]:[0-9][0-9]    エラー！「' 100 ||
     fail "no error line on standard error: $(cat "$work/err")"
+wait_for_line "$work/notifications" 'Kelvo：エラー' 50 ||
+    fail "no notification of the error: $(cat "$work/notifications")"
 kill -TERM "$kelvo"
 wait_for_exit "$kelvo" || fail "still running after SIGTERM"
 status=0

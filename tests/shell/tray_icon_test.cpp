@@ -101,3 +101,18 @@ TEST_F(TrayIconTest, StartAtLoginWritesAndRemovesTheEntryUnlessTheUnitIsEnabled)
     EXPECT_FALSE(tray->ログイン時に開始->isEnabled());
     EXPECT_FALSE(tray->ログイン時に開始->toolTip().isEmpty());
 }
+
+TEST_F(TrayIconTest, TipNamesTheTimeOfTheNextCheckWhichTheTurnsDoNotChange) {
+    // The virtual clock stands at Monday 7 December, 09:00.
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("次の接続まで 29分58秒"));
+    const QString tip = tray->アイコン->toolTip();
+    EXPECT_EQ(tip, QStringLiteral("Kelvo\n次の接続：09:30\n新着メール数 :0\n転送メール数 :0"));
+    clock.advance(2);
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("次の接続まで 29分56秒"));
+    EXPECT_EQ(tray->アイコン->toolTip(), tip);
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("あと 1日2時間3分4秒"));
+    EXPECT_EQ(tray->アイコン->toolTip().section(u'\n', 1, 1),
+              QStringLiteral("次の稼動開始：12/8 11:03"));
+    w.setPanelText(kPanel次の接続まで, QStringLiteral("メールチェック中"));
+    EXPECT_EQ(tray->アイコン->toolTip().section(u'\n', 1, 1), QStringLiteral("メールチェック中"));
+}

@@ -19,8 +19,10 @@ struct FakeCycleWindow final : CycleWindow {
         return addressBox;
     }
     void 携帯電話の設定表示() override { calls << QStringLiteral("phone dialog"); }
+    bool ウィンドウが見えている() const override { return visible; }
 
     QStringList calls;
+    bool visible = true;
     QString addressBox; // what the phone settings dialog's address box holds
 };
 

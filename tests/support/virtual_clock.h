@@ -26,7 +26,10 @@ public:
     void processEvents() override;
     // Stops at the first scheduled action that wakes it.
     void wakeableWait(double seconds) override;
-    void wake() override { 起こされた = true; }
+    void wake() override {
+        起こされた = true;
+        ++起こし回数;
+    }
 
     // Moves the clock forward, running the actions that fall due on the way; with untilWoken,
     // only up to the action that calls wake().
@@ -40,6 +43,7 @@ public:
 
     int waits() const { return 待機回数; }
     int processEventsCalls() const { return 処理回数; }
+    int wakes() const { return 起こし回数; }
 
 private:
     QDateTime 開始;
@@ -47,6 +51,7 @@ private:
     std::multimap<qint64, std::function<void()>> 予定;
     int 待機回数 = 0;
     int 処理回数 = 0;
+    int 起こし回数 = 0;
     bool 起こされた = false;
 };
 

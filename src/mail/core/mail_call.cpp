@@ -10,11 +10,16 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
+#include <QVariant>
 #include <exception>
 
 namespace kelvo {
 
 namespace {
+
+const char* const kCloseHeld = "kelvoCloseAfterMailCalls";
+std::chrono::milliseconds restAfterCalls{30 * 1000};
 
 // Holds back the close requests of windows while a mail call runs.
 class CloseHold final : public QObject {
@@ -33,7 +38,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // Window-level requests only: they carry the whole close, widgets' own come after.
-        if (event->type() != QEvent::Close || !watched->isWindowType())
+        if (event->type() != QEvent::Close ||
+            !(watched->isWindowType() || watched->property(kCloseHeld).toBool()))
             return false;
         event->ignore();
         if (!held.contains(watched))
@@ -45,22 +51,28 @@ private:
     QList<QPointer<QObject>> held;
 };
 
-// The one thread every mail call runs on, started with the first and living as long as the
-// application. Its own event loop lets the work run programs with QProcess.
+// The one thread every mail call runs on, started with the first call and ended once no call
+// has come for a while, so that a Kelvo waiting between passes keeps no idle thread. Its own
+// event loop lets the work run programs with QProcess. Started, fed and ended on the
+// application's thread alone; nothing of a call outlives it there.
 class Worker final : public QThread {
 public:
     explicit Worker(QObject* parent) : QThread(parent) {
+        setObjectName(QStringLiteral("mail"));
         context.moveToThread(this);
-        start();
+        rest.setSingleShot(true);
+        QObject::connect(&rest, &QTimer::timeout, &rest, [this] { end(); });
     }
-    ~Worker() override {
-        quit();
-        wait();
-    }
+    ~Worker() override { end(); }
     // Runs the work there, after the work handed over before it.
     void post(std::function<void()> work) {
+        rest.stop();
+        if (!isRunning())
+            start();
         QMetaObject::invokeMethod(&context, std::move(work), Qt::QueuedConnection);
     }
+    // The call handed over last has returned.
+    void returned() { rest.start(restAfterCalls); }
     static Worker& instance(QCoreApplication* app) {
         static QPointer<Worker> worker;
         if (!worker)
@@ -69,10 +81,24 @@ public:
     }
 
 private:
+    void end() {
+        quit();
+        wait();
+    }
+
     QObject context;
+    QTimer rest;
 };
 
 } // namespace
+
+void closeAfterMailCalls(QObject& target) {
+    target.setProperty(kCloseHeld, true);
+}
+
+void setMailCallRest(std::chrono::milliseconds rest) {
+    restAfterCalls = rest;
+}
 
 void runMailCall(bool offThread, const std::function<void()>& work) {
     QCoreApplication* app = QCoreApplication::instance();
@@ -85,7 +111,8 @@ void runMailCall(bool offThread, const std::function<void()>& work) {
     CloseHold hold;
     // The loop belongs to this thread: the quit is delivered by the loop once it runs, however
     // early the work ends.
-    Worker::instance(app).post([&] {
+    Worker& worker = Worker::instance(app);
+    worker.post([&] {
         try {
             work();
         } catch (...) {
@@ -94,6 +121,7 @@ void runMailCall(bool offThread, const std::function<void()>& work) {
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.returned();
     hold.release();
     if (failure)
         std::rethrow_exception(failure);

@@ -4,10 +4,13 @@
 
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
+
+class QObject;
 
 namespace kelvo {
 
@@ -18,6 +21,14 @@ namespace kelvo {
 // of the call. Anywhere else the work simply runs here. The caller sees a synchronous call:
 // the work's exception is raised again here.
 void runMailCall(bool offThread, const std::function<void()>& work);
+
+// Close requests (a QCloseEvent sent to the object) wait for the mail call under way, as a
+// window's do: for a program without windows.
+void closeAfterMailCalls(QObject& target);
+
+// How long the thread of the mail calls is kept after the last call has returned before it
+// ends (30 s); a later call starts it again.
+void setMailCallRest(std::chrono::milliseconds rest);
 
 template <typename Work> auto mailCall(bool offThread, Work&& work) {
     using Result = std::invoke_result_t<Work&>;

@@ -6,7 +6,10 @@
 
 #include "common/error.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -50,6 +53,35 @@ TEST(MailCallTest, CallsShareOneWorkerThread) {
     EXPECT_EQ(mailCall(true, callsOnThisThread), first + 1);
 }
 
+// The threads of this process that carry the name.
+int threadsNamed(const QByteArray& name) {
+    int count = 0;
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+            ++count;
+    }
+    return count;
+}
+
+TEST(MailCallTest, TheWorkerEndsAfterItsRestAndTheNextCallStartsItAgain) {
+    setMailCallRest(50ms);
+    auto callsOnThisThread = [] {
+        thread_local int calls = 0;
+        return ++calls;
+    };
+    mailCall(true, callsOnThisThread);
+    EXPECT_EQ(threadsNamed("mail"), 1);
+    for (int i = 0; i < 100 && threadsNamed("mail") > 0; ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(threadsNamed("mail"), 0);
+    EXPECT_EQ(mailCall(true, callsOnThisThread), 1); // a thread of its own again
+    setMailCallRest(30s);
+}
+
 TEST(MailCallTest, ACloseRequestWaitsUntilTheCallHasReturned) {
     QWidget window;
     window.show();
@@ -68,6 +100,33 @@ TEST(MailCallTest, ACloseRequestWaitsUntilTheCallHasReturned) {
     EXPECT_TRUE(closeAsked);
     EXPECT_TRUE(visibleAfterCall);
     EXPECT_FALSE(window.isVisible());
+}
+
+// A program without windows marks what a close request ends.
+class Closable final : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Close)
+            ++closes;
+        return QObject::event(e);
+    }
+    int closes = 0;
+};
+
+TEST(MailCallTest, AMarkedObjectsCloseRequestWaitsUntilTheCallHasReturned) {
+    Closable program;
+    closeAfterMailCalls(program);
+    int closesDuringCall = -1;
+    std::atomic<bool> closeAsked = false;
+    QTimer::singleShot(0, [&] {
+        QCoreApplication::postEvent(&program, new QCloseEvent);
+        QTimer::singleShot(0, [&] { closeAsked = true; });
+    });
+    mailCall(true, [&] { waitFor(closeAsked); });
+    closesDuringCall = program.closes;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closesDuringCall, 0);
+    EXPECT_EQ(program.closes, 1);
 }
 
 TEST(MailCallTest, TheWorksErrorIsRaisedInTheCaller) {
