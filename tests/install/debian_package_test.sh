@@ -52,7 +52,7 @@ dpkg-deb -x "$deb" "$work/root"
 root=$work/root
 # The packaged program carries no symbol table: the package stays small.
 if readelf -S "$root/usr/bin/kelvo" | grep -q '\.symtab'; then fail "not stripped"; fi
-grep -qx 'ExecStart=/usr/bin/kelvo /S' "$root/usr/lib/systemd/user/kelvo.service" ||
+grep -qx 'ExecStart=/usr/bin/kelvo --service /S' "$root/usr/lib/systemd/user/kelvo.service" ||
     fail "the packaged unit does not run /usr/bin/kelvo"
 
 # The copyright in Debian's machine-readable form, under Kelvo's licence; the native package's
