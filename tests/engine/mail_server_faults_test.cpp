@@ -393,6 +393,7 @@ protected:
     void profile(const QString& text) {
         mail->writeProfiles(text);
         line = std::make_unique<ProfilePushLine>(mail->profilesPath);
+        mail->backend->borrowFrom(*line);
         watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
         cycle.プッシュ = watch.get();
     }
@@ -501,6 +502,30 @@ TEST_F(PushServerTest, ABurstOfThreeIsForwardedWholeByAtMostTwoPasses) {
     runUntil([&] { return arrived().size() >= all.size(); }, 60);
     EXPECT_EQ(arrived(), all);
     EXPECT_LE(passes(), 2);
+}
+
+// Each notice ends IDLE, the pass runs on the push connection's sign-on and IDLE starts again:
+// one connection for the whole run, and every mail forwarded once.
+TEST_F(PushServerTest, ARunOfNoticesIsServedOnThePushConnection) {
+    const QStringList all = subjects(3);
+    int sent = 0;
+    runUntil(
+        [&] {
+            // The next mail once the previous one's pass has ended, so that each has a notice
+            // of its own; the first once the push connection idles.
+            const QStringList shown = window.panelHistory.value(kPanel次の接続まで);
+            const bool idles = watch->次の用事ms().value_or(0) > 60 * 1000;
+            if (sent < all.size() && passesEnded() == sent && idles && !shown.isEmpty() &&
+                shown.last().startsWith(u"次の接続まで"))
+                deliver(all[sent++]);
+            return arrived().size() >= all.size() && passesEnded() >= all.size();
+        },
+        60);
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(passes(), all.size());
+    EXPECT_EQ(imap.connections(), 1);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
 }
 
 TEST_F(PushServerTest, WithPushNoNothingChanges) {

@@ -9,6 +9,7 @@
 #include "mail/mime/message_reader.h"
 #include "mail/mime/plain_header.h"
 #include "mail/mime/vmime_text.h"
+#include "mail/net/imap_loan.h"
 
 #include <QThreadPool>
 #include <algorithm>
@@ -104,10 +105,23 @@ private:
 
 } // namespace
 
-ImapStore::ImapStore(const ServerOptions& opts) : options(opts) {
+ImapStore::ImapStore(const ServerOptions& opts, std::shared_ptr<ImapLoan> lender)
+    : options(opts), loan(std::move(lender)) {
     vm::initialize();
-    imap = std::make_unique<ImapClient>(options);
-    validity = QString::number(imap->openInbox(false, mailerr::Failure));
+    if (loan) {
+        imap = loan->borrow(std::chrono::seconds(std::max(1, options.timeoutSeconds)));
+        try {
+            if (imap)
+                validity = QString::number(imap->openInbox(false, mailerr::Failure));
+        } catch (const KelvoError&) {
+            close(); // the push connection learns of it at its next IDLE
+        }
+    }
+    if (!imap) {
+        loan.reset();
+        imap = std::make_unique<ImapClient>(options);
+        validity = QString::number(imap->openInbox(false, mailerr::Failure));
+    }
     fresh = true;
 }
 
@@ -188,6 +202,8 @@ void ImapStore::setSeen(const QStringList& ids, bool seen) {
 }
 
 void ImapStore::close() {
+    if (imap && loan)
+        imap = loan->giveBack(std::move(imap));
     if (imap)
         imap->logout();
     imap.reset();
