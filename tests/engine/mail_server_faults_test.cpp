@@ -528,6 +528,33 @@ TEST_F(PushServerTest, ARunOfNoticesIsServedOnThePushConnection) {
     EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
 }
 
+// Push ends in the middle of a pass that holds its connection (Kelvo ends, or the line is hung
+// up): the pass keeps the connection, stores its read marks on it and signs it off.
+TEST_F(PushServerTest, PushEndingDuringAPassOnItsConnectionLeavesThePassItsConnection) {
+    const QStringList all = subjects(2);
+    deliverAfter(3, all);
+    bool closed = false;
+    runUntil(
+        [&] {
+            // The first forwarded: the pass waits out its pause before it reads the second.
+            if (!closed && !arrived().isEmpty()) {
+                closed = true;
+                watch->閉じる();
+            }
+            return closed && passesEnded() > 0;
+        },
+        30);
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(passes(), 1);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    QElapsedTimer t;
+    t.start();
+    while (imap.open() > 0 && t.elapsed() < 5000)
+        QThread::msleep(20);
+    EXPECT_EQ(imap.open(), 0);
+}
+
 TEST_F(PushServerTest, WithPushNoNothingChanges) {
     profile(goodProfiles);
     // After the first turn, when push would have been waiting for it.
