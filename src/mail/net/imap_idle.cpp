@@ -32,6 +32,9 @@ constexpr auto kGoodbye = std::chrono::seconds(2);
 // More go-ahead lines than this without a count of messages are not a server that idles.
 constexpr int kMostGoAheads = 1000;
 
+// After news, how long the connection waits for the pass to borrow it before it idles again.
+constexpr auto kPassComing = std::chrono::seconds(1);
+
 // Failures that only mean the server is out of reach for now: the pass reports its own.
 bool quiet(int number) {
     return number == mailerr::ConnectionRefused || number == mailerr::HostNotFound ||
@@ -197,8 +200,12 @@ void ImapIdle::watch(std::unique_ptr<ImapClient>& client) {
     InboxCount known = countOf(client->session());
     loan_->open([interruption = interruption] { interruption->wake(); });
     for (;;) {
-        const Ending ending = idleOnce(*client, reader, known);
-        if (ending == Ending::SignOff)
+        Ending ending = idleOnce(*client, reader, known);
+        // The pass that news starts comes in a moment: idling again in between would only
+        // cost it two more round trips.
+        if (ending == Ending::News && loan_->awaitAsked(kPassComing))
+            ending = Ending::Lend;
+        if (quit || ending == Ending::SignOff)
             break;
         if (ending != Ending::Lend)
             continue;
@@ -303,7 +310,10 @@ ImapIdle::Ending ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, 
                 info->sel_exists = known.exists;
                 info->sel_uidnext = known.uidNext;
             }
-            return asked == 'q' ? Ending::SignOff : asked == 'l' ? Ending::Lend : Ending::Again;
+            return asked == 'q'   ? Ending::SignOff
+                   : asked == 'l' ? Ending::Lend
+                   : asked == 0   ? Ending::News
+                                  : Ending::Again;
         }
     }
 }

@@ -51,7 +51,7 @@ public:
     const std::shared_ptr<ImapLoan>& loan() const { return loan_; }
 
 private:
-    enum class Ending { SignOff, Again, Lend };
+    enum class Ending { SignOff, Again, News, Lend };
     void run(std::stop_token stop);
     void tell(const PushEvent& event);
     void watch(std::unique_ptr<ImapClient>& client);

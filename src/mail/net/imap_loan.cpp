@@ -20,6 +20,7 @@ std::unique_ptr<ImapClient> ImapLoan::borrow(std::chrono::milliseconds wait) {
     waiting = true;
     if (wake)
         wake();
+    changed.notify_all();
     changed.wait_for(hold, wait, [&] { return handed || !waiting || ended; });
     waiting = false;
     return std::move(handed);
@@ -42,6 +43,12 @@ void ImapLoan::open(std::function<void()> waker) {
 
 bool ImapLoan::asked() const {
     const std::lock_guard<std::mutex> hold(lock);
+    return waiting && !ended;
+}
+
+bool ImapLoan::awaitAsked(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> hold(lock);
+    changed.wait_for(hold, wait, [&] { return waiting || ended; });
     return waiting && !ended;
 }
 

@@ -38,6 +38,8 @@ public:
     void open(std::function<void()> waker);
     // Whether a pass waits for the client.
     bool asked() const;
+    // Waits at most `wait` for a pass to ask; whether one did.
+    bool awaitAsked(std::chrono::milliseconds wait);
     // Hands the client to the pass that asked and waits until it comes back: the client, or
     // nothing when the connection ended first (the pass keeps it). Without a pass asking, the
     // client comes back at once.
