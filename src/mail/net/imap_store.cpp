@@ -113,8 +113,10 @@ ImapStore::ImapStore(const ServerOptions& opts, std::shared_ptr<ImapLoan> lender
         try {
             if (imap)
                 validity = QString::number(imap->openInbox(false, mailerr::Failure));
-        } catch (const KelvoError&) {
-            close(); // the push connection learns of it at its next IDLE
+        } catch (...) {
+            // Back to the push connection, which learns of a fault at its next IDLE; the pass
+            // tries a connection of its own.
+            close();
         }
     }
     if (!imap) {
