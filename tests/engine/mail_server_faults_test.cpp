@@ -392,6 +392,7 @@ protected:
     }
     void profile(const QString& text) {
         mail->writeProfiles(text);
+        watch.reset(); // before the line it watches
         line = std::make_unique<ProfilePushLine>(mail->profilesPath);
         mail->backend->borrowFrom(*line);
         watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
