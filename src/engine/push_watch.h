@@ -29,7 +29,7 @@ inline const QString kプッシュ再開 = QStringLiteral("プッシュ通知の
 // thread by the clock, at the cycle's turns.
 class PushWatch {
 public:
-    static constexpr qint64 kSettleMs = 250;
+    static constexpr qint64 kSettleMs = 50;
     static constexpr qint64 kRenewMs = 25 * 60 * 1000; // servers drop IDLE after 30 minutes
     static constexpr qint64 kFirstRetryMs = 5000;
     static constexpr qint64 kLongestRetryMs = 5 * 60 * 1000;

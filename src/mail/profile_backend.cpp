@@ -6,12 +6,14 @@
 
 #include "mail/mime/address_book.h"
 #include "system/command_runner.h"
+#include "mail/net/imap_loan.h"
 #include "mail/net/imap_store.h"
 #include "mail/core/mail_error.h"
 #include "mail/net/maildir_store.h"
 #include "mail/mime/message_reader.h"
 #include "mail/mime/message_writer.h"
 #include "mail/core/profiles.h"
+#include "mail/push_line.h"
 #include "mail/auth/sign_on_secret.h"
 #include "mail/net/sendmail_transport.h"
 #include "mail/net/smtp_transport.h"
@@ -127,6 +129,10 @@ ServerOptions serverOptions(const MailProfile& p, const QString& url, const Sign
 
 ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
 
+void ProfileBackend::borrowFrom(const ProfilePushLine& line) {
+    idle = line.idleClients();
+}
+
 std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
                                                        bool downloadMail) {
     const MailProfile p = selectProfile(path, profileName);
@@ -147,7 +153,8 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
 
     std::unique_ptr<MailStore> store;
     if (p.storeIsImap())
-        store = std::make_unique<ImapStore>(options(p.store));
+        store = std::make_unique<ImapStore>(options(p.store),
+                                            p.push && idle ? idle->find(p.store, p.user) : nullptr);
     else
         store = std::make_unique<MaildirStore>(p.store);
 

@@ -8,9 +8,12 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace kelvo {
 
+class IdleClients;
+class ProfilePushLine;
 struct MailProfile;
 
 // The mail system of a profile (profiles.h): an IMAP or IMAPS Inbox or a Maildir, sending
@@ -20,11 +23,16 @@ public:
     explicit ProfileBackend(QString profilesPath);
     std::unique_ptr<MailConnection> signOn(const QString& profileName, bool downloadMail) override;
 
+    // A profile with push borrows the line's IMAP connection for its session where one idles,
+    // and signs on anew only where none does.
+    void borrowFrom(const ProfilePushLine& line);
+
     // Each command line sent to a server (tests count round trips with it).
     std::function<void(const QString&)> trace;
 
 private:
     QString path;
+    std::shared_ptr<IdleClients> idle;
 };
 
 } // namespace kelvo

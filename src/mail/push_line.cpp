@@ -6,6 +6,7 @@
 
 #include "mail/core/profiles.h"
 #include "mail/net/imap_idle.h"
+#include "mail/net/imap_loan.h"
 #include "mail/net/maildir_watch.h"
 
 #include <QMetaObject>
@@ -36,11 +37,13 @@ private:
     QObject context;
 };
 
-// IDLE on the profile's IMAP server; its thread ends with it.
+// IDLE on the profile's IMAP server; its thread ends with it. A pass may borrow its client.
 class ImapPush final : public PushConnection {
 public:
-    ImapPush(PushLine& line, const MailProfile& profile)
-        : post(line), idle(profile, [this](const PushEvent& event) { post(event); }) {}
+    ImapPush(PushLine& line, const MailProfile& profile, IdleClients& clients)
+        : post(line), idle(profile, [this](const PushEvent& event) { post(event); }) {
+        clients.add(profile.store, profile.user, idle.loan());
+    }
     void renew() override { idle.renew(); }
 
 private:
@@ -89,7 +92,8 @@ private:
 
 } // namespace
 
-ProfilePushLine::ProfilePushLine(QString profilesPath) : path(std::move(profilesPath)) {}
+ProfilePushLine::ProfilePushLine(QString profilesPath)
+    : path(std::move(profilesPath)), clients(std::make_shared<IdleClients>()) {}
 
 bool ProfilePushLine::pushes(const QString& profile) {
     try {
@@ -107,7 +111,7 @@ std::unique_ptr<PushConnection> ProfilePushLine::open(const QString& profile) {
         return std::make_unique<NoPush>(*this);
     }
     if (p->storeIsImap())
-        return std::make_unique<ImapPush>(*this, *p);
+        return std::make_unique<ImapPush>(*this, *p, *clients);
     return std::make_unique<MaildirPush>(*this, p->store);
 }
 

@@ -177,8 +177,10 @@ int runKelvo(int argc, char** argv) {
             window.静かに終了();
         };
     }
-    // News of new mail between passes; its connection ends with the program's mail session.
+    // News of new mail between passes, on a connection the passes borrow while it idles; it
+    // ends with the program's mail session.
     ProfilePushLine pushLine(defaultProfilesPath());
+    mailSystem.borrowFrom(pushLine);
     PushWatch push(pushLine, clock, waiter, window);
     // The unload handler's sign-off: Kelvo ends as asked (終了, a signal, the session's end),
     // and the state file says so before the log is written.

@@ -84,6 +84,7 @@ int runService(int argc, char** argv) {
         shell.静かに終了();
     };
     ProfilePushLine pushLine(defaultProfilesPath());
+    mailSystem.borrowFrom(pushLine);
     PushWatch push(pushLine, clock, waiter, window);
     shell.hooks.ログオフ = [&push, &engine] {
         push.閉じる();

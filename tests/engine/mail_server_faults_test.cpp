@@ -394,6 +394,7 @@ protected:
         mail->writeProfiles(text);
         watch.reset(); // before the line it listens to
         line = std::make_unique<ProfilePushLine>(mail->profilesPath);
+        mail->backend->borrowFrom(*line);
         watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
         cycle.プッシュ = watch.get();
     }
@@ -506,6 +507,57 @@ TEST_F(PushServerTest, ABurstOfThreeIsForwardedWholeByAtMostTwoPasses) {
     runUntil([&] { return arrived().size() >= all.size(); }, 60);
     EXPECT_EQ(arrived(), all);
     EXPECT_LE(passes(), 2);
+}
+
+// Each notice ends IDLE, the pass runs on the push connection's sign-on and IDLE starts again:
+// one connection for the whole run, and every mail forwarded once.
+TEST_F(PushServerTest, ARunOfNoticesIsServedOnThePushConnection) {
+    const QStringList all = subjects(3);
+    int sent = 0;
+    runUntil(
+        [&] {
+            // The next mail once the previous one's pass has ended, so that each has a notice
+            // of its own; the first once the push connection idles.
+            const QStringList shown = window.panelHistory.value(kPanel次の接続まで);
+            const bool idles = watch->次の用事ms().value_or(0) > 60 * 1000;
+            if (sent < all.size() && passesEnded() == sent && idles && !shown.isEmpty() &&
+                shown.last().startsWith(u"次の接続まで"))
+                deliver(all[sent++]);
+            return arrived().size() >= all.size() && passesEnded() >= all.size();
+        },
+        60);
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(passes(), all.size());
+    EXPECT_EQ(imap.connections(), 1);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+}
+
+// Push ends in the middle of a pass that holds its connection (Kelvo ends, or the line is hung
+// up): the pass keeps the connection, stores its read marks on it and signs it off.
+TEST_F(PushServerTest, PushEndingDuringAPassOnItsConnectionLeavesThePassItsConnection) {
+    const QStringList all = subjects(2);
+    deliverAfter(3, all);
+    bool closed = false;
+    runUntil(
+        [&] {
+            // The first forwarded: the pass waits out its pause before it reads the second.
+            if (!closed && !arrived().isEmpty()) {
+                closed = true;
+                watch->閉じる();
+            }
+            return closed && passesEnded() > 0;
+        },
+        30);
+    EXPECT_EQ(arrived(), all);
+    EXPECT_EQ(passes(), 1);
+    EXPECT_EQ(unreadInMailbox(), 0);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+    QElapsedTimer t;
+    t.start();
+    while (imap.open() > 0 && t.elapsed() < 5000)
+        QThread::msleep(20);
+    EXPECT_EQ(imap.open(), 0);
 }
 
 TEST_F(PushServerTest, WithPushNoNothingChanges) {

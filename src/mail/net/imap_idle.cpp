@@ -8,6 +8,7 @@
 #include "imap_line_reader.h"
 #include "mail/auth/sign_on_secret.h"
 #include "mail/core/mail_error.h"
+#include "mail/net/imap_loan.h"
 #include "server_connection.h"
 
 #include <chrono>
@@ -30,6 +31,9 @@ constexpr auto kGoodbye = std::chrono::seconds(2);
 
 // More go-ahead lines than this without a count of messages are not a server that idles.
 constexpr int kMostGoAheads = 1000;
+
+// After news, how long the connection waits for the pass to borrow it before it idles again.
+constexpr auto kPassComing = std::chrono::seconds(1);
 
 // Failures that only mean the server is out of reach for now: the pass reports its own.
 bool quiet(int number) {
@@ -108,7 +112,8 @@ SignOnSecret secretFor(const MailProfile& profile, bool renew, const std::stop_t
 } // namespace
 
 ImapIdle::ImapIdle(const MailProfile& profile, Report report)
-    : profile(profile), interruption(std::make_shared<Interruption>()), report(std::move(report)),
+    : profile(profile), interruption(std::make_shared<Interruption>()),
+      loan_(std::make_shared<ImapLoan>()), report(std::move(report)),
       worker([this](std::stop_token stop) { run(std::move(stop)); }) {}
 
 ImapIdle::~ImapIdle() {
@@ -127,6 +132,8 @@ void ImapIdle::stop() {
         std::unique_lock<std::mutex> hold(lock);
         report = nullptr;
         quit = true;
+        // A pass that holds the client keeps it and signs it off itself.
+        loan_->end();
         if (idling) {
             interruption->wake();
             ended.wait_for(hold, kGoodbye, [&] { return finished; });
@@ -157,10 +164,10 @@ void ImapIdle::run(std::stop_token stop) {
         options.timeoutSeconds = profile.timeoutSeconds;
         options.caFile = profile.caFile;
         options.starttls = profile.starttls;
-        ImapClient client(options, interruption);
-        client.openInbox(true, mailerr::MailboxMissing);
-        if (!client.canIdle()) {
-            client.logout();
+        auto client = std::make_unique<ImapClient>(options, interruption);
+        client->openInbox(true, mailerr::MailboxMissing);
+        if (!client->canIdle()) {
+            client->logout();
             tell({PushEvent::NoIdle, {}, 0});
         } else {
             idling = true;
@@ -175,24 +182,59 @@ void ImapIdle::run(std::stop_token stop) {
     } catch (...) {
         tell({PushEvent::Lost, {}, 0});
     }
+    loan_->end();
     const std::lock_guard<std::mutex> hold(lock);
     finished = true;
     ended.notify_all();
 }
 
-void ImapIdle::watch(ImapClient& client) {
-    ImapLineReader reader(client.connection(), client.session()->imap_stream);
-    InboxCount known = countOf(client.session());
-    while (idleOnce(client, reader, known)) {
+void ImapIdle::watch(std::unique_ptr<ImapClient>& client) {
+    ImapLineReader reader(client->connection(), client->session()->imap_stream);
+    InboxCount known = countOf(client->session());
+    loan_->open([interruption = interruption] { interruption->wake(); });
+    for (;;) {
+        Ending ending = idleOnce(*client, reader, known);
+        // The pass that news starts comes in a moment: idling again in between would only
+        // cost it two more round trips.
+        if (ending == Ending::News && loan_->awaitAsked(kPassComing))
+            ending = Ending::Lend;
+        if (quit || ending == Ending::SignOff)
+            break;
+        if (ending != Ending::Lend)
+            continue;
+        // What the reader holds would be lost to the library's own reading.
+        if (!reader.holdsNothing()) {
+            loan_->refuse();
+            continue;
+        }
+        client = lend(std::move(client), known);
+        if (!client)
+            return;
     }
-    signOff(client, reader);
+    signOff(*client, reader);
+}
+
+std::unique_ptr<ImapClient> ImapIdle::lend(std::unique_ptr<ImapClient> client, InboxCount& known) {
+    // The pass's commands are its own: a stop meanwhile must not break them off.
+    client->connection().setInterruption(nullptr);
+    client = loan_->lend(std::move(client));
+    if (!client)
+        return nullptr;
+    client->connection().setInterruption(interruption);
+    // The pass selected the Inbox anew and learnt of what came meanwhile: more messages than
+    // before it are mail it may have missed, which asks for one more pass.
+    const InboxCount now = countOf(client->session());
+    if (now.exists > known.exists)
+        tell({PushEvent::NewMail, {}, 0});
+    known = now;
+    return client;
 }
 
 // One IDLE, from the command to the server's answer to DONE, each line read and let go as it
 // comes: news is reported at once and ends the IDLE, as does a renewal or a stop. The answers
-// before the go-ahead and after DONE are waited for at most `timeout` each. False once Kelvo is
-// to sign off.
-bool ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& known) {
+// before the go-ahead and after DONE are waited for at most `timeout` each. A pass asking for the
+// client ends it too.
+ImapIdle::Ending ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& known) {
     mailimap* imap = client.session();
     ServerConnection& wire = client.connection();
     // As the library's own IDLE leaves the session.
@@ -206,7 +248,7 @@ bool ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& 
     bool goAhead = false;
     bool done = false;
     bool news = false;
-    char asked = quit ? 'q' : 0;
+    char asked = quit ? 'q' : loan_->asked() ? 'l' : 0;
     int goAheads = 0;
     for (;;) {
         if (goAhead && !done && (news || asked != 0)) {
@@ -225,6 +267,8 @@ bool ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& 
                 asked = 'q';
             else if (renewAsked.exchange(false) && asked == 0)
                 asked = 'r';
+            if (asked != 'q' && loan_->asked())
+                asked = 'l';
             continue;
         case ImapLineReader::Status::TimedOut:
             throw mailError(mailerr::TimedOut, QStringLiteral("IDLE"));
@@ -259,7 +303,10 @@ bool ImapIdle::idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& 
                 info->sel_exists = known.exists;
                 info->sel_uidnext = known.uidNext;
             }
-            return asked != 'q';
+            return asked == 'q'   ? Ending::SignOff
+                   : asked == 'l' ? Ending::Lend
+                   : asked == 0   ? Ending::News
+                                  : Ending::Again;
         }
     }
 }

@@ -19,6 +19,7 @@ namespace kelvo {
 
 class ImapClient;
 class ImapLineReader;
+class ImapLoan;
 class Interruption;
 struct InboxCount;
 
@@ -29,7 +30,8 @@ struct InboxCount;
 // messages than it knew of once the expunged ones are counted, or a grown UIDNEXT. While it
 // idles it reads the server's lines one by one and keeps none: a line over 64 KB, a literal,
 // or more than 1,000 go-aheads without a count of messages lose the connection, as does an
-// answer to DONE slower than the timeout.
+// answer to DONE slower than the timeout. Between two IDLEs it lends its client to a pass that
+// asks (loan()); the limits above are for idling alone.
 class ImapIdle {
 public:
     // report is called on the connection's thread, never after stop().
@@ -45,16 +47,22 @@ public:
     // Ends IDLE and signs off, waiting a moment for the server's answer; a connection still
     // being made is broken off. The thread has ended when it returns.
     void stop();
+    // Where a pass borrows the signed-on client while it idles.
+    const std::shared_ptr<ImapLoan>& loan() const { return loan_; }
 
 private:
+    enum class Ending { SignOff, Again, News, Lend };
     void run(std::stop_token stop);
     void tell(const PushEvent& event);
-    void watch(ImapClient& client);
-    bool idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& known);
+    void watch(std::unique_ptr<ImapClient>& client);
+    Ending idleOnce(ImapClient& client, ImapLineReader& reader, InboxCount& known);
+    // Lends the client to the pass that asked and takes it back; nothing when the pass kept it.
+    std::unique_ptr<ImapClient> lend(std::unique_ptr<ImapClient> client, InboxCount& known);
     void signOff(ImapClient& client, ImapLineReader& reader);
 
     const MailProfile profile;
     const std::shared_ptr<Interruption> interruption;
+    const std::shared_ptr<ImapLoan> loan_;
     std::mutex lock;
     std::condition_variable ended;
     bool finished = false;

@@ -34,6 +34,8 @@ public:
     // Waits for the next line within the connection's time, or until it is woken. `line` stays
     // valid until the next call.
     Status next(QByteArrayView& line);
+    // True when nothing read is left unreturned: the library may read on from here.
+    bool holdsNothing() const { return start >= bytes.size(); }
 
 private:
     ServerConnection* connection;

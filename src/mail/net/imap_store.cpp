@@ -9,6 +9,7 @@
 #include "mail/mime/message_reader.h"
 #include "mail/mime/plain_header.h"
 #include "mail/mime/vmime_text.h"
+#include "mail/net/imap_loan.h"
 
 #include <QThreadPool>
 #include <algorithm>
@@ -156,10 +157,25 @@ std::optional<std::string> scopedSearch(const FetchScope& scope, bool within) {
 
 } // namespace
 
-ImapStore::ImapStore(const ServerOptions& opts) : options(opts) {
+ImapStore::ImapStore(const ServerOptions& opts, std::shared_ptr<ImapLoan> lender)
+    : options(opts), loan(std::move(lender)) {
     vm::initialize();
-    imap = std::make_unique<ImapClient>(options);
-    validity = QString::number(imap->openInbox(false, mailerr::Failure));
+    if (loan) {
+        imap = loan->borrow(std::chrono::seconds(std::max(1, options.timeoutSeconds)));
+        try {
+            if (imap)
+                validity = QString::number(imap->openInbox(false, mailerr::Failure));
+        } catch (...) {
+            // Back to the push connection, which learns of a fault at its next IDLE; the pass
+            // tries a connection of its own.
+            close();
+        }
+    }
+    if (!imap) {
+        loan.reset();
+        imap = std::make_unique<ImapClient>(options);
+        validity = QString::number(imap->openInbox(false, mailerr::Failure));
+    }
     fresh = true;
 }
 
@@ -289,6 +305,8 @@ void ImapStore::setSeen(const QStringList& ids, bool seen) {
 }
 
 void ImapStore::close() {
+    if (imap && loan)
+        imap = loan->giveBack(std::move(imap));
     if (imap)
         imap->logout();
     imap.reset();

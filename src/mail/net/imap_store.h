@@ -12,6 +12,7 @@
 namespace kelvo {
 
 class ImapClient;
+class ImapLoan;
 
 // The Inbox of an IMAP or IMAPS server, on one connection and one sign-on. A fetch costs the
 // same few round trips whatever the number of messages: a search for the unread ones (those
@@ -20,8 +21,9 @@ class ImapClient;
 // message's id is the folder's UIDVALIDITY and the message's UID.
 class ImapStore final : public MailStore {
 public:
-    // Connects, signs on and selects the Inbox.
-    explicit ImapStore(const ServerOptions& options);
+    // Connects, signs on and selects the Inbox. With a loan, the push connection's client is
+    // borrowed instead where it idles, and given back at close().
+    explicit ImapStore(const ServerOptions& options, std::shared_ptr<ImapLoan> loan = nullptr);
     ~ImapStore() override;
 
     std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override;
@@ -40,6 +42,7 @@ private:
     uint32_t uidOf(const QString& id) const;
 
     ServerOptions options;
+    std::shared_ptr<ImapLoan> loan;
     std::unique_ptr<ImapClient> imap;
     QString validity;
     bool fresh = false; // nothing can have arrived unseen since the SELECT

@@ -97,6 +97,8 @@ public:
     // Whether a read or write failed: the time was up, the server hung up, or a stop.
     bool failed() const { return broken; }
     bool stopped() const { return interruption && interruption->stopped(); }
+    // Who may end the waits from now on (none: nobody); for a connection changing hands.
+    void setInterruption(std::shared_ptr<Interruption> by) { interruption = std::move(by); }
     // The error for a call the connection failed: TimedOut, or ConnectionLost.
     KelvoError lost(const QString& what) const;
 
