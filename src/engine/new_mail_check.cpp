@@ -258,6 +258,7 @@ bool 未読メール取得(EngineContext& ctx) {
     scope.reach = パスの締切(ctx);
     scope.now = ctx.時計.now();
     scope.alsoFrom = ctx.設定.メールアドレス;
+    scope.withoutAttachments = !isOn(ctx.設定.添付フラグ);
     st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
         ctx.mapMess->Fetch(scope);

@@ -140,7 +140,9 @@ void 特定メール取得(EngineContext& ctx) {
             wanted.push_back(INI読込(kリストセクション, リストキー(数値(word)), QString(),
                                      ctx.リストファイルパス));
         }
-        全メール取得(ctx);
+        FetchScope scope;
+        scope.withoutAttachments = !isOn(ctx.設定.添付フラグ);
+        全メール取得(ctx, scope);
         MapiMessages& m = *ctx.mapMess;
         for (int i = 0; i < m.MsgCount(); ++i) {
             m.setMsgIndex(i);

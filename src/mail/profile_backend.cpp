@@ -48,12 +48,19 @@ public:
     ~ProfileConnection() override { close(); }
 
     std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override {
+        withoutAttachments = scope.withoutAttachments;
         return store->fetch(unreadOnly, scope);
     }
 
-    QString noteText(const QString& id) override { return vm::noteText(*message(id)); }
+    QString noteText(const QString& id) override {
+        if (const MailStore::TextAlone* read = readAlone(id))
+            return read->text;
+        return vm::noteText(*message(id));
+    }
 
     int attachmentCount(const QString& id) override {
+        if (const MailStore::TextAlone* read = readAlone(id))
+            return read->attachments;
         return static_cast<int>(vm::attachmentParts(*message(id)).size());
     }
 
@@ -83,6 +90,8 @@ public:
 
     void close() override {
         last.reset();
+        alone.reset();
+        aloneId.clear();
         if (transport)
             transport->close();
         if (store)
@@ -101,6 +110,18 @@ private:
         return last;
     }
 
+    // Where no attachment is forwarded, a message is read without its attachments where the
+    // store can; the one read last is kept, for its text and its count. Null: read it whole.
+    const MailStore::TextAlone* readAlone(const QString& id) {
+        if (!withoutAttachments || (last && lastId == id))
+            return nullptr;
+        if (aloneId != id) {
+            alone = store->textAlone(id);
+            aloneId = id;
+        }
+        return alone ? &*alone : nullptr;
+    }
+
     MailProfile profile;
     std::unique_ptr<MailStore> store;
     std::unique_ptr<MailTransport> transport;
@@ -109,6 +130,9 @@ private:
     std::optional<AddressBook> book;
     vmime::shared_ptr<vmime::message> last;
     QString lastId;
+    bool withoutAttachments = false;
+    std::optional<MailStore::TextAlone> alone;
+    QString aloneId;
 };
 
 ServerOptions serverOptions(const MailProfile& p, const QString& url, const SignOnSecret& secret,

@@ -58,6 +58,9 @@ struct FetchScope {
     // All mail: only the newest this many by their received time are needed; every other
     // message may come as a blank summary (no id, no time, seen), counted and never read.
     int newest = 0;
+    // No attachment is forwarded: a message is read for its text and its attachment count
+    // alone, where the mailbox can tell them without the attachments.
+    bool withoutAttachments = false;
 };
 
 // The message that Compose or Forward starts and Send delivers.

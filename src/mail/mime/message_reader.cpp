@@ -4,9 +4,10 @@
 
 #include "mail/mime/message_reader.h"
 
-#include "mime_nesting.h"
-#include "text_stream.h"
 #include "mail/mime/vmime_text.h"
+#include "mime_nesting.h"
+#include "part_kind.h"
+#include "text_stream.h"
 
 #include <QTextDocumentFragment>
 #include <algorithm>
@@ -95,36 +96,6 @@ void keepOriginFields(const OriginFields& raw, vmime::header& header) {
 QString lower(const std::string& s) {
     return QString::fromStdString(s).toLower();
 }
-
-// A leaf part as far as deciding whether it is an attachment.
-struct PartKind {
-    QString type;
-    QString subtype;
-    QString disposition;
-    bool named = false;
-    bool inRelated = false;
-    bool laterInMixed = false; // after the first part of a multipart/mixed
-
-    bool isText() const { return type == u"text" && (subtype == u"plain" || subtype == u"html"); }
-    // Attachments are what the sender attached, not the message's own text nor the pictures
-    // an HTML text shows inline.
-    bool isAttachment() const {
-        if (disposition == u"attachment")
-            return true;
-        // A text after the body of a mixed message was attached to it, unless it says otherwise.
-        if (isText() && !named)
-            return laterInMixed && disposition.isEmpty();
-        if (inRelated || (disposition == u"inline" && !named))
-            return false;
-        return true;
-    }
-};
-
-// Where a part sits in its parent.
-struct Place {
-    QString parent; // the subtype of the multipart parent
-    size_t index = 0;
-};
 
 PartKind kindOf(const vmime::header& h, const Place& place) {
     PartKind k;
@@ -587,8 +558,12 @@ QString noteText(const vmime::message& message) {
     QString html;
     bool haveHtml = false;
     collectText(message, Place{}, plain, html, haveHtml);
-    QString text = plain.isEmpty() && haveHtml ? QTextDocumentFragment::fromHtml(html).toPlainText()
-                                               : plain.join(QStringLiteral("\n"));
+    return noteTextOf(plain, haveHtml ? std::optional<QString>(html) : std::nullopt);
+}
+
+QString noteTextOf(const QStringList& plain, const std::optional<QString>& html) {
+    QString text = plain.isEmpty() && html ? QTextDocumentFragment::fromHtml(*html).toPlainText()
+                                           : plain.join(QStringLiteral("\n"));
     text.replace(QChar::Nbsp, u' ');
     return crlf(text);
 }

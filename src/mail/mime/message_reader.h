@@ -9,6 +9,7 @@
 
 #include "mail/core/mail_types.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 #include <vmime/vmime.hpp>
@@ -56,5 +57,8 @@ attachmentParts(const vmime::message& message);
 // The message's text in Unicode with CR LF line breaks: its text/plain parts, or its HTML
 // converted to plain text when it has no plain text.
 QString noteText(const vmime::message& message);
+
+// The text made of the message's plain text parts, or of its HTML when it has no plain text.
+QString noteTextOf(const QStringList& plain, const std::optional<QString>& html);
 
 } // namespace kelvo::vm

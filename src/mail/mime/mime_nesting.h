@@ -9,14 +9,13 @@
 // overflows the stack, and copies the rest of the message at every level. Private to the mail
 // layer.
 
+#include "mail/mime/part_outline.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kelvo::vm {
-
-// Multiparts nested deeper than this are taken as one opaque part, its contents unread.
-constexpr int kMaxNesting = 64;
 
 // The text VMime is to parse for a message: each multipart at the depth limit made an empty
 // opaque part (application/octet-stream) and, when leaveContentsOut, the contents of every

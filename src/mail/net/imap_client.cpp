@@ -9,9 +9,11 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <libetpan/libetpan.h>
+#include <string_view>
 
 namespace kelvo {
 
@@ -186,6 +188,153 @@ FetchedItems itemsOf(mailimap_msg_att* att, FetchReading& reading) {
             }
         }
     }
+    return out;
+}
+
+std::string lowered(const char* text) {
+    std::string out = text ? text : "";
+    for (char& c : out)
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    return out;
+}
+
+// A parameter name as the full parse takes it: RFC 2231 sections and charsets ("name*0*")
+// name the same parameter.
+bool hasParameter(const mailimap_body_fld_param* params, std::string_view name) {
+    for (clistiter* it = params && params->pa_list ? clist_begin(params->pa_list) : nullptr; it;
+         it = clist_next(it)) {
+        const auto* p = static_cast<mailimap_single_body_fld_param*>(clist_content(it));
+        const std::string n = lowered(p->pa_name);
+        if (n.compare(0, name.size(), name) == 0 &&
+            (n.size() == name.size() || n[name.size()] == '*'))
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> parameter(const mailimap_body_fld_param* params, std::string_view name) {
+    for (clistiter* it = params && params->pa_list ? clist_begin(params->pa_list) : nullptr; it;
+         it = clist_next(it)) {
+        const auto* p = static_cast<mailimap_single_body_fld_param*>(clist_content(it));
+        if (lowered(p->pa_name) == name && p->pa_value)
+            return std::string(p->pa_value);
+    }
+    return std::nullopt;
+}
+
+const char* mediaType(const mailimap_media_basic* media) {
+    switch (media->med_type) {
+    case MAILIMAP_MEDIA_BASIC_APPLICATION:
+        return "application";
+    case MAILIMAP_MEDIA_BASIC_AUDIO:
+        return "audio";
+    case MAILIMAP_MEDIA_BASIC_IMAGE:
+        return "image";
+    case MAILIMAP_MEDIA_BASIC_MESSAGE:
+        return "message";
+    case MAILIMAP_MEDIA_BASIC_VIDEO:
+        return "video";
+    default:
+        return media->med_basic_type;
+    }
+}
+
+void readFields(const mailimap_body_fields* fields, vm::PartOutline& out) {
+    if (!fields || !fields->bd_encoding) {
+        out.complete = false;
+        return;
+    }
+    out.named = hasParameter(fields->bd_parameter, "name");
+    // RFC 2231 forms of the charset are left to the full parse.
+    if (hasParameter(fields->bd_parameter, "charset")) {
+        out.charset = parameter(fields->bd_parameter, "charset");
+        out.complete = out.complete && out.charset.has_value();
+    }
+    const mailimap_body_fld_enc* e = fields->bd_encoding;
+    switch (e->enc_type) {
+    case MAILIMAP_BODY_FLD_ENC_7BIT:
+        out.encoding = "7bit";
+        break;
+    case MAILIMAP_BODY_FLD_ENC_8BIT:
+        out.encoding = "8bit";
+        break;
+    case MAILIMAP_BODY_FLD_ENC_BINARY:
+        out.encoding = "binary";
+        break;
+    case MAILIMAP_BODY_FLD_ENC_BASE64:
+        out.encoding = "base64";
+        break;
+    case MAILIMAP_BODY_FLD_ENC_QUOTED_PRINTABLE:
+        out.encoding = "quoted-printable";
+        break;
+    default:
+        out.encoding = lowered(e->enc_value);
+    }
+}
+
+void readDisposition(const mailimap_body_fld_dsp* dsp, vm::PartOutline& out) {
+    if (!dsp)
+        return;
+    out.disposition = lowered(dsp->dsp_type);
+    out.named = out.named || hasParameter(dsp->dsp_attributes, "filename");
+}
+
+// The server's description of a part, no deeper than the full parse reads a message: what
+// lies below is left out, and the outline says so.
+vm::PartOutline outlineOf(const mailimap_body& body, const std::string& section, int depth) {
+    vm::PartOutline out;
+    out.section = section.empty() ? "1" : section;
+    if (body.bd_type == MAILIMAP_BODY_MPART && body.bd_data.bd_body_mpart) {
+        const mailimap_body_type_mpart* m = body.bd_data.bd_body_mpart;
+        out.type = "multipart";
+        out.subtype = lowered(m->bd_media_subtype);
+        out.section = section;
+        if (!m->bd_ext_mpart) {
+            out.complete = false;
+            return out;
+        }
+        out.boundary = hasParameter(m->bd_ext_mpart->bd_parameter, "boundary");
+        readDisposition(m->bd_ext_mpart->bd_disposition, out);
+        if (depth >= vm::kMaxNesting) {
+            out.complete = false;
+            return out;
+        }
+        int n = 0;
+        for (clistiter* it = m->bd_list ? clist_begin(m->bd_list) : nullptr; it;
+             it = clist_next(it)) {
+            const std::string child =
+                (section.empty() ? std::string() : section + '.') + std::to_string(++n);
+            out.children.push_back(
+                outlineOf(*static_cast<mailimap_body*>(clist_content(it)), child, depth + 1));
+        }
+        return out;
+    }
+    const mailimap_body_type_1part* one =
+        body.bd_type == MAILIMAP_BODY_1PART ? body.bd_data.bd_body_1part : nullptr;
+    if (!one || !one->bd_ext_1part) {
+        out.complete = false;
+        return out;
+    }
+    switch (one->bd_type) {
+    case MAILIMAP_BODY_TYPE_1PART_TEXT:
+        out.type = "text";
+        out.subtype = lowered(one->bd_data.bd_type_text->bd_media_text);
+        readFields(one->bd_data.bd_type_text->bd_fields, out);
+        break;
+    case MAILIMAP_BODY_TYPE_1PART_BASIC:
+        out.type = lowered(mediaType(one->bd_data.bd_type_basic->bd_media_basic));
+        out.subtype = lowered(one->bd_data.bd_type_basic->bd_media_basic->med_subtype);
+        readFields(one->bd_data.bd_type_basic->bd_fields, out);
+        break;
+    case MAILIMAP_BODY_TYPE_1PART_MSG:
+        out.type = "message";
+        out.subtype = "rfc822";
+        readFields(one->bd_data.bd_type_msg->bd_fields, out);
+        break;
+    default:
+        out.complete = false;
+    }
+    readDisposition(one->bd_ext_1part->bd_disposition, out);
     return out;
 }
 
@@ -462,21 +611,17 @@ void ImapClient::fetchHeaders(const std::vector<uint32_t>& numbers, bool withFla
     check(r, byUid ? QStringLiteral("UID FETCH") : QStringLiteral("FETCH"), mailerr::Failure);
 }
 
-std::optional<std::string> ImapClient::fetchMessage(uint32_t uid) {
+void ImapClient::fetchOne(uint32_t uid, mailimap_fetch_att* item, bool large,
+                          const std::function<void(mailimap_msg_att*, std::string&&, bool)>& each) {
     const Owned<mailimap_fetch_type, mailimap_fetch_type_free> type(
         mailimap_fetch_type_new_fetch_att_list_empty());
     mailimap_fetch_type_new_fetch_att_list_add(type.p, mailimap_fetch_att_new_uid());
-    mailimap_fetch_type_new_fetch_att_list_add(
-        type.p, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
+    mailimap_fetch_type_new_fetch_att_list_add(type.p, item);
     const Owned<mailimap_set, mailimap_set_free> set(setOf({uid}));
-    std::optional<std::string> found;
     FetchReading reading;
-    reading.reserveForLiteral = true;
-    // The server may add news of other messages to the answer.
-    reading.onMessage = [&found, uid](mailimap_msg_att* att, FetchReading& r) {
-        FetchedItems items = itemsOf(att, r);
-        if (!found && items.uid == uid && items.hasSection)
-            found = std::move(items.section);
+    reading.reserveForLiteral = large;
+    reading.onMessage = [&each](mailimap_msg_att* att, FetchReading& r) {
+        each(att, std::move(r.literal), r.literalCame);
     };
     clist* result = nullptr;
     int r;
@@ -489,6 +634,72 @@ std::optional<std::string> ImapClient::fetchMessage(uint32_t uid) {
     if (reading.failure)
         std::rethrow_exception(reading.failure);
     check(r, QStringLiteral("UID FETCH"), mailerr::Failure);
+}
+
+std::optional<std::string> ImapClient::fetchMessage(uint32_t uid) {
+    return fetchSection(uid, std::string());
+}
+
+std::optional<std::string> ImapClient::fetchSection(uint32_t uid, const std::string& section) {
+    clist* numbers = clist_new();
+    if (!numbers)
+        throw mailError(mailerr::Failure, QStringLiteral("mailimap_section"));
+    for (const QByteArray& n : QByteArray::fromStdString(section).split('.')) {
+        bool ok = false;
+        const uint32_t value = n.toUInt(&ok);
+        if (section.empty())
+            break;
+        auto* number = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t)));
+        if (!ok || value == 0 || !number || clist_append(numbers, number) < 0) {
+            std::free(number);
+            for (clistiter* it = clist_begin(numbers); it; it = clist_next(it))
+                std::free(clist_content(it));
+            clist_free(numbers);
+            throw mailError(mailerr::InvalidMessage, QString::fromStdString(section));
+        }
+        *number = value;
+    }
+    mailimap_section* part = nullptr;
+    if (section.empty()) {
+        clist_free(numbers);
+        part = mailimap_section_new(nullptr);
+    } else {
+        part = mailimap_section_new_part(mailimap_section_part_new(numbers));
+    }
+    std::optional<std::string> found;
+    // The server may add news of other messages to the answer.
+    fetchOne(uid, mailimap_fetch_att_new_body_peek_section(part), section.empty(),
+             [&found, uid](mailimap_msg_att* att, std::string&& literal, bool literalCame) {
+                 FetchReading r;
+                 r.literal = std::move(literal);
+                 r.literalCame = literalCame;
+                 FetchedItems items = itemsOf(att, r);
+                 if (!found && items.uid == uid && items.hasSection)
+                     found = std::move(items.section);
+             });
+    return found;
+}
+
+std::optional<vm::PartOutline> ImapClient::fetchOutline(uint32_t uid) {
+    std::optional<vm::PartOutline> found;
+    fetchOne(uid, mailimap_fetch_att_new_bodystructure(), false,
+             [&found, uid](mailimap_msg_att* att, std::string&&, bool) {
+                 const mailimap_body* body = nullptr;
+                 uint32_t named = 0;
+                 for (clistiter* it = att->att_list ? clist_begin(att->att_list) : nullptr; it;
+                      it = clist_next(it)) {
+                     const auto* item = static_cast<mailimap_msg_att_item*>(clist_content(it));
+                     if (item->att_type != MAILIMAP_MSG_ATT_ITEM_STATIC)
+                         continue;
+                     const mailimap_msg_att_static* fixed = item->att_data.att_static;
+                     if (fixed->att_type == MAILIMAP_MSG_ATT_UID)
+                         named = fixed->att_data.att_uid;
+                     else if (fixed->att_type == MAILIMAP_MSG_ATT_BODYSTRUCTURE)
+                         body = fixed->att_data.att_bodystructure;
+                 }
+                 if (!found && named == uid && body)
+                     found = outlineOf(*body, std::string(), 0);
+             });
     return found;
 }
 

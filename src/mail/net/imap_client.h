@@ -7,6 +7,7 @@
 // The IMAP client of the pass and of the push connection, on libetpan. Private to the network
 // room.
 
+#include "mail/mime/part_outline.h"
 #include "server_connection.h"
 
 #include <cstdint>
@@ -17,6 +18,8 @@
 #include <vector>
 
 struct mailimap;
+struct mailimap_fetch_att;
+struct mailimap_msg_att;
 
 namespace kelvo {
 
@@ -63,6 +66,11 @@ public:
     // The whole message of the UID without setting its read mark, downloaded once and held
     // once; nothing when the server has none.
     std::optional<std::string> fetchMessage(uint32_t uid);
+    // The message's structure (BODYSTRUCTURE); nothing when the server has none.
+    std::optional<vm::PartOutline> fetchOutline(uint32_t uid);
+    // The contents of one part of the message ("1.2"), as encoded, without setting its read
+    // mark; nothing when the server has none.
+    std::optional<std::string> fetchSection(uint32_t uid, const std::string& section);
     void storeSeen(const std::vector<uint32_t>& uids, bool seen);
     void noop();
     // Whether the server offers IDLE once signed on.
@@ -97,6 +105,9 @@ private:
     // Raises the error for a libetpan result that is not a success.
     void check(int result, const QString& what, int refusedNumber);
     void hangUp();
+    // One UID FETCH of the message's UID and the item; its response to the callback.
+    void fetchOne(uint32_t uid, mailimap_fetch_att* item, bool large,
+                  const std::function<void(mailimap_msg_att*, std::string&&, bool)>& each);
 
     Endpoint endpoint;
     std::unique_ptr<ServerConnection> wire;

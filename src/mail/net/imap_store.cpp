@@ -7,6 +7,7 @@
 #include "imap_client.h"
 #include "mail/core/mail_error.h"
 #include "mail/mime/message_reader.h"
+#include "mail/mime/part_outline.h"
 #include "mail/mime/plain_header.h"
 #include "mail/mime/vmime_text.h"
 #include "mail/net/imap_loan.h"
@@ -292,6 +293,30 @@ vmime::shared_ptr<vmime::message> ImapStore::message(const QString& id) {
         throw mailError(mailerr::InvalidMessage, id);
     // The message keeps the bytes it is given: a large one is held once.
     return vm::parseMessage(std::move(*raw));
+}
+
+std::optional<MailStore::TextAlone> ImapStore::textAlone(const QString& id) {
+    const uint32_t uid = uidOf(id);
+    if (uid == 0)
+        throw mailError(mailerr::InvalidMessage, id);
+    ImapClient& c = client();
+    const std::optional<vm::PartOutline> outline = c.fetchOutline(uid);
+    const std::optional<vm::TextPlan> plan = outline ? vm::textPlan(*outline) : std::nullopt;
+    if (!plan)
+        return std::nullopt;
+    const auto contents = [&](const vm::TextPlan::Piece& piece) {
+        std::optional<std::string> bytes = c.fetchSection(uid, piece.section);
+        if (!bytes)
+            throw mailError(mailerr::InvalidMessage, id);
+        return std::move(*bytes);
+    };
+    std::vector<std::string> plain;
+    for (const vm::TextPlan::Piece& piece : plan->plain)
+        plain.push_back(contents(piece));
+    std::optional<std::string> html;
+    if (plan->html)
+        html = contents(*plan->html);
+    return TextAlone{vm::planText(*plan, plain, html), plan->attachments};
 }
 
 void ImapStore::setSeen(const QStringList& ids, bool seen) {

@@ -28,6 +28,7 @@ public:
 
     std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override;
     vmime::shared_ptr<vmime::message> message(const QString& id) override;
+    std::optional<TextAlone> textAlone(const QString& id) override;
     void setSeen(const QStringList& ids, bool seen) override;
     void close() override;
 

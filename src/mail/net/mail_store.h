@@ -10,6 +10,7 @@
 #include "mail/core/mail_types.h"
 
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <vector>
 #include <vmime/vmime.hpp>
@@ -23,6 +24,13 @@ public:
     virtual std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) = 0;
     // The whole message, without setting its read mark.
     virtual vmime::shared_ptr<vmime::message> message(const QString& id) = 0;
+    // The message's text and attachment count, read without its attachments; nothing when
+    // the store cannot tell them that way for this message, which is then read whole.
+    struct TextAlone {
+        QString text;
+        int attachments = 0;
+    };
+    virtual std::optional<TextAlone> textAlone(const QString&) { return std::nullopt; }
     virtual void setSeen(const QStringList& ids, bool seen) = 0;
     // Failures here are of no consequence and are not raised.
     virtual void close() = 0;
