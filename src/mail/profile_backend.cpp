@@ -39,12 +39,16 @@ MailRecipient parseFrom(const QString& text) {
     return r;
 }
 
+using WholeOnly = ProfileBackend::WholeOnly;
+
 class ProfileConnection final : public MailConnection {
 public:
     ProfileConnection(MailProfile profile, std::unique_ptr<MailStore> store,
-                      std::unique_ptr<MailTransport> transport, QStringList secrets)
+                      std::unique_ptr<MailTransport> transport, QStringList secrets,
+                      std::shared_ptr<WholeOnly> wholeOnly)
         : profile(std::move(profile)), store(std::move(store)), transport(std::move(transport)),
-          secrets(std::move(secrets)), from(parseFrom(this->profile.from)) {}
+          secrets(std::move(secrets)), from(parseFrom(this->profile.from)),
+          wholeOnly(std::move(wholeOnly)) {}
     ~ProfileConnection() override { close(); }
 
     std::vector<MailSummary> fetch(bool unreadOnly, const FetchScope& scope) override {
@@ -115,8 +119,17 @@ private:
     const MailStore::TextAlone* readAlone(const QString& id) {
         if (!withoutAttachments || (last && lastId == id))
             return nullptr;
+        if (wholeOnly->has(id))
+            return nullptr;
         if (aloneId != id) {
-            alone = store->textAlone(id);
+            try {
+                alone = store->textAlone(id);
+            } catch (...) {
+                // Whatever broke the quick way (a structure too deep for it, a connection
+                // lost), the mail is read whole from the next pass on.
+                wholeOnly->add(id);
+                throw;
+            }
             aloneId = id;
         }
         return alone ? &*alone : nullptr;
@@ -130,6 +143,7 @@ private:
     std::optional<AddressBook> book;
     vmime::shared_ptr<vmime::message> last;
     QString lastId;
+    std::shared_ptr<WholeOnly> wholeOnly;
     bool withoutAttachments = false;
     std::optional<MailStore::TextAlone> alone;
     QString aloneId;
@@ -152,6 +166,18 @@ ServerOptions serverOptions(const MailProfile& p, const QString& url, const Sign
 } // namespace
 
 ProfileBackend::ProfileBackend(QString profilesPath) : path(std::move(profilesPath)) {}
+
+bool ProfileBackend::WholeOnly::has(const QString& id) const {
+    const std::lock_guard<std::mutex> hold(lock);
+    return ids.contains(id);
+}
+
+void ProfileBackend::WholeOnly::add(const QString& id) {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (ids.size() >= 1000) // bounded: what falls out is tried the quick way once more
+        ids.clear();
+    ids.insert(id);
+}
 
 void ProfileBackend::borrowFrom(const ProfilePushLine& line) {
     idle = line.idleClients();
@@ -192,7 +218,7 @@ std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileNam
                                                         p.timeoutSeconds);
     }
     return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
-                                               QStringList{secret->value});
+                                               QStringList{secret->value}, wholeOnly);
 }
 
 } // namespace kelvo

@@ -6,9 +6,11 @@
 
 #include "mail/mail_backend.h"
 
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace kelvo {
 
@@ -30,9 +32,21 @@ public:
     // Each command line sent to a server (tests count round trips with it).
     std::function<void(const QString&)> trace;
 
+    // Mail the quick way (the structure and the text alone) failed on: read whole from then on.
+    class WholeOnly {
+    public:
+        bool has(const QString& id) const;
+        void add(const QString& id);
+
+    private:
+        mutable std::mutex lock;
+        QSet<QString> ids;
+    };
+
 private:
     QString path;
     std::shared_ptr<IdleClients> idle;
+    std::shared_ptr<WholeOnly> wholeOnly = std::make_shared<WholeOnly>();
 };
 
 } // namespace kelvo

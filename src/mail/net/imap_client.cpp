@@ -681,6 +681,14 @@ std::optional<std::string> ImapClient::fetchSection(uint32_t uid, const std::str
 }
 
 std::optional<vm::PartOutline> ImapClient::fetchOutline(uint32_t uid) {
+    // libetpan reads a structure by recursion as deep as it goes: one deeper than any the
+    // outline can use (a part's lists, an envelope's addresses, each level of the answer's
+    // own) breaks the connection off instead.
+    struct Limit {
+        ServerConnection& wire;
+        ~Limit() { wire.limitNesting(0); }
+    } const limit{*wire};
+    wire->limitNesting(4 * vm::kMaxNesting + 16);
     std::optional<vm::PartOutline> found;
     fetchOne(uid, mailimap_fetch_att_new_bodystructure(), false,
              [&found, uid](mailimap_msg_att* att, std::string&&, bool) {

@@ -408,7 +408,64 @@ ssize_t ServerConnection::fail() {
     return -1;
 }
 
+void ServerConnection::limitNesting(int most) {
+    nesting = NestingWatch{};
+    nesting.most = most;
+}
+
+bool ServerConnection::NestingWatch::feed(const char* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        const char c = bytes[i];
+        if (skip > 0) {
+            --skip;
+        } else if (beforeLiteral) {
+            if (c == '\n') {
+                beforeLiteral = false;
+                skip = count;
+            }
+        } else if (counting) {
+            if (c >= '0' && c <= '9' && count < (quint64(1) << 48)) {
+                count = count * 10 + quint64(c - '0');
+            } else if (c == '}') {
+                counting = false;
+                beforeLiteral = true;
+            } else if (c != '+') {
+                counting = false;
+            }
+        } else if (quoted) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"' || c == '\n')
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '{') {
+            counting = true;
+            count = 0;
+        } else if (c == '(') {
+            if (++depth > most)
+                return false;
+        } else if (c == ')') {
+            depth = std::max(0, depth - 1);
+        } else if (c == '\n') {
+            depth = 0; // the answer's line ended
+        }
+    }
+    return true;
+}
+
 ssize_t ServerConnection::receive(void* buffer, size_t size) {
+    const ssize_t r = receiveRaw(buffer, size);
+    if (r > 0 && nesting.most > 0 && !nesting.feed(static_cast<const char*>(buffer), size_t(r))) {
+        nesting.tooDeep = true;
+        return fail();
+    }
+    return r;
+}
+
+ssize_t ServerConnection::receiveRaw(void* buffer, size_t size) {
     if (broken)
         return -1;
     for (;;) {

@@ -102,6 +102,12 @@ public:
     // The error for a call the connection failed: TimedOut, or ConnectionLost.
     KelvoError lost(const QString& what) const;
 
+    // While on (most > 0), the server's bytes are watched for parentheses nested deeper than
+    // `most` outside quoted strings and literals; such an answer breaks the connection off
+    // before a parser that recurses on them reads it. 0: off.
+    void limitNesting(int most);
+    bool tooDeep() const { return nesting.tooDeep; }
+
     // Lines sent while tracing is off (a message's data) are not traced.
     void traceLines(bool on) { tracing = on; }
     void trace(const QString& line) const;
@@ -111,6 +117,21 @@ public:
     ssize_t send(const void* buffer, size_t size, bool publicData);
 
 private:
+    // How deep the parentheses of the answer being read go.
+    struct NestingWatch {
+        int most = 0;
+        int depth = 0;
+        bool quoted = false;
+        bool escaped = false;
+        bool counting = false;      // inside a literal's "{n}"
+        bool beforeLiteral = false; // after "{n}", until its line ends
+        quint64 count = 0;
+        quint64 skip = 0; // bytes of a literal still to come
+        bool tooDeep = false;
+        // False once the bytes go deeper than `most`.
+        bool feed(const char* bytes, size_t size);
+    };
+    ssize_t receiveRaw(void* buffer, size_t size);
     // Waits until the socket is ready for the events; false at the deadline or a stop.
     bool waitFor(short events);
     bool waitOn(int descriptor, short events);
@@ -130,6 +151,7 @@ private:
     std::optional<Clock::time_point> deadline;
     bool sendRestarts = false;
     bool broken = false;
+    NestingWatch nesting;
     bool timedOut = false;
     std::shared_ptr<Interruption> interruption;
     gnutls_session_int* tls = nullptr;

@@ -51,5 +51,27 @@ TEST(ImapClientTest, FetchResponsesGiveTheirHeaderWhateverFormAndOtherItemsArePa
     EXPECT_FALSE(got[3].hasSection);
 }
 
+// A structure nested beyond what the outline can use, from a hostile server or a mail that a
+// server passed on unbounded, breaks the connection off rather than the stack; one within
+// reach, with a parenthesis in a literal, is read.
+TEST(ImapClientTest, AStructureNestedTooDeepBreaksTheConnectionOffAndAShallowOneIsRead) {
+    const QByteArray deep = QByteArray(200000, '(') + QByteArray(200000, ')');
+    ScriptedServer server("* PREAUTH ready\r\n",
+                          {"* 1 EXISTS\r\n* OK [UIDVALIDITY 7] valid\r\nTAG OK selected\r\n",
+                           "* 1 FETCH (UID 5 BODYSTRUCTURE (\"text\" \"plain\" (\"name\" {3}\r\n"
+                           "((() NIL NIL \"7BIT\" 3 1))\r\nTAG OK fetched\r\n",
+                           "* 1 FETCH (UID 5 BODYSTRUCTURE " + deep +
+                               ")\r\nTAG OK fetched\r\n"});
+    ServerOptions options;
+    options.url = QStringLiteral("imap://127.0.0.1:%1").arg(server.port);
+    options.starttls = QStringLiteral("no");
+    options.timeoutSeconds = 5;
+    ImapClient client(options);
+    client.openInbox(false, mailerr::Failure);
+    const auto shallow = client.fetchOutline(5);
+    ASSERT_TRUE(shallow.has_value());
+    EXPECT_THROW(client.fetchOutline(5), KelvoError);
+}
+
 } // namespace
 } // namespace kelvo::test
