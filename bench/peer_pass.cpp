@@ -10,8 +10,8 @@
 //   bench_peer_pass --write SETTINGS FOLDER
 //
 // PROFILES is a profiles.ini whose default profile points at the servers; SETTINGS is
-// "first-start" (a new setting.ini: every new mail is forwarded) or "filter-all" (every filter
-// on, none lets a mail through). The specified pauses are not slept: the clock moves on at
+// "first-start" (a new setting.ini: every new mail is forwarded), "no-attachments" (the same
+// without the attachments) or "filter-all" (every filter on, none lets a mail through). The specified pauses are not slept: the clock moves on at
 // once, and the output counts them. Exits 1 when the pass reported an error. With --write it
 // only writes FOLDER/setting.ini with those settings, for the program itself to start with.
 
@@ -50,10 +50,12 @@ bool settingsFor(const QByteArray& name, kelvo::SettingsRecord& s) {
     using namespace kelvo;
     if (name == "filter-all")
         bench::filterEverything(s);
-    else if (name == "first-start")
+    else if (name == "first-start" || name == "no-attachments")
         test::初回設定(s, QStringLiteral("phone@docomo.ne.jp"));
     else
         return false;
+    if (name == "no-attachments")
+        s.添付フラグ = QStringLiteral("0");
     return true;
 }
 
@@ -66,12 +68,14 @@ int main(int argc, char** argv) {
     const QByteArray settings = argc == 4 ? QByteArray(argv[2]) : QByteArray();
     SettingsRecord chosen;
     if (!settingsFor(settings, chosen)) {
-        std::fprintf(stderr, "usage: bench_peer_pass PROFILES|--write first-start|filter-all "
+        std::fprintf(stderr, "usage: bench_peer_pass PROFILES|--write first-start|no-attachments|filter-all "
                              "OUTPUT|FOLDER\n");
         return 2;
     }
     if (QByteArray(argv[1]) == "--write") {
-        chosen.設定ファイルパス = QString::fromLocal8Bit(argv[3]) + QStringLiteral("/setting.ini");
+        const QString folder = QString::fromLocal8Bit(argv[3]);
+        chosen.設定ファイルパス = folder + QStringLiteral("/setting.ini");
+        chosen.ログファイルパス = 既定ログファイルパス(folder);
         QString error;
         if (!設定書込(chosen, &error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
