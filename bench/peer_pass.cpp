@@ -11,9 +11,10 @@
 //
 // PROFILES is a profiles.ini whose default profile points at the servers; SETTINGS is
 // "first-start" (a new setting.ini: every new mail is forwarded), "no-attachments" (the same
-// without the attachments) or "filter-all" (every filter on, none lets a mail through). The specified pauses are not slept: the clock moves on at
-// once, and the output counts them. Exits 1 when the pass reported an error. With --write it
-// only writes FOLDER/setting.ini with those settings, for the program itself to start with.
+// without the attachments) or "filter-all" (every filter on, none lets a mail through). The
+// specified pauses are not slept: the clock moves on at once, and the output counts them. Exits 1
+// when the pass reported an error. With --write it only writes FOLDER/setting.ini with those
+// settings, for the program itself to start with.
 
 #include "engine/engine_context.h"
 #include "mail/mapi_messages.h"
@@ -68,8 +69,9 @@ int main(int argc, char** argv) {
     const QByteArray settings = argc == 4 ? QByteArray(argv[2]) : QByteArray();
     SettingsRecord chosen;
     if (!settingsFor(settings, chosen)) {
-        std::fprintf(stderr, "usage: bench_peer_pass PROFILES|--write first-start|no-attachments|filter-all "
-                             "OUTPUT|FOLDER\n");
+        std::fprintf(
+            stderr, "usage: bench_peer_pass PROFILES|--write first-start|no-attachments|filter-all "
+                    "OUTPUT|FOLDER\n");
         return 2;
     }
     if (QByteArray(argv[1]) == "--write") {
