@@ -220,6 +220,7 @@ class Bench:
             result.update(connections=imap["connections"], client_turns=imap["client_turns"],
                           bytes_sent=imap["client_bytes"], bytes_received=imap["server_bytes"],
                           smtp_sessions=smtp["connections"], smtp_turns=smtp["client_turns"],
+                          smtp_rsets=smtp["rset_commands"],
                           smtp_bytes_sent=smtp["client_bytes"])
         return result
 
