@@ -200,7 +200,7 @@ def peers(t, folder):
     idle_kb = data.get("idle", {}).get("idle_rss_kb")
     if idle_kb:
         t.add("kelvo --service /S after a pass over an empty Inbox: resident", mib(idle_kb), "",
-              "", "(the idle below)")
+              "", "(the basis of the large mail's targets)")
     for key in ("nothing", "nothing10k"):
         if data.get(key):
             nothing(t, data[key])
