@@ -6,7 +6,9 @@
 
 Relays 127.0.0.1:port to 127.0.0.1:upstream_port and counts the connections, the bytes each
 way and the client's turns: the times the client speaks after the server did (or first), which
-on a line protocol is one round trip each. Each connection is relayed on a thread of its own
+on a line protocol is one round trip each; and the IDLE commands the client sent (a client that
+waits for news on IMAP sends one each time it starts waiting again) and SMTP RSET commands. Each
+connection is relayed on a thread of its own
 until either side closes.
 """
 import selectors
@@ -30,7 +32,7 @@ class CountingRelay:
     def reset(self):
         with self.lock:
             self.counts = {"connections": 0, "client_bytes": 0, "server_bytes": 0,
-                           "client_turns": 0}
+                           "client_turns": 0, "idle_commands": 0, "rset_commands": 0}
 
     def figures(self):
         with self.lock:
@@ -78,7 +80,10 @@ class CountingRelay:
                     if not data:
                         return
                     if key.fileobj is client:
-                        self._add(client_bytes=len(data), client_turns=int(last is not client))
+                        self._add(client_bytes=len(data), client_turns=int(last is not client),
+                                  idle_commands=int(data.upper().endswith(b" IDLE\r\n")),
+                                  rset_commands=("\r\n" + data.decode("latin-1").upper())
+                                  .count("\r\nRSET\r\n"))
                     else:
                         self._add(server_bytes=len(data))
                     last = key.fileobj

@@ -7,11 +7,14 @@
 // the pass's, and its connections can be counted and timed from outside.
 //
 //   bench_peer_pass PROFILES SETTINGS OUTPUT_JSON
+//   bench_peer_pass --write SETTINGS FOLDER
 //
 // PROFILES is a profiles.ini whose default profile points at the servers; SETTINGS is
-// "first-start" (a new setting.ini: every new mail is forwarded) or "filter-all" (every filter
-// on, none lets a mail through). The specified pauses are not slept: the clock moves on at
-// once, and the output counts them. Exits 1 when the pass reported an error.
+// "first-start" (a new setting.ini: every new mail is forwarded), "no-attachments" (the same
+// without the attachments) or "filter-all" (every filter on, none lets a mail through). The
+// specified pauses are not slept: the clock moves on at once, and the output counts them. Exits 1
+// when the pass reported an error. With --write it only writes FOLDER/setting.ini with those
+// settings, for the program itself to start with.
 
 #include "engine/engine_context.h"
 #include "mail/mapi_messages.h"
@@ -20,6 +23,7 @@
 #include "pass_runner.h"
 #include "pass_settings.h"
 #include "quiet_pass.h"
+#include "settings/settings_record.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,6 +47,19 @@ qint64 statusKb(const QByteArray& field) {
     return -1;
 }
 
+bool settingsFor(const QByteArray& name, kelvo::SettingsRecord& s) {
+    using namespace kelvo;
+    if (name == "filter-all")
+        bench::filterEverything(s);
+    else if (name == "first-start" || name == "no-attachments")
+        test::初回設定(s, QStringLiteral("phone@docomo.ne.jp"));
+    else
+        return false;
+    if (name == "no-attachments")
+        s.添付フラグ = QStringLiteral("0");
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -50,19 +67,30 @@ int main(int argc, char** argv) {
     // With an application the mail calls run off its thread, as in the program.
     QCoreApplication app(argc, argv);
     const QByteArray settings = argc == 4 ? QByteArray(argv[2]) : QByteArray();
-    if (settings != "first-start" && settings != "filter-all") {
-        std::fprintf(stderr, "usage: bench_peer_pass PROFILES first-start|filter-all OUTPUT\n");
+    SettingsRecord chosen;
+    if (!settingsFor(settings, chosen)) {
+        std::fprintf(
+            stderr, "usage: bench_peer_pass PROFILES|--write first-start|no-attachments|filter-all "
+                    "OUTPUT|FOLDER\n");
         return 2;
+    }
+    if (QByteArray(argv[1]) == "--write") {
+        const QString folder = QString::fromLocal8Bit(argv[3]);
+        chosen.設定ファイルパス = folder + QStringLiteral("/setting.ini");
+        chosen.ログファイルパス = 既定ログファイルパス(folder);
+        QString error;
+        if (!設定書込(chosen, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
     }
     QTemporaryDir dir;
     ProfileBackend backend(QString::fromLocal8Bit(argv[1]));
     quiet::Pass engine(backend, dir.filePath(QStringLiteral("list.ini")));
     auto [設定, 状態, window, clock, ctx] =
         std::tie(engine.設定, engine.状態, engine.window, engine.clock, engine.ctx);
-    if (settings == "filter-all")
-        bench::filterEverything(設定);
-    else
-        test::初回設定(設定, QStringLiteral("phone@docomo.ne.jp"));
+    settingsFor(settings, 設定);
 
     const qint64 before = statusKb("VmRSS");
     QElapsedTimer timer;

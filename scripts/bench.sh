@@ -10,19 +10,21 @@
 # Environment:
 #   KELVO_BENCH_DIR     build folder of the benchmarks (build-bench)
 #   KELVO_FUZZ_DIR      build folder of the clang fuzz build (build-fuzz)
-#   KELVO_IDLE_SECONDS  how long the idle program is watched (60)
+#   KELVO_IDLE_SECONDS  how long the idle programs are watched (300)
 #   KELVO_FUZZ_SECONDS  how long each fuzz target runs (60; 0 leaves fuzzing out)
 #   KELVO_BENCH_KEEP    a folder to keep the raw results in
 #   KELVO_BENCH_ONLY    the sections to run, separated by commas (all when empty): engine,
-#                       monitor, pass, idle, peers (Kelvo beside fetchmail and imapfilter), push
-#                       (arrival to the phone with push on and off, idle with push on), fuzz
+#                       monitor, pass, idle (with push on, beside fetchmail --idle), peers
+#                       (Kelvo beside fetchmail and imapfilter), push (arrival to the phone
+#                       beside fetchmail --idle and imapfilter's enter_idle, and with push
+#                       off), fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Everything is installed before anything is measured.
 scripts/install-bench-deps.sh
 BENCH_DIR="${KELVO_BENCH_DIR:-build-bench}"
 FUZZ_DIR="${KELVO_FUZZ_DIR:-build-fuzz}"
-IDLE_SECONDS="${KELVO_IDLE_SECONDS:-60}"
+IDLE_SECONDS="${KELVO_IDLE_SECONDS:-300}"
 FUZZ_SECONDS="${KELVO_FUZZ_SECONDS:-60}"
 ONLY="${KELVO_BENCH_ONLY:-}"
 FUZZERS=(ini message command)
@@ -33,9 +35,9 @@ targets=()
 want engine && targets+=(bench_engine)
 want monitor && targets+=(bench_monitor)
 want pass && targets+=(bench_pass)
-want idle && targets+=(kelvo bench_idle_reference)
-want peers && targets+=(bench_peer_pass)
-want push && targets+=(kelvo bench_idle_reference)
+want idle && targets+=(kelvo bench_peer_pass bench_idle_reference)
+want peers && targets+=(kelvo bench_peer_pass)
+want push && targets+=(kelvo bench_peer_pass)
 
 echo "== Building the benchmarks in $BENCH_DIR"
 cmake -S . -B "$BENCH_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_BUILD_BENCHMARKS=ON >/dev/null
@@ -78,18 +80,18 @@ if want pass; then
 fi
 if want peers; then
     echo "== Kelvo beside fetchmail and imapfilter"
-    /usr/bin/python3 bench/peers_bench.py "$bench/bench_peer_pass" "$state" "$results/peers.json"
+    /usr/bin/python3 bench/peers_bench.py "$bench/bench_peer_pass" "$BENCH_DIR/src/shell/kelvo" \
+        "$state" "$results/peers.json"
 fi
 if want idle; then
-    echo "== Idle between passes (${IDLE_SECONDS} s)"
-    /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
-        "$state" "$results/idle.json" "$IDLE_SECONDS"
+    echo "== Idle between passes with push on, beside fetchmail --idle (${IDLE_SECONDS} s)"
+    /usr/bin/python3 bench/idle_bench.py "$bench/bench_peer_pass" "$BENCH_DIR/src/shell/kelvo" \
+        "$bench/bench_idle_reference" "$state" "$results/idle.json" "$IDLE_SECONDS"
 fi
 if want push; then
-    echo "== Arrival to the phone, push on and off (1-minute interval), and idle with push on"
-    /usr/bin/python3 bench/push_latency.py "$BENCH_DIR/src/shell/kelvo" "$state" "$results/push.json"
-    /usr/bin/python3 bench/idle_bench.py "$BENCH_DIR/src/shell/kelvo" "$bench/bench_idle_reference" \
-        "$state" "$results/idle_push.json" "$IDLE_SECONDS" --push
+    echo "== Arrival to the phone with push, beside fetchmail --idle and imapfilter; push off"
+    /usr/bin/python3 bench/push_latency.py "$bench/bench_peer_pass" "$BENCH_DIR/src/shell/kelvo" \
+        "$state" "$results/push.json"
 fi
 if [ "$FUZZ_SECONDS" -gt 0 ]; then
     for name in "${FUZZERS[@]}"; do
