@@ -41,6 +41,7 @@ struct 転送状態 {
     // The unread fetch of the pass that began at this check start time, and whether it worked.
     QDateTime 取得したパス;
     bool 取得成功 = false;
+    bool 欠けた受信箱 = false; // it lacks the mail of an account that could not be reached
     // Mail older than a pass's 30 minutes may still wait at the reach: it came with the state
     // file, or the last pass did not fetch and forward everything.
     bool 取り残し = false;

@@ -258,10 +258,18 @@ bool 未読メール取得(EngineContext& ctx) {
     scope.reach = パスの締切(ctx);
     scope.now = ctx.時計.now();
     scope.alsoFrom = ctx.設定.メールアドレス;
+    st.欠けた受信箱 = false;
     st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
         ctx.mapMess->Fetch(scope);
     });
+    if (st.取得成功) {
+        // An account of several that could not be reached: the others' mail goes on, and its
+        // own waits at the reach until it is back.
+        for (const KelvoError& e : ctx.mapMess->StoresDown())
+            ctx.画面.エラー行追加(e.description(), e.number());
+        st.欠けた受信箱 = !ctx.mapMess->StoresDown().empty();
+    }
     return st.取得成功;
 }
 
@@ -295,7 +303,7 @@ void 自動転送(EngineContext& ctx) {
     const QDateTime start = チェック開始(ctx);
     const QDateTime cutOff = パスの締切(ctx);
 
-    bool allDone = 今回の取得(ctx) != 取得結果::失敗;
+    bool allDone = 今回の取得(ctx) != 取得結果::失敗 && !ctx.状態.転送.欠けた受信箱;
     if (allDone) {
         MapiMessages& m = *ctx.mapMess;
         int count = 0;

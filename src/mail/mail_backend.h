@@ -5,6 +5,7 @@
 #pragma once
 
 #include "mail/mime/command_check.h"
+#include "common/error.h"
 #include "mail/core/mail_types.h"
 
 #include <QStringList>
@@ -37,6 +38,15 @@ public:
     virtual bool resolvesLocally() const { return false; }
     // The profile's rule for the phone's commands.
     virtual CommandPolicy commandPolicy() const { return {}; }
+    // The rule for a command in this message: an Inbox of several accounts may hold each
+    // account's own.
+    virtual CommandPolicy commandPolicy(const QString& id) const {
+        (void)id;
+        return commandPolicy();
+    }
+    // The accounts of an Inbox of several whose mail the last fetch lacks (they could not be
+    // reached or refused the sign-on), each error naming its account.
+    virtual std::vector<KelvoError> storesDown() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.
     virtual void close() = 0;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "mail/mime/command_check.h"
+#include "common/error.h"
 #include "mail/core/mail_types.h"
 
 #include <QDateTime>
@@ -50,6 +51,10 @@ public:
     // system leave out mail the caller has no use for (FetchScope): with a number of newest,
     // MsgCount counts every message, but only that many of the first can be read.
     void Fetch(const FetchScope& scope = {});
+
+    // The accounts of an Inbox of several whose mail the last Fetch lacks, each error naming
+    // its account; empty when it has all of it.
+    const std::vector<KelvoError>& StoresDown() const { return storesDown; }
 
     int MsgCount() const { return static_cast<int>(messages.size()); }
     // The current fetched message, or -1 while the outgoing message is current.
@@ -142,6 +147,7 @@ private:
     int recipIndex = 0;
     int sessionId = 0;
     bool fetchUnreadOnly = false;
+    std::vector<KelvoError> storesDown;
 };
 
 } // namespace kelvo

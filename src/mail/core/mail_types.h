@@ -43,6 +43,8 @@ struct MailSummary {
     // More than one From or more than one Subject field: who sent it and what it says depend
     // on the reader, so it is never taken for the phone's mail.
     bool repeatedFromOrSubject = false;
+    // The Message-ID field as written, "<...>"; empty without one.
+    QString messageId;
 
     bool operator==(const MailSummary&) const = default;
 };
