@@ -99,6 +99,12 @@ void SelfTestDialog::メール転送テスト() {
         // Read and unread alike: the test needs one message, whichever it is.
         mess.setFetchUnreadOnly(false);
         mess.Fetch();
+        // Every account of a combining profile must answer; the test names the first that did
+        // not, and the monitor every one.
+        for (const KelvoError& down : mess.StoresDown())
+            e.画面.エラー行追加(down.description(), down.number());
+        if (!mess.StoresDown().empty())
+            throw mess.StoresDown().front();
         パネル(QStringLiteral("受信ﾄﾚｲ のﾒｯｾｰｼﾞ取得成功 "));
         mess.setMsgIndex(0);
         subject = mess.MsgSubject();
