@@ -303,7 +303,7 @@ void 自動転送(EngineContext& ctx) {
     const QDateTime start = チェック開始(ctx);
     const QDateTime cutOff = パスの締切(ctx);
 
-    bool allDone = 今回の取得(ctx) != 取得結果::失敗 && !ctx.状態.転送.欠けた受信箱;
+    bool allDone = 今回の取得(ctx) != 取得結果::失敗;
     if (allDone) {
         MapiMessages& m = *ctx.mapMess;
         int count = 0;
@@ -318,6 +318,7 @@ void 自動転送(EngineContext& ctx) {
     }
     // Until a pass has fetched and forwarded everything, later passes reach back as far as
     // this one did, so nothing that arrived meanwhile is too old for them.
+    allDone = allDone && !ctx.状態.転送.欠けた受信箱;
     締切基準更新(ctx, allDone ? start : cutOff);
 }
 

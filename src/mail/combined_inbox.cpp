@@ -6,6 +6,7 @@
 
 #include "mail/core/mail_error.h"
 
+#include <QUrl>
 #include <algorithm>
 #include <future>
 #include <map>
@@ -13,7 +14,11 @@
 namespace kelvo {
 
 CombinedConnection::CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy)
-    : parts(std::move(parts)), policy(std::move(policy)) {}
+    : parts(std::move(parts)), policy(std::move(policy)) {
+    // In ASCII, as list.ini keeps ids in the phone's code page, and without "/".
+    for (InboxPart& p : this->parts)
+        prefixes.push_back(QString::fromLatin1(QUrl::toPercentEncoding(p.name)));
+}
 
 CombinedConnection::~CombinedConnection() {
     close();
@@ -46,7 +51,7 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
             std::vector<MailSummary> got = asked[i].get();
             for (MailSummary& s : got) {
                 if (!s.id.isEmpty())
-                    s.id = parts[i].name + u'/' + s.id;
+                    s.id = prefixes[i] + u'/' + s.id;
                 merged.push_back(std::move(s));
             }
         } catch (const KelvoError& e) {
@@ -84,14 +89,13 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
 }
 
 std::pair<MailConnection*, QString> CombinedConnection::route(const QString& id) const {
-    const InboxPart* found = nullptr;
-    // The longest name that fits: ids within an account hold no "/".
-    for (const InboxPart& p : parts)
-        if (id.startsWith(p.name + u'/') && (!found || p.name.size() > found->name.size()))
-            found = &p;
-    if (!found || !found->conn)
+    const qsizetype slash = id.indexOf(u'/');
+    const auto at = std::find(prefixes.begin(), prefixes.end(), id.left(slash));
+    // An id of a single account (one written before its profile combined others) is none of
+    // these.
+    if (slash < 0 || at == prefixes.end() || !parts[size_t(at - prefixes.begin())].conn)
         throw mailError(mailerr::InvalidMessage, id);
-    return {found->conn.get(), id.mid(found->name.size() + 1)};
+    return {parts[size_t(at - prefixes.begin())].conn.get(), id.mid(slash + 1)};
 }
 
 MailConnection& CombinedConnection::anyLive() {

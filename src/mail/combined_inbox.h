@@ -21,8 +21,8 @@ struct InboxPart {
     std::optional<KelvoError> down; // why there is no session, naming the profile
 };
 
-// The Inboxes of several accounts as one. A message's id is its profile's name, "/" and its
-// id in that account, so that ids stay unique and stable whatever the order of the accounts;
+// The Inboxes of several accounts as one. A message's id is its profile's name (percent-encoded),
+// "/" and its id in that account, so that ids stay unique and stable whatever the order of the accounts;
 // every call about a message goes to its own account. An account that fails is left out of
 // the session and named by storesDown(); the others go on.
 class CombinedConnection final : public MailConnection {
@@ -55,6 +55,7 @@ private:
     void markDown(InboxPart& part, const KelvoError& e);
 
     std::vector<InboxPart> parts;
+    QStringList prefixes; // of each part's ids
     CommandPolicy policy;
     // The messages that were left out of a fetch as the same mail (one Message-ID) reached
     // another account too: they are marked as that one is.
