@@ -41,8 +41,9 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
     std::vector<std::future<std::vector<MailSummary>>> asked(parts.size());
     for (size_t i = 0; i < parts.size(); ++i)
         if (MailConnection* conn = parts[i].conn.get())
-            asked[i] = std::async(std::launch::async,
-                                  [conn, unreadOnly, &scope] { return conn->fetch(unreadOnly, scope); });
+            asked[i] = std::async(std::launch::async, [conn, unreadOnly, &scope] {
+                return conn->fetch(unreadOnly, scope);
+            });
     std::vector<MailSummary> merged;
     for (size_t i = 0; i < parts.size(); ++i) {
         if (!asked[i].valid())

@@ -22,9 +22,9 @@ struct InboxPart {
 };
 
 // The Inboxes of several accounts as one. A message's id is its profile's name (percent-encoded),
-// "/" and its id in that account, so that ids stay unique and stable whatever the order of the accounts;
-// every call about a message goes to its own account. An account that fails is left out of
-// the session and named by storesDown(); the others go on.
+// "/" and its id in that account, so that ids stay unique and stable whatever the order of the
+// accounts; every call about a message goes to its own account. An account that fails is left out
+// of the session and named by storesDown(); the others go on.
 class CombinedConnection final : public MailConnection {
 public:
     CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy);

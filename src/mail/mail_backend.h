@@ -4,9 +4,9 @@
 
 #pragma once
 
-#include "mail/mime/command_check.h"
 #include "common/error.h"
 #include "mail/core/mail_types.h"
+#include "mail/mime/command_check.h"
 
 #include <QStringList>
 #include <memory>

@@ -4,21 +4,21 @@
 
 #include "mail/profile_backend.h"
 
-#include "mail/mime/address_book.h"
-#include "system/command_runner.h"
-#include "mail/net/imap_loan.h"
-#include "mail/net/imap_store.h"
+#include "mail/auth/sign_on_secret.h"
+#include "mail/combined_inbox.h"
 #include "mail/core/mail_error.h"
-#include "mail/net/maildir_store.h"
+#include "mail/core/profiles.h"
+#include "mail/mime/address_book.h"
 #include "mail/mime/message_reader.h"
 #include "mail/mime/message_writer.h"
-#include "mail/core/profiles.h"
-#include "mail/push_line.h"
-#include "mail/combined_inbox.h"
-#include "mail/auth/sign_on_secret.h"
+#include "mail/mime/vmime_text.h"
+#include "mail/net/imap_loan.h"
+#include "mail/net/imap_store.h"
+#include "mail/net/maildir_store.h"
 #include "mail/net/sendmail_transport.h"
 #include "mail/net/smtp_transport.h"
-#include "mail/mime/vmime_text.h"
+#include "mail/push_line.h"
+#include "system/command_runner.h"
 
 #include <QProcess>
 #include <algorithm>
@@ -185,8 +185,7 @@ std::unique_ptr<MailConnection> openProfile(const MailProfile& p, bool downloadM
     } else {
         transport = openTransport(p, secret, trace);
     }
-    return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
-                                               secrets);
+    return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport), secrets);
 }
 
 bool setsCommandRule(const CommandPolicy& c) {
@@ -217,10 +216,10 @@ std::unique_ptr<MailConnection> openCombined(const MailProfile& p, bool download
     }
     std::vector<std::future<std::unique_ptr<MailConnection>>> opening;
     for (const MailProfile& a : accounts)
-        opening.push_back(std::async(std::launch::async, [&a, &sender, &senderSecret,
-                                                          downloadMail, &oneAtATime] {
-            return openProfile(a, downloadMail, nullptr, oneAtATime, &sender, senderSecret);
-        }));
+        opening.push_back(
+            std::async(std::launch::async, [&a, &sender, &senderSecret, downloadMail, &oneAtATime] {
+                return openProfile(a, downloadMail, nullptr, oneAtATime, &sender, senderSecret);
+            }));
     std::vector<InboxPart> parts;
     for (size_t i = 0; i < accounts.size(); ++i) {
         InboxPart part{accounts[i].name, nullptr, std::nullopt};

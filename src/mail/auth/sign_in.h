@@ -43,8 +43,8 @@ std::vector<const MailProfile*> signOnProfiles(const MailProfile& profile);
 bool signInStores(const MailProfile& profile);
 
 // Before a sign-on with a person at hand: when the profile keeps its token or password in the
-// keyring and has none that works, signIn first; for each account of a combining profile. The check runs as a mail call, so a window
-// keeps painting while a token is refreshed. Raises KelvoError.
+// keyring and has none that works, signIn first; for each account of a combining profile. The check
+// runs as a mail call, so a window keeps painting while a token is refreshed. Raises KelvoError.
 void signInWhenNeeded(const MailProfile& profile, const SignInSeams& seams);
 
 } // namespace kelvo

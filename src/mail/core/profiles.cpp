@@ -349,16 +349,19 @@ MailProfile combiningProfile(const QString& name, const ProfilesFile& f, const Q
                             at + QStringLiteral("inboxに[%1]が2回あります").arg(member));
         const auto it = f.sections.find(member);
         if (it == f.sections.end())
-            throw mailError(mailerr::ProfileInvalid,
-                            at + QStringLiteral("inboxの[%1]というプロファイルはありません")
-                                     .arg(member));
+            throw mailError(
+                mailerr::ProfileInvalid,
+                at + QStringLiteral("inboxの[%1]というプロファイルはありません").arg(member));
         if (it->second.contains(QStringLiteral("inbox"))) {
-            const bool loop = value(it->second, "inbox").split(u',').contains(name);
-            throw mailError(mailerr::ProfileInvalid,
-                            at + (loop ? QStringLiteral("inboxの[%1]が[%2]を指し返しています")
-                                             .arg(member, name)
-                                       : QStringLiteral("inboxの[%1]もinboxのあるプロファイルです")
-                                             .arg(member)));
+            bool loop = false;
+            for (const QString& back : value(it->second, "inbox").split(u','))
+                loop = loop || back.trimmed() == name;
+            throw mailError(
+                mailerr::ProfileInvalid,
+                at +
+                    (loop
+                         ? QStringLiteral("inboxの[%1]が[%2]を指し返しています").arg(member, name)
+                         : QStringLiteral("inboxの[%1]もinboxのあるプロファイルです").arg(member)));
         }
         seen << member;
         p.stores.push_back(fromSection(member, it->second, path));

@@ -534,12 +534,12 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
         const auto is = [&name](std::string_view lower) { return isNamed(name, lower); };
         origin.from += is("from") ? 1 : 0;
         origin.subject += is("subject") ? 1 : 0;
-        Field* first = is("subject")    ? &subject
-                       : is("from")     ? &from
-                       : is("to")       ? &to
-                       : is("cc")       ? &cc
-                       : is("date")     ? &date
-                       : is("received") ? &received // the top one: the hop into this mailbox
+        Field* first = is("subject")      ? &subject
+                       : is("from")       ? &from
+                       : is("to")         ? &to
+                       : is("cc")         ? &cc
+                       : is("date")       ? &date
+                       : is("received")   ? &received // the top one: the hop into this mailbox
                        : is("message-id") ? &messageId
                                           : nullptr;
         if (first && !*first) {

@@ -355,7 +355,8 @@ TEST_F(ProfilesTest, ACombiningProfileThatCannotWorkIsInvalidNamingTheLine) {
          "20行目：download-commandはinboxのあるプロファイルには書けません"},
         {"inbox = 会社, 入れ子\n[入れ子]\ninbox = Gmail",
          "19行目：inboxの[入れ子]もinboxのあるプロファイルです"},
-        {"inbox = 会社, 輪\n[輪]\ninbox = 全部", "19行目：inboxの[輪]が[全部]を指し返しています"},
+        {"inbox = 会社, 輪\n[輪]\ninbox = Gmail, 全部",
+         "19行目：inboxの[輪]が[全部]を指し返しています"},
     };
     for (const auto& c : cases) {
         write(accounts(QString::fromUtf8(c.text)) + "\n");
