@@ -53,6 +53,7 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
             for (MailSummary& s : got) {
                 if (!s.id.isEmpty())
                     s.id = prefixes[i] + u'/' + s.id;
+                s.account = prefixes[i];
                 merged.push_back(std::move(s));
             }
         } catch (const KelvoError& e) {
@@ -166,11 +167,11 @@ CommandPolicy CombinedConnection::commandPolicy(const QString& id) const {
     }
 }
 
-std::vector<KelvoError> CombinedConnection::storesDown() const {
-    std::vector<KelvoError> out;
-    for (const InboxPart& p : parts)
-        if (p.down)
-            out.push_back(*p.down);
+std::vector<StoreDown> CombinedConnection::storesDown() const {
+    std::vector<StoreDown> out;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (parts[i].down)
+            out.push_back({prefixes[i], *parts[i].down});
     return out;
 }
 

@@ -41,7 +41,7 @@ public:
     bool resolvesLocally() const override { return true; }
     CommandPolicy commandPolicy() const override { return policy; }
     CommandPolicy commandPolicy(const QString& id) const override;
-    std::vector<KelvoError> storesDown() const override;
+    std::vector<StoreDown> storesDown() const override;
     void close() override;
 
     // The error of an account, with its profile's name after it.

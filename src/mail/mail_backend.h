@@ -13,6 +13,13 @@
 
 namespace kelvo {
 
+// An account of an Inbox of several that could not be reached: its name as the ids of its mail
+// carry it (MailSummary::account), and the error, which names its profile.
+struct StoreDown {
+    QString account;
+    KelvoError error;
+};
+
 // One signed-on session with a mailbox and a way to send. Every call may throw KelvoError
 // (mail_error.h). The controls call it from one thread at a time, not always the same one.
 class MailConnection {
@@ -46,7 +53,7 @@ public:
     }
     // The accounts of an Inbox of several whose mail the last fetch lacks (they could not be
     // reached or refused the sign-on), each error naming its account.
-    virtual std::vector<KelvoError> storesDown() const { return {}; }
+    virtual std::vector<StoreDown> storesDown() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.
     virtual void close() = 0;
 };

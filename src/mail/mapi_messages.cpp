@@ -57,6 +57,10 @@ void MapiMessages::Fetch(const FetchScope& scope) {
     recipIndex = 0;
 }
 
+QString MapiMessages::MsgAccount() const {
+    return currentFetched().summary.account;
+}
+
 int MapiMessages::MsgIndex() const {
     return outgoingCurrent ? -1 : index;
 }

@@ -4,8 +4,8 @@
 
 #pragma once
 
-#include "common/error.h"
 #include "mail/core/mail_types.h"
+#include "mail/mail_backend.h"
 #include "mail/mime/command_check.h"
 
 #include <QDateTime>
@@ -54,7 +54,9 @@ public:
 
     // The accounts of an Inbox of several whose mail the last Fetch lacks, each error naming
     // its account; empty when it has all of it.
-    const std::vector<KelvoError>& StoresDown() const { return storesDown; }
+    const std::vector<StoreDown>& StoresDown() const { return storesDown; }
+    // The account of an Inbox of several that the current message came from; empty for one.
+    QString MsgAccount() const;
 
     int MsgCount() const { return static_cast<int>(messages.size()); }
     // The current fetched message, or -1 while the outgoing message is current.
@@ -147,7 +149,7 @@ private:
     int recipIndex = 0;
     int sessionId = 0;
     bool fetchUnreadOnly = false;
-    std::vector<KelvoError> storesDown;
+    std::vector<StoreDown> storesDown;
 };
 
 } // namespace kelvo

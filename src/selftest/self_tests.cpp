@@ -101,10 +101,10 @@ void SelfTestDialog::メール転送テスト() {
         mess.Fetch();
         // Every account of a combining profile must answer; the test names the first that did
         // not, and the monitor every one.
-        for (const KelvoError& down : mess.StoresDown())
-            e.画面.エラー行追加(down.description(), down.number());
+        for (const StoreDown& down : mess.StoresDown())
+            e.画面.エラー行追加(down.error.description(), down.error.number());
         if (!mess.StoresDown().empty())
-            throw mess.StoresDown().front();
+            throw mess.StoresDown().front().error;
         パネル(QStringLiteral("受信ﾄﾚｲ のﾒｯｾｰｼﾞ取得成功 "));
         mess.setMsgIndex(0);
         subject = mess.MsgSubject();

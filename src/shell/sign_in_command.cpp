@@ -69,10 +69,10 @@ int サインインコマンド(const QString& profilesPath, const QString& prof
         }
         // The download command is the pass's business, not the check's.
         const auto session = ProfileBackend(profilesPath).signOn(p.name, false);
-        const std::vector<KelvoError> down = session->storesDown();
+        const std::vector<StoreDown> down = session->storesDown();
         session->close();
-        for (const KelvoError& e : down)
-            出力(stderr, e.description());
+        for (const StoreDown& d : down)
+            出力(stderr, d.error.description());
         if (!down.empty())
             return 1;
         出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +

@@ -45,6 +45,8 @@ struct MailSummary {
     bool repeatedFromOrSubject = false;
     // The Message-ID field as written, "<...>"; empty without one.
     QString messageId;
+    // In an Inbox of several accounts, the account it came from (as its id names it).
+    QString account;
 
     bool operator==(const MailSummary&) const = default;
 };
