@@ -46,8 +46,8 @@ protected:
         profiles(servers.imapPort);
     }
 
-    // 会社, Gmail and プロバイダ, this last at the IMAP port given.
-    void profiles(int providerPort) {
+    // 会社, Gmail and プロバイダ, this last at the IMAP port given and with more lines.
+    void profiles(int providerPort, const QString& providerLines = QString()) {
         QString text;
         const QString names[] = {QStringLiteral("会社"), QStringLiteral("Gmail"),
                                  QStringLiteral("プロバイダ")};
@@ -56,7 +56,8 @@ protected:
                                    "user = %3\npassword = %4\ntimeout = 5\n")
                         .arg(names[i])
                         .arg(i == 2 ? providerPort : servers.imapPort)
-                        .arg(account(i), servers.password);
+                        .arg(account(i), servers.password) +
+                    (i == 2 ? providerLines : QString());
         text += QStringLiteral("[全部]\ninbox = 会社, Gmail, プロバイダ\n"
                                "transport = smtp://127.0.0.1:%1\nsmtp-auth = no\n"
                                "from = 山田太郎 <taro@example.jp>\n")
@@ -159,6 +160,19 @@ TEST_F(SeveralAccountsTest, TheListHoldsEveryAccountAndANumberFetchesFromItsOwn)
     // Both copies of the command are read in their own accounts.
     EXPECT_EQ(mail->unreadOnServer(QStringLiteral("会社")), 0);
     EXPECT_EQ(mail->unreadOnServer(QStringLiteral("Gmail")), 0);
+}
+
+TEST_F(SeveralAccountsTest, AnAccountsOwnCommandRuleTakesItsMailOnly) {
+    // The provider's server signs nothing the phone sends: its mail gives no command, while
+    // the same command written to the company's address does.
+    profiles(servers.imapPort, QStringLiteral("command-check = dkim\nauthserv-id = mx.kelvo.test\n"));
+    deliver(2, message(phone, QStringLiteral("G"), "<g-2@docomo.ne.jp>"));
+    pass();
+    EXPECT_TRUE(sent().empty());
+    deliver(0, message(phone, QStringLiteral("G"), "<g-3@docomo.ne.jp>"));
+    pass();
+    ASSERT_EQ(sent().size(), 1u) << errors().join('\n').toStdString();
+    EXPECT_TRUE(sent().front().subject.startsWith(QStringLiteral("一覧")));
 }
 
 } // namespace
