@@ -27,7 +27,8 @@ const QString k正常終了キー = QStringLiteral("正常終了");
 const QString k受信箱キー = QStringLiteral("受信箱別締切");
 constexpr qint64 k最長遡及秒 = 24 * 60 * 60;
 
-// A saved reach of the state file, as a start may use it. A time in the future (a clock set back) is no reach at all.
+// A saved reach of the state file, as a start may use it. A time in the future (a clock set back)
+// is no reach at all.
 std::optional<QDateTime> 使える締切(const EngineContext& ctx, qint64 secs) {
     const QDateTime now = ctx.時計.now();
     const QDateTime saved = QDateTime::fromSecsSinceEpoch(secs);

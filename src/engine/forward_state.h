@@ -43,6 +43,8 @@ struct 転送状態 {
     bool 取得成功 = false;
     // The accounts of an Inbox of several whose mail that fetch lacks: they could not be reached.
     QStringList 欠けた受信箱;
+    // Those of them that wait for a person to sign in: their line is shown once.
+    QStringList サインイン待ちの受信箱;
     // Accounts whose mail waits at an older reach than the others': one that could not be
     // reached keeps the reach of the pass that missed it, until a pass forwards all its mail.
     QHash<QString, QDateTime> 受信箱の締切;

@@ -266,10 +266,18 @@ bool 未読メール取得(EngineContext& ctx) {
     if (st.取得成功) {
         // An account of several that could not be reached: the others' mail goes on, and its
         // own waits at the reach until it is back.
+        QStringList waiting;
         for (const StoreDown& d : ctx.mapMess->StoresDown()) {
-            ctx.画面.エラー行追加(d.error.description(), d.error.number());
             st.欠けた受信箱 << d.account;
+            // Only a person can mend it: the line is shown once, not at every pass.
+            if (needsSignIn(d.error.number())) {
+                waiting << d.account;
+                if (st.サインイン待ちの受信箱.contains(d.account))
+                    continue;
+            }
+            ctx.画面.エラー行追加(d.error.description(), d.error.number());
         }
+        st.サインイン待ちの受信箱 = waiting;
     }
     return st.取得成功;
 }

@@ -204,7 +204,13 @@ std::unique_ptr<MailConnection> openCombined(const MailProfile& p, bool download
             trace(line);
         };
     const MailProfile& sender = p.ownTransport ? p : p.stores.front();
-    const auto senderSecret = std::make_shared<SignOnSecret>(signOnSecret(sender));
+    std::shared_ptr<SignOnSecret> senderSecret;
+    try {
+        senderSecret = std::make_shared<SignOnSecret>(signOnSecret(sender));
+    } catch (const KelvoError& e) {
+        // Nothing can be sent: the pass signs on to none, and says whose sign-on it lacks.
+        throw p.ownTransport ? e : CombinedConnection::naming(e, sender.name);
+    }
     std::vector<MailProfile> accounts;
     for (const MailProfile& store : p.stores) {
         MailProfile a = store;

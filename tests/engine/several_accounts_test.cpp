@@ -165,7 +165,8 @@ TEST_F(SeveralAccountsTest, TheListHoldsEveryAccountAndANumberFetchesFromItsOwn)
 TEST_F(SeveralAccountsTest, AnAccountsOwnCommandRuleTakesItsMailOnly) {
     // The provider's server signs nothing the phone sends: its mail gives no command, while
     // the same command written to the company's address does.
-    profiles(servers.imapPort, QStringLiteral("command-check = dkim\nauthserv-id = mx.kelvo.test\n"));
+    profiles(servers.imapPort,
+             QStringLiteral("command-check = dkim\nauthserv-id = mx.kelvo.test\n"));
     deliver(2, message(phone, QStringLiteral("G"), "<g-2@docomo.ne.jp>"));
     pass();
     EXPECT_TRUE(sent().empty());
