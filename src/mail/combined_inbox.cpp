@@ -119,18 +119,22 @@ int CombinedConnection::attachmentCount(const QString& id) {
 
 void CombinedConnection::setSeen(const QStringList& ids, bool seen) {
     std::map<MailConnection*, QStringList> byAccount;
-    for (const QString& id : ids) {
-        for (const QString& one : QStringList{id} + twins.value(id)) {
-            try {
-                const auto [conn, local] = route(one);
-                byAccount[conn] << local;
-            } catch (const KelvoError&) {
-                // An id of an account that is not there is passed over, as a gone message is.
-            }
-        }
-    }
     // Every account gets its marks even when one fails; the first failure is raised after.
     std::optional<KelvoError> failed;
+    for (const QString& id : ids) {
+        for (const QString& one : QStringList{id} + twins.value(id)) {
+            const auto at = std::find(prefixes.begin(), prefixes.end(), one.section(u'/', 0, 0));
+            const InboxPart* part =
+                at == prefixes.end() ? nullptr : &parts[size_t(at - prefixes.begin())];
+            // An id of no account of this profile is passed over, as a gone message is; one of
+            // an account that went down is not marked, and must not pass for marked.
+            if (part && !part->conn && !failed)
+                failed = part->down;
+            if (!part || !part->conn || !one.contains(u'/'))
+                continue;
+            byAccount[part->conn.get()] << one.mid(one.indexOf(u'/') + 1);
+        }
+    }
     for (auto& [conn, local] : byAccount) {
         try {
             conn->setSeen(local, seen);
