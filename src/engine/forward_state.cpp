@@ -22,7 +22,20 @@ namespace {
 const QString k状態セクション = QStringLiteral("転送状態");
 const QString k締切キー = QStringLiteral("最終完了チェック");
 const QString k正常終了キー = QStringLiteral("正常終了");
+// Accounts behind the others: "account=seconds" separated by blanks (accounts are written
+// percent-encoded, without either).
+const QString k受信箱キー = QStringLiteral("受信箱別締切");
 constexpr qint64 k最長遡及秒 = 24 * 60 * 60;
+
+// A saved reach of the state file, as a start may use it. A time in the future (a clock set back)
+// is no reach at all.
+std::optional<QDateTime> 使える締切(const EngineContext& ctx, qint64 secs) {
+    const QDateTime now = ctx.時計.now();
+    const QDateTime saved = QDateTime::fromSecsSinceEpoch(secs);
+    if (saved > now)
+        return std::nullopt;
+    return std::max(saved, now.addSecs(-k最長遡及秒));
+}
 
 std::optional<QDateTime> 保存した締切基準(const EngineContext& ctx) {
     const QString path = 状態ファイルパス(ctx);
@@ -32,12 +45,33 @@ std::optional<QDateTime> 保存した締切基準(const EngineContext& ctx) {
     const qint64 secs = INI読込(k状態セクション, k締切キー, QString(), path).toLongLong(&ok);
     if (!ok)
         return std::nullopt;
-    const QDateTime now = ctx.時計.now();
-    const QDateTime saved = QDateTime::fromSecsSinceEpoch(secs);
-    // A time in the future (a clock set back) is no reach at all.
-    if (saved > now)
-        return std::nullopt;
-    return std::max(saved, now.addSecs(-k最長遡及秒));
+    return 使える締切(ctx, secs);
+}
+
+QHash<QString, QDateTime> 保存した受信箱の締切(const EngineContext& ctx) {
+    QHash<QString, QDateTime> out;
+    const QString path = 状態ファイルパス(ctx);
+    if (path.isEmpty())
+        return out;
+    const QString text = INI読込(k状態セクション, k受信箱キー, QString(), path);
+    for (const QString& item : text.split(u' ', Qt::SkipEmptyParts)) {
+        const qsizetype eq = item.lastIndexOf(u'=');
+        bool ok = false;
+        const qint64 secs = item.mid(eq + 1).toLongLong(&ok);
+        if (eq <= 0 || !ok)
+            continue;
+        if (const auto reach = 使える締切(ctx, secs))
+            out.insert(item.left(eq), *reach);
+    }
+    return out;
+}
+
+QString 受信箱の締切文字列(const QHash<QString, QDateTime>& reaches) {
+    QStringList items;
+    for (auto it = reaches.begin(); it != reaches.end(); ++it)
+        items << it.key() + u'=' + QString::number(it.value().toSecsSinceEpoch());
+    items.sort();
+    return items.join(u' ');
 }
 
 // Writes the reach (none: a start looks back its 30 minutes only) and whether the run ended
@@ -49,6 +83,7 @@ bool 状態書込(EngineContext& ctx, const std::optional<QDateTime>& reach, boo
     IniDocument doc = IniDocument::load(path);
     doc.setValue(k状態セクション, k締切キー,
                  reach ? QString::number(reach->toSecsSinceEpoch()) : QString());
+    doc.setValue(k状態セクション, k受信箱キー, 受信箱の締切文字列(ctx.状態.転送.受信箱の締切));
     doc.setValue(k状態セクション, k正常終了キー, clean ? QStringLiteral("1") : QStringLiteral("0"));
     QString reason;
     const bool ok = doc.save(path, &reason);
@@ -67,6 +102,32 @@ QDateTime パスの締切(const EngineContext& ctx) {
     const QDateTime window = 受信時間枠(ctx);
     const std::optional<QDateTime>& reach = ctx.状態.転送.締切基準;
     return reach && *reach < window ? *reach : window;
+}
+
+QDateTime 受信箱のパスの締切(const EngineContext& ctx, const QString& account) {
+    const QDateTime pass = パスの締切(ctx);
+    const auto it = ctx.状態.転送.受信箱の締切.find(account);
+    return it != ctx.状態.転送.受信箱の締切.end() && *it < pass ? *it : pass;
+}
+
+QDateTime 取得の締切(const EngineContext& ctx) {
+    QDateTime reach = パスの締切(ctx);
+    for (const QDateTime& t : ctx.状態.転送.受信箱の締切)
+        reach = std::min(reach, t);
+    return reach;
+}
+
+void 受信箱締切更新(EngineContext& ctx, bool allDone, const QDateTime& cutOff) {
+    転送状態& st = ctx.状態.転送;
+    const QHash<QString, QDateTime> before = st.受信箱の締切;
+    if (allDone)
+        for (auto it = st.受信箱の締切.begin(); it != st.受信箱の締切.end();)
+            it = st.欠けた受信箱.contains(it.key()) ? std::next(it) : st.受信箱の締切.erase(it);
+    for (const QString& account : st.欠けた受信箱)
+        if (!st.受信箱の締切.contains(account))
+            st.受信箱の締切.insert(account, cutOff);
+    if (st.受信箱の締切 != before)
+        st.締切基準未保存 = true;
 }
 
 QString 状態ファイルパス(const EngineContext& ctx) {
@@ -104,8 +165,10 @@ void 転送状態保存(EngineContext& ctx) {
 void 転送状態リセット(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;
     st.締切基準 = 保存した締切基準(ctx);
+    st.受信箱の締切 = 保存した受信箱の締切(ctx);
     st.締切基準未保存 = false;
     st.取り残し = st.締切基準.has_value();
+    st.欠けた受信箱.clear();
     st.締切を決めたパス = QDateTime();
     st.送信失敗回数.clear();
     st.送信済み.clear();

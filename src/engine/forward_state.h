@@ -41,6 +41,13 @@ struct 転送状態 {
     // The unread fetch of the pass that began at this check start time, and whether it worked.
     QDateTime 取得したパス;
     bool 取得成功 = false;
+    // The accounts of an Inbox of several whose mail that fetch lacks: they could not be reached.
+    QStringList 欠けた受信箱;
+    // Those of them that wait for a person to sign in: their line is shown once.
+    QStringList サインイン待ちの受信箱;
+    // Accounts whose mail waits at an older reach than the others': one that could not be
+    // reached keeps the reach of the pass that missed it, until a pass forwards all its mail.
+    QHash<QString, QDateTime> 受信箱の締切;
     // Mail older than a pass's 30 minutes may still wait at the reach: it came with the state
     // file, or the last pass did not fetch and forward everything.
     bool 取り残し = false;
@@ -63,6 +70,15 @@ void 転送状態リセット(EngineContext& ctx);
 
 // What the pass under way reaches back to: its 30 minutes, or the older reach before it.
 QDateTime パスの締切(const EngineContext& ctx);
+
+// The reach of the pass under way for the mail of one account of an Inbox of several (empty:
+// of the only one), and the oldest reach of any account, for the fetch.
+QDateTime 受信箱のパスの締切(const EngineContext& ctx, const QString& account);
+QDateTime 取得の締切(const EngineContext& ctx);
+
+// After the forwarding of a pass that reached back to cutOff: the accounts the fetch lacked
+// keep their reach; the others catch up with the rest once the pass did everything.
+void 受信箱締切更新(EngineContext& ctx, bool allDone, const QDateTime& cutOff);
 
 // The reach of later passes: the check start of a pass that fetched and forwarded everything,
 // or the older reach of one that did not. A later start reaches back as far once the state

@@ -255,14 +255,31 @@ bool 未読メール取得(EngineContext& ctx) {
     // The mail server may leave out what this pass forwards none of: mail from before its
     // reach, except the phone's, whose commands count at any age.
     FetchScope scope;
-    scope.reach = パスの締切(ctx);
+    scope.reach = 取得の締切(ctx);
     scope.now = ctx.時計.now();
     scope.alsoFrom = ctx.設定.メールアドレス;
     scope.withoutAttachments = !isOn(ctx.設定.添付フラグ);
+    st.欠けた受信箱.clear();
     st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
         ctx.mapMess->Fetch(scope);
     });
+    if (st.取得成功) {
+        // An account of several that could not be reached: the others' mail goes on, and its
+        // own waits at the reach until it is back.
+        QStringList waiting;
+        for (const StoreDown& d : ctx.mapMess->StoresDown()) {
+            st.欠けた受信箱 << d.account;
+            // Only a person can mend it: the line is shown once, not at every pass.
+            if (needsSignIn(d.error.number())) {
+                waiting << d.account;
+                if (st.サインイン待ちの受信箱.contains(d.account))
+                    continue;
+            }
+            ctx.画面.エラー行追加(d.error.description(), d.error.number());
+        }
+        st.サインイン待ちの受信箱 = waiting;
+    }
     return st.取得成功;
 }
 
@@ -305,12 +322,16 @@ void 自動転送(EngineContext& ctx) {
             if (i >= m.MsgCount())
                 break;
             bool done = false;
-            エラー無視([&] { done = 一通転送(ctx, i, cutOff); });
+            エラー無視([&] {
+                m.setMsgIndex(i);
+                done = 一通転送(ctx, i, 受信箱のパスの締切(ctx, m.MsgAccount()));
+            });
             allDone = allDone && done;
         }
     }
     // Until a pass has fetched and forwarded everything, later passes reach back as far as
     // this one did, so nothing that arrived meanwhile is too old for them.
+    受信箱締切更新(ctx, allDone, cutOff);
     締切基準更新(ctx, allDone ? start : cutOff);
 }
 

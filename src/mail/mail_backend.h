@@ -4,13 +4,21 @@
 
 #pragma once
 
-#include "mail/mime/command_check.h"
+#include "common/error.h"
 #include "mail/core/mail_types.h"
+#include "mail/mime/command_check.h"
 
 #include <QStringList>
 #include <memory>
 
 namespace kelvo {
+
+// An account of an Inbox of several that could not be reached: its name as the ids of its mail
+// carry it (MailSummary::account), and the error, which names its profile.
+struct StoreDown {
+    QString account;
+    KelvoError error;
+};
 
 // One signed-on session with a mailbox and a way to send. Every call may throw KelvoError
 // (mail_error.h). The controls call it from one thread at a time, not always the same one.
@@ -37,6 +45,15 @@ public:
     virtual bool resolvesLocally() const { return false; }
     // The profile's rule for the phone's commands.
     virtual CommandPolicy commandPolicy() const { return {}; }
+    // The rule for a command in this message: an Inbox of several accounts may hold each
+    // account's own.
+    virtual CommandPolicy commandPolicy(const QString& id) const {
+        (void)id;
+        return commandPolicy();
+    }
+    // The accounts of an Inbox of several whose mail the last fetch lacks (they could not be
+    // reached or refused the sign-on), each error naming its account.
+    virtual std::vector<StoreDown> storesDown() const { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.
     virtual void close() = 0;
 };

@@ -29,6 +29,7 @@ void MapiMessages::Fetch(const FetchScope& scope) {
     const bool unreadOnly = fetchUnreadOnly;
     std::vector<MailSummary> fetched =
         session.call([&] { return conn.fetch(unreadOnly, scope); });
+    storesDown = conn.storesDown();
 
     ReadMarks& marks = session.readMarks();
     std::vector<Fetched> list;
@@ -54,6 +55,10 @@ void MapiMessages::Fetch(const FetchScope& scope) {
     outgoingCurrent = false;
     index = messages.empty() ? -1 : 0;
     recipIndex = 0;
+}
+
+QString MapiMessages::MsgAccount() const {
+    return currentFetched().summary.account;
 }
 
 int MapiMessages::MsgIndex() const {
@@ -305,7 +310,10 @@ bool MapiMessages::ReadMarkStored(const QString& msgId) const {
 }
 
 CommandVerdict MapiMessages::MsgCommandVerdict(const QString& phoneAddress) {
-    const CommandPolicy& policy = session.commandPolicy();
+    const QString& id = currentFetched().summary.id;
+    const CommandPolicy policy = session.isLive(sessionId)
+                                     ? session.connection(sessionId).commandPolicy(id)
+                                     : session.commandPolicy();
     const CommandVerdict sender =
         senderVerdict(policy, currentFetched().summary.authenticationResults, phoneAddress);
     if (sender != CommandVerdict::Accepted || !policy.needsText())

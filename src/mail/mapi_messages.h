@@ -4,8 +4,9 @@
 
 #pragma once
 
-#include "mail/mime/command_check.h"
 #include "mail/core/mail_types.h"
+#include "mail/mail_backend.h"
+#include "mail/mime/command_check.h"
 
 #include <QDateTime>
 #include <QString>
@@ -50,6 +51,12 @@ public:
     // system leave out mail the caller has no use for (FetchScope): with a number of newest,
     // MsgCount counts every message, but only that many of the first can be read.
     void Fetch(const FetchScope& scope = {});
+
+    // The accounts of an Inbox of several whose mail the last Fetch lacks, each error naming
+    // its account; empty when it has all of it.
+    const std::vector<StoreDown>& StoresDown() const { return storesDown; }
+    // The account of an Inbox of several that the current message came from; empty for one.
+    QString MsgAccount() const;
 
     int MsgCount() const { return static_cast<int>(messages.size()); }
     // The current fetched message, or -1 while the outgoing message is current.
@@ -142,6 +149,7 @@ private:
     int recipIndex = 0;
     int sessionId = 0;
     bool fetchUnreadOnly = false;
+    std::vector<StoreDown> storesDown;
 };
 
 } // namespace kelvo

@@ -99,6 +99,7 @@ public:
     }
 
     CommandPolicy commandPolicy() const override { return system.commandPolicy; }
+    std::vector<StoreDown> storesDown() const override { return system.storesDown; }
 
     void close() override {
         if (closed)

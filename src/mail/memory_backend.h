@@ -46,6 +46,8 @@ public:
     QStringList profiles;
     // Every profile's rule for the phone's commands.
     CommandPolicy commandPolicy;
+    // The accounts of a combined Inbox that every fetch lacks.
+    std::vector<StoreDown> storesDown;
 
     // Calls made, by name: "signOn", "fetch", "noteText", "setSeen", "clearSeen", "send",
     // "resolveName", "close".

@@ -4,22 +4,26 @@
 
 #include "mail/profile_backend.h"
 
-#include "mail/mime/address_book.h"
-#include "system/command_runner.h"
-#include "mail/net/imap_loan.h"
-#include "mail/net/imap_store.h"
+#include "mail/auth/sign_on_secret.h"
+#include "mail/combined_inbox.h"
 #include "mail/core/mail_error.h"
-#include "mail/net/maildir_store.h"
+#include "mail/core/profiles.h"
+#include "mail/mime/address_book.h"
 #include "mail/mime/message_reader.h"
 #include "mail/mime/message_writer.h"
-#include "mail/core/profiles.h"
-#include "mail/push_line.h"
-#include "mail/auth/sign_on_secret.h"
+#include "mail/mime/vmime_text.h"
+#include "mail/net/imap_loan.h"
+#include "mail/net/imap_store.h"
+#include "mail/net/maildir_store.h"
 #include "mail/net/sendmail_transport.h"
 #include "mail/net/smtp_transport.h"
-#include "mail/mime/vmime_text.h"
+#include "mail/push_line.h"
+#include "system/command_runner.h"
 
 #include <QProcess>
+#include <algorithm>
+#include <future>
+#include <mutex>
 #include <optional>
 
 namespace kelvo {
@@ -183,42 +187,127 @@ void ProfileBackend::borrowFrom(const ProfilePushLine& line) {
     idle = line.idleClients();
 }
 
-std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
-                                                       bool downloadMail) {
-    const MailProfile p = selectProfile(path, profileName);
+namespace {
+
+std::unique_ptr<MailTransport> openTransport(const MailProfile& p,
+                                             const std::shared_ptr<SignOnSecret>& secret,
+                                             const std::function<void(const QString&)>& trace) {
+    if (!p.transportIsSmtp())
+        return std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
+                                                   p.timeoutSeconds);
+    ServerOptions o = serverOptions(p, p.transport, *secret, trace);
+    o.renewToken = [p, secret] {
+        *secret = signOnSecret(p, true);
+        return secret->value;
+    };
+    o.authenticate = p.smtpAuth;
+    return std::make_unique<SmtpTransport>(o);
+}
+
+// One account's session. sender: the profile whose transport sends, when not its own.
+std::unique_ptr<MailConnection> openProfile(const MailProfile& p, bool downloadMail,
+                                            const std::shared_ptr<ImapLoan>& loan,
+                                            const std::function<void(const QString&)>& trace,
+                                            const std::shared_ptr<WholeOnly>& wholeOnly,
+                                            const MailProfile* sender = nullptr,
+                                            std::shared_ptr<SignOnSecret> senderSecret = {}) {
     if (downloadMail && !p.downloadCommand.isEmpty())
         runShellCommand(
             p.downloadCommand, p.timeoutSeconds,
             {mailerr::CommandFailed, QStringLiteral("download-command"), true, {p.password}});
     // The newest secret: a token the store renewed goes to the transport made after it.
     const auto secret = std::make_shared<SignOnSecret>(signOnSecret(p));
-    const auto options = [&](const QString& url) {
-        ServerOptions o = serverOptions(p, url, *secret, trace);
+    std::unique_ptr<MailStore> store;
+    if (p.storeIsImap()) {
+        ServerOptions o = serverOptions(p, p.store, *secret, trace);
         o.renewToken = [p, secret] {
             *secret = signOnSecret(p, true);
             return secret->value;
         };
-        return o;
-    };
-
-    std::unique_ptr<MailStore> store;
-    if (p.storeIsImap())
-        store = std::make_unique<ImapStore>(options(p.store),
-                                            p.push && idle ? idle->find(p.store, p.user) : nullptr);
-    else
-        store = std::make_unique<MaildirStore>(p.store);
-
-    std::unique_ptr<MailTransport> transport;
-    if (p.transportIsSmtp()) {
-        ServerOptions o = options(p.transport);
-        o.authenticate = p.smtpAuth;
-        transport = std::make_unique<SmtpTransport>(o);
+        store = std::make_unique<ImapStore>(o, loan);
     } else {
-        transport = std::make_unique<SendmailTransport>(QProcess::splitCommand(p.transport),
-                                                        p.timeoutSeconds);
+        store = std::make_unique<MaildirStore>(p.store);
     }
-    return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport),
-                                               QStringList{secret->value}, wholeOnly);
+    QStringList secrets{secret->value};
+    std::unique_ptr<MailTransport> transport;
+    if (sender) {
+        transport = openTransport(*sender, senderSecret, trace);
+        secrets << senderSecret->value;
+    } else {
+        transport = openTransport(p, secret, trace);
+    }
+    return std::make_unique<ProfileConnection>(p, std::move(store), std::move(transport), secrets,
+                                               wholeOnly);
+}
+
+bool setsCommandRule(const CommandPolicy& c) {
+    return c.check != SenderCheck::None || !c.pin.isEmpty() || !c.authservId.isEmpty();
+}
+
+// Every account of a combining profile signs on at once, each within its own timeout; one
+// that fails is left out and named, and only when none signs on is the sign-on refused.
+std::unique_ptr<MailConnection> openCombined(const MailProfile& p, bool downloadMail,
+                                             const std::function<void(const QString&)>& trace,
+                                             const std::shared_ptr<WholeOnly>& wholeOnly) {
+    // The accounts trace from threads of their own.
+    std::function<void(const QString&)> oneAtATime;
+    if (trace)
+        oneAtATime = [trace, lock = std::make_shared<std::mutex>()](const QString& line) {
+            const std::lock_guard hold(*lock);
+            trace(line);
+        };
+    const MailProfile& sender = p.ownTransport ? p : p.stores.front();
+    std::shared_ptr<SignOnSecret> senderSecret;
+    try {
+        senderSecret = std::make_shared<SignOnSecret>(signOnSecret(sender));
+    } catch (const KelvoError& e) {
+        // Nothing can be sent: the pass signs on to none, and says whose sign-on it lacks.
+        throw p.ownTransport ? e : CombinedConnection::naming(e, sender.name);
+    }
+    std::vector<MailProfile> accounts;
+    for (const MailProfile& store : p.stores) {
+        MailProfile a = store;
+        a.from = p.from;
+        a.addressBook = p.addressBook;
+        if (!setsCommandRule(a.commands))
+            a.commands = p.commands;
+        accounts.push_back(std::move(a));
+    }
+    std::vector<std::future<std::unique_ptr<MailConnection>>> opening;
+    for (const MailProfile& a : accounts)
+        opening.push_back(std::async(std::launch::async, [&a, &sender, &senderSecret, downloadMail,
+                                                          &oneAtATime, &wholeOnly] {
+            return openProfile(a, downloadMail, nullptr, oneAtATime, wholeOnly, &sender,
+                               senderSecret);
+        }));
+    std::vector<InboxPart> parts;
+    for (size_t i = 0; i < accounts.size(); ++i) {
+        InboxPart part{accounts[i].name, nullptr, std::nullopt};
+        try {
+            part.conn = opening[i].get();
+        } catch (const KelvoError& e) {
+            part.down = CombinedConnection::naming(e, part.name);
+        } catch (const std::exception& e) {
+            part.down = CombinedConnection::naming(
+                mailError(mailerr::Failure, QString::fromLocal8Bit(e.what())), part.name);
+        }
+        parts.push_back(std::move(part));
+    }
+    if (std::none_of(parts.begin(), parts.end(), [](const InboxPart& x) { return bool(x.conn); }))
+        throw *parts.front().down;
+    return std::make_unique<CombinedConnection>(std::move(parts), p.commands);
+}
+
+} // namespace
+
+std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
+                                                       bool downloadMail) {
+    const MailProfile p = selectProfile(path, profileName);
+    if (p.combines())
+        return openCombined(p, downloadMail, trace, wholeOnly);
+    return openProfile(p, downloadMail,
+                       p.storeIsImap() && p.push && idle ? idle->find(p.store, p.user) : nullptr,
+                       trace, wholeOnly);
 }
 
 } // namespace kelvo

@@ -99,6 +99,13 @@ void SelfTestDialog::メール転送テスト() {
         // Read and unread alike: the test needs one message, whichever it is.
         mess.setFetchUnreadOnly(false);
         mess.Fetch();
+        // Every account of a combining profile must answer: the test stops naming the first
+        // that did not, and the monitor shows the others.
+        const std::vector<StoreDown>& down = mess.StoresDown();
+        for (size_t i = 1; i < down.size(); ++i)
+            e.画面.エラー行追加(down[i].error.description(), down[i].error.number());
+        if (!down.empty())
+            throw down.front().error;
         パネル(QStringLiteral("受信ﾄﾚｲ のﾒｯｾｰｼﾞ取得成功 "));
         mess.setMsgIndex(0);
         subject = mess.MsgSubject();

@@ -56,16 +56,25 @@ int サインインコマンド(const QString& profilesPath, const QString& prof
                        const SignInSeams& seams) {
     try {
         const MailProfile p = selectProfile(profilesPath, profileName);
-        if (signInStores(p)) {
-            signIn(p, seams);
-            出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
-                             QStringLiteral("」のサインオン情報をキーリングに保存しました。"));
-        } else {
-            出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
-                             QStringLiteral("」はキーリングに何も保存しません。"));
+        // A profile combining others signs in each of its accounts, one after another.
+        for (const MailProfile* account : signOnProfiles(p)) {
+            if (signInStores(*account)) {
+                signIn(*account, seams);
+                出力(stdout, QStringLiteral("プロファイル「") + 名前(*account) +
+                                 QStringLiteral("」のサインオン情報をキーリングに保存しました。"));
+            } else {
+                出力(stdout, QStringLiteral("プロファイル「") + 名前(*account) +
+                                 QStringLiteral("」はキーリングに何も保存しません。"));
+            }
         }
         // The download command is the pass's business, not the check's.
-        ProfileBackend(profilesPath).signOn(p.name, false)->close();
+        const auto session = ProfileBackend(profilesPath).signOn(p.name, false);
+        const std::vector<StoreDown> down = session->storesDown();
+        session->close();
+        for (const StoreDown& d : down)
+            出力(stderr, d.error.description());
+        if (!down.empty())
+            return 1;
         出力(stdout, QStringLiteral("プロファイル「") + 名前(p) +
                          QStringLiteral("」でサーバーにサインオンできました。"));
         return 0;

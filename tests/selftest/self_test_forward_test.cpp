@@ -165,6 +165,20 @@ TEST_F(ForwardTestDialog, EmptyInboxStopsTheTestWithItsReasonAndKelvoGoesOn) {
     expectStillRunning();
 }
 
+TEST_F(ForwardTestDialog, AnAccountOfACombinedInboxThatFailsStopsTheTestNamingIt) {
+    twoMessages();
+    system.storesDown.push_back(
+        {QStringLiteral("Gmail"),
+         KelvoError(mailerr::LoginFailed, QStringLiteral("拒否（Gmail）"))});
+    run(dialog.opメール転送);
+    ASSERT_EQ(texts().size(), 2);
+    EXPECT_TRUE(texts()[1].contains(QStringLiteral("拒否（Gmail）"))) << texts()[1].toStdString();
+    ASSERT_EQ(errorLines().size(), 1);
+    EXPECT_TRUE(errorLines()[0].contains(QStringLiteral("（Gmail）")));
+    EXPECT_TRUE(system.outbox.empty());
+    expectStillRunning();
+}
+
 TEST_F(ForwardTestDialog, NoSessionIsToldThenTheInboxStepStopsTheTest) {
     twoMessages();
     system.failNext(QStringLiteral("signOn"), mailError(mailerr::LoginFailed), true);

@@ -127,6 +127,17 @@ void SignInSeams::defaultOpenBrowser(const QUrl& url) {
         throw KelvoError(mailerr::TokenFailed, QStringLiteral("ブラウザーを開けませんでした"));
 }
 
+std::vector<const MailProfile*> signOnProfiles(const MailProfile& p) {
+    if (!p.combines())
+        return {&p};
+    std::vector<const MailProfile*> out;
+    for (const MailProfile& store : p.stores)
+        out.push_back(&store);
+    if (p.ownTransport)
+        out.push_back(&p);
+    return out;
+}
+
 bool signInStores(const MailProfile& p) {
     return p.oauth2 ? p.oauth.tokenCommand.isEmpty() : p.passwordInKeyring;
 }
@@ -144,6 +155,11 @@ void signIn(const MailProfile& p, const SignInSeams& seams) {
 }
 
 void signInWhenNeeded(const MailProfile& p, const SignInSeams& seams) {
+    if (p.combines()) {
+        for (const MailProfile* account : signOnProfiles(p))
+            signInWhenNeeded(*account, seams);
+        return;
+    }
     if (!signInStores(p))
         return;
     try {

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kelvo {
 
@@ -34,12 +35,16 @@ struct SignInSeams {
 // flow runs in the event loop of the calling thread: the application's main thread.
 void signIn(const MailProfile& profile, const SignInSeams& seams = {});
 
+// The profiles whose sign-ons a session of this one makes: itself, or for a profile combining
+// others each of them, and itself too when it has a transport of its own.
+std::vector<const MailProfile*> signOnProfiles(const MailProfile& profile);
+
 // Whether signIn would store anything for the profile.
 bool signInStores(const MailProfile& profile);
 
 // Before a sign-on with a person at hand: when the profile keeps its token or password in the
-// keyring and has none that works, signIn first. The check runs as a mail call, so a window
-// keeps painting while a token is refreshed. Raises KelvoError.
+// keyring and has none that works, signIn first; for each account of a combining profile. The check
+// runs as a mail call, so a window keeps painting while a token is refreshed. Raises KelvoError.
 void signInWhenNeeded(const MailProfile& profile, const SignInSeams& seams);
 
 } // namespace kelvo

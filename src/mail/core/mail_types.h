@@ -43,6 +43,10 @@ struct MailSummary {
     // More than one From or more than one Subject field: who sent it and what it says depend
     // on the reader, so it is never taken for the phone's mail.
     bool repeatedFromOrSubject = false;
+    // The Message-ID field as written, "<...>"; empty without one.
+    QString messageId;
+    // In an Inbox of several accounts, the account it came from (as its id names it).
+    QString account;
 
     bool operator==(const MailSummary&) const = default;
 };

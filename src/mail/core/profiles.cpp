@@ -50,6 +50,7 @@ const QStringList kKeys = {
     QStringLiteral("scope"),
     QStringLiteral("token-command"),
     QStringLiteral("password-store"),
+    QStringLiteral("inbox"),
 };
 
 // Profiles are a few lines each: a bigger file is a mistake, and is not read whole.
@@ -61,6 +62,7 @@ struct ProfilesFile {
     QStringList order;
     std::map<QString, Section> sections;
     std::map<QString, int> lines; // where each section starts
+    std::map<QString, std::map<QString, int>> keyLines; // where each key of a section is
 };
 
 QString expandHome(const QString& path) {
@@ -139,6 +141,7 @@ ProfilesFile parse(const QByteArray& bytes, const QString& path) {
                             lineText(path, number) + key +
                                 QStringLiteral("が[プロファイル名]の前にあります"));
         out.sections[current][key] = line.mid(eq + 1).trimmed();
+        out.keyLines[current][key] = number;
     }
     return out;
 }
@@ -314,6 +317,70 @@ MailProfile fromSection(const QString& name, const Section& s, const QString& pa
     return p;
 }
 
+// A profile whose Inbox is the Inboxes of others: each named profile keeps its own store and
+// sign-on; this one holds what is sent and how, and the command rule.
+MailProfile combiningProfile(const QString& name, const ProfilesFile& f, const QString& path) {
+    const Section& s = f.sections.at(name);
+    const auto& lines = f.keyLines.at(name);
+    for (const char* key : {"store", "push", "download-command"})
+        if (const auto it = lines.find(QLatin1String(key)); it != lines.end())
+            throw mailError(mailerr::ProfileInvalid,
+                            lineText(path, it->second) + QLatin1String(key) +
+                                QStringLiteral("はinboxのあるプロファイルには書けません"));
+    const QString at = lineText(path, lines.at(QStringLiteral("inbox")));
+    Section own = s;
+    own.erase(QStringLiteral("inbox"));
+    // Checked as any profile is, but for the store it does not have.
+    own[QStringLiteral("store")] = QStringLiteral("-");
+    MailProfile p = fromSection(name, own, path);
+    p.store.clear();
+    p.ownTransport = s.contains(QStringLiteral("transport"));
+    QStringList seen;
+    for (const QString& part : value(s, "inbox").split(u',')) {
+        const QString member = part.trimmed();
+        if (member.isEmpty())
+            throw mailError(mailerr::ProfileInvalid,
+                            at + QStringLiteral("inboxに空のプロファイル名があります"));
+        if (member == name)
+            throw mailError(mailerr::ProfileInvalid,
+                            at + QStringLiteral("inboxが自分自身（[%1]）を指しています").arg(name));
+        if (seen.contains(member))
+            throw mailError(mailerr::ProfileInvalid,
+                            at + QStringLiteral("inboxに[%1]が2回あります").arg(member));
+        const auto it = f.sections.find(member);
+        if (it == f.sections.end())
+            throw mailError(
+                mailerr::ProfileInvalid,
+                at + QStringLiteral("inboxの[%1]というプロファイルはありません").arg(member));
+        if (it->second.contains(QStringLiteral("inbox"))) {
+            bool loop = false;
+            for (const QString& back : value(it->second, "inbox").split(u','))
+                loop = loop || back.trimmed() == name;
+            throw mailError(
+                mailerr::ProfileInvalid,
+                at +
+                    (loop
+                         ? QStringLiteral("inboxの[%1]が[%2]を指し返しています").arg(member, name)
+                         : QStringLiteral("inboxの[%1]もinboxのあるプロファイルです").arg(member)));
+        }
+        seen << member;
+        p.stores.push_back(fromSection(member, it->second, path));
+    }
+    const MailProfile& first = p.stores.front();
+    if (!s.contains(QStringLiteral("from")) && !(p.ownTransport && p.user.contains(u'@')))
+        p.from = first.from;
+    if (p.addressBook.isEmpty())
+        p.addressBook = first.addressBook;
+    return p;
+}
+
+MailProfile profileOf(const QString& name, const ProfilesFile& f, const QString& path) {
+    const Section& s = f.sections.at(name);
+    if (s.contains(QStringLiteral("inbox")))
+        return combiningProfile(name, f, path);
+    return fromSection(name, s, path);
+}
+
 } // namespace
 
 bool MailProfile::storeIsImap() const {
@@ -363,13 +430,13 @@ MailProfile selectProfile(const QString& path, const QString& name) {
         if (it == file.sections.end())
             throw mailError(mailerr::ProfileMissing,
                             QStringLiteral("「%1」（%2）").arg(name, path));
-        return fromSection(name, it->second, path);
+        return profileOf(name, file, path);
     }
     for (const QString& section : file.order)
         if (isYes(value(file.sections.at(section), "default")))
-            return fromSection(section, file.sections.at(section), path);
+            return profileOf(section, file, path);
     if (file.order.size() == 1)
-        return fromSection(file.order.first(), file.sections.at(file.order.first()), path);
+        return profileOf(file.order.first(), file, path);
     throw mailError(mailerr::ProfileMissing,
                     QStringLiteral("既定のプロファイルがありません（%1）").arg(path));
 }

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace kelvo {
 
@@ -44,6 +45,10 @@ namespace kelvo {
 //   scope            custom: the scopes asked for, separated by blanks
 //   token-command    oauth2: a shell command that prints a fresh access token instead
 //   password-store   keyring: the password is kept in the desktop keyring (kelvo --sign-in)
+//   inbox            names of other profiles, separated by commas: their Inboxes together are
+//                    this profile's Inbox. Such a profile keeps no store, push or
+//                    download-command; without a transport it sends through the first named
+//                    profile's, with that profile's sign-on
 struct OAuth2Profile {
     QString provider;
     QString clientId;
@@ -74,7 +79,12 @@ struct MailProfile {
     bool oauth2 = false;           // auth = oauth2
     OAuth2Profile oauth;           // with oauth2
     bool passwordInKeyring = false; // password-store = keyring
+    // inbox: the profiles whose Inboxes make this one's, in the order named. Empty for a
+    // profile with a store of its own.
+    std::vector<MailProfile> stores;
+    bool ownTransport = true; // false: it sends as stores.front() does
 
+    bool combines() const { return !stores.empty(); }
     bool storeIsImap() const;
     bool transportIsSmtp() const;
 };
@@ -93,7 +103,9 @@ MailProfile builtInProfile();
 // alone does not count) or that holds a password or a command-pin and can be read by others,
 // ProfileInvalid for a file that cannot be read, is over 1 MB, names a section twice, has an
 // unknown key or a wrong value (a server URL with a bad port, command-check without
-// authserv-id, oauth2 without client-id or token-command). Errors name the file, the line and
+// authserv-id, oauth2 without client-id or token-command, an inbox that names an unknown
+// profile, itself or another profile with an inbox, or store, push or download-command beside
+// an inbox). Errors name the file, the line and
 // the key, never a value.
 MailProfile selectProfile(const QString& path, const QString& name);
 

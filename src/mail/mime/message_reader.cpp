@@ -497,7 +497,7 @@ template <typename T> vmime::shared_ptr<const T> valueOf(const Field& field) {
 void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& s) {
     // One pass over the fields, where a look-up by name would make one for each: the first of
     // each field counts, but every Authentication-Results.
-    Field subject, from, to, cc, date, received;
+    Field subject, from, to, cc, date, received, messageId;
     OriginFields origin;
     s.authenticationResults.clear();
     for (const auto& field : h.getFieldList()) {
@@ -505,13 +505,14 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
         const auto is = [&name](std::string_view lower) { return isNamed(name, lower); };
         origin.from += is("from") ? 1 : 0;
         origin.subject += is("subject") ? 1 : 0;
-        Field* first = is("subject")    ? &subject
-                       : is("from")     ? &from
-                       : is("to")       ? &to
-                       : is("cc")       ? &cc
-                       : is("date")     ? &date
-                       : is("received") ? &received // the top one: the hop into this mailbox
-                                        : nullptr;
+        Field* first = is("subject")      ? &subject
+                       : is("from")       ? &from
+                       : is("to")         ? &to
+                       : is("cc")         ? &cc
+                       : is("date")       ? &date
+                       : is("received")   ? &received // the top one: the hop into this mailbox
+                       : is("message-id") ? &messageId
+                                          : nullptr;
         if (first && !*first) {
             *first = field;
         } else if (is("authentication-results")) {
@@ -521,6 +522,8 @@ void readHeader(const vmime::header& h, const QDateTime& fallback, MailSummary& 
         }
     }
     s.repeatedFromOrSubject = origin.repeated();
+    if (const auto id = valueOf<vmime::messageId>(messageId))
+        s.messageId = QString::fromStdString(id->generate());
     if (const auto text = valueOf<vmime::text>(subject))
         s.subject = toQString(*text);
     // An empty mailbox is a From field kept for its count alone.

@@ -163,7 +163,7 @@ QDateTime dateOf(string_view text) {
 }
 
 // The fields a summary reads, each unfolded.
-enum Field { Subject, From, To, Cc, Date, Received, Count };
+enum Field { Subject, From, To, Cc, Date, Received, MessageId, Count };
 
 } // namespace
 
@@ -192,8 +192,8 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
             return false;
         const string_view written = field.substr(0, colon);
         const string_view name = trimmed(written);
-        static constexpr std::array<const char*, Count> kNames = {"subject", "from", "to",
-                                                                  "cc",      "date", "received"};
+        static constexpr std::array<const char*, Count> kNames = {
+            "subject", "from", "to", "cc", "date", "received", "message-id"};
         int which = Count;
         for (int i = 0; i < Count; ++i)
             if (equalNoCase(name, kNames[static_cast<size_t>(i)]))
@@ -246,6 +246,9 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
             return false;
         out.received = dateOf(string_view(first[Received]).substr(semicolon + 1));
     }
+    if (seen[MessageId])
+        if (const string_view id = trimmed(first[MessageId]); !id.empty())
+            out.messageId = QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()));
     if (!out.received.isValid() && seen[Date])
         out.received = dateOf(first[Date]);
     if (!out.received.isValid())

@@ -26,7 +26,8 @@ namespace kelvo {
 namespace {
 
 // The header fields a fetch reads (MailSummary), and nothing else of the header.
-constexpr const char* kHeaderFields = "FROM TO CC SUBJECT DATE RECEIVED AUTHENTICATION-RESULTS";
+constexpr const char* kHeaderFields =
+    "FROM TO CC SUBJECT DATE RECEIVED AUTHENTICATION-RESULTS MESSAGE-ID";
 
 MailSummary summaryOf(const FetchedItems& items, const QString& validity, const QDateTime& now) {
     MailSummary s;

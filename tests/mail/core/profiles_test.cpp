@@ -307,6 +307,68 @@ TEST_F(ProfilesTest, AFailingCommandIsReportedWithoutThePassword) {
                                "：download-command（終了コード 2）：50%1 **** %2");
 }
 
+// Three accounts: the combining profile at the end, its inbox line given.
+QString accounts(const QString& combining) {
+    return QStringLiteral("[会社]\nstore = imaps://imap.example.com\ntransport = "
+                          "smtps://smtp.example.com\nuser = taro@example.com\n"
+                          "password-store = keyring\n"
+                          "[Gmail]\nstore = imaps://imap.gmail.com\nuser = taro@gmail.com\n"
+                          "auth = oauth2\noauth2-provider = google\nclient-id = x\n"
+                          "command-check = dkim\nauthserv-id = mx.google.com\n"
+                          "[プロバイダ]\nstore = imap://mail.example.net\nuser = taro\n"
+                          "password-command = pass show isp\n"
+                          "[全部]\n") +
+           combining;
+}
+
+TEST_F(ProfilesTest, ACombiningProfileSendsThroughItsFirstAccountUnlessItHasATransport) {
+    write(accounts("inbox = 会社, Gmail ,プロバイダ\ncommand-pin = 1234\n"));
+    const MailProfile p = selectProfile(path, "全部");
+    ASSERT_EQ(p.stores.size(), 3u);
+    EXPECT_EQ(p.stores[1].name, "Gmail");
+    EXPECT_TRUE(p.stores[1].oauth2);
+    EXPECT_FALSE(p.ownTransport);
+    EXPECT_EQ(p.from, "taro@example.com");
+    EXPECT_EQ(p.commands.pin, "1234");
+
+    write(accounts("inbox = プロバイダ\ntransport = smtp://127.0.0.1:2525\nuser = a@b.jp\n"));
+    const MailProfile own = selectProfile(path, "全部");
+    EXPECT_TRUE(own.ownTransport);
+    EXPECT_EQ(own.from, "a@b.jp");
+    // A profile of one store is as it was.
+    EXPECT_TRUE(selectProfile(path, "会社").stores.empty());
+}
+
+TEST_F(ProfilesTest, ACombiningProfileThatCannotWorkIsInvalidNamingTheLine) {
+    // The combining profile's inbox is line 19.
+    const struct {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"inbox = 会社, 個人", "19行目：inboxの[個人]というプロファイルはありません"},
+        {"inbox = 会社, 全部", "19行目：inboxが自分自身（[全部]）を指しています"},
+        {"inbox = 会社, 会社", "19行目：inboxに[会社]が2回あります"},
+        {"inbox = 会社,,Gmail", "19行目：inboxに空のプロファイル名があります"},
+        {"inbox = 会社\nstore = imap://x", "20行目：storeはinboxのあるプロファイルには書けません"},
+        {"inbox = 会社\npush = yes", "20行目：pushはinboxのあるプロファイルには書けません"},
+        {"inbox = 会社\ndownload-command = true",
+         "20行目：download-commandはinboxのあるプロファイルには書けません"},
+        {"inbox = 会社, 入れ子\n[入れ子]\ninbox = Gmail",
+         "19行目：inboxの[入れ子]もinboxのあるプロファイルです"},
+        {"inbox = 会社, 輪\n[輪]\ninbox = Gmail, 全部",
+         "19行目：inboxの[輪]が[全部]を指し返しています"},
+    };
+    for (const auto& c : cases) {
+        write(accounts(QString::fromUtf8(c.text)) + "\n");
+        QString description;
+        EXPECT_EQ(errorOf([&] { selectProfile(path, "全部"); }, &description),
+                  mailerr::ProfileInvalid)
+            << c.text;
+        EXPECT_TRUE(description.contains(path + "の" + QString::fromUtf8(c.says)))
+            << description.toStdString();
+    }
+}
+
 TEST(AddressBookTest, ReadsVCardsOfEveryVersion) {
     const std::string sjisName = *vm::encodeStrict("佐藤花子", "shift_jis");
     QByteArray qp;
