@@ -7,7 +7,6 @@
 #include "common/error_trap.h"
 #include "engine/engine_context.h"
 #include "engine/engine_errors.h"
-#include "engine/new_mail_check.h"
 #include "mail/mapi_messages.h"
 #include "settings/ini_file.h"
 
@@ -97,6 +96,16 @@ bool 状態書込(EngineContext& ctx, const std::optional<QDateTime>& reach, boo
 }
 
 } // namespace
+
+QDateTime チェック開始(const EngineContext& ctx) {
+    const QDateTime& start = ctx.状態.チェック開始時刻;
+    const QDateTime t = start.isValid() ? start : ctx.時計.now();
+    return t.addMSecs(-t.time().msec());
+}
+
+QDateTime 受信時間枠(const EngineContext& ctx) {
+    return チェック開始(ctx).addSecs(-30 * 60);
+}
 
 QDateTime パスの締切(const EngineContext& ctx) {
     const QDateTime window = 受信時間枠(ctx);

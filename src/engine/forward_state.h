@@ -68,6 +68,12 @@ inline constexpr int k送信試行上限 = 3;
 // under way, so that a crash of this one is known at the next start.
 void 転送状態リセット(EngineContext& ctx);
 
+// When the pass under way began, to the whole second (received times are whole seconds, and so
+// is every comparison made with it); now when no pass is under way.
+QDateTime チェック開始(const EngineContext& ctx);
+// The start of the pass's 30-minute window: mail received before it is old.
+QDateTime 受信時間枠(const EngineContext& ctx);
+
 // What the pass under way reaches back to: its 30 minutes, or the older reach before it.
 QDateTime パスの締切(const EngineContext& ctx);
 

@@ -27,13 +27,6 @@ enum class 取得結果 { 記録なし, 失敗, 成功 };
     return st.取得成功 ? 取得結果::成功 : 取得結果::失敗;
 }
 
-QDateTime チェック開始(const EngineContext& ctx) {
-    const QDateTime& start = ctx.状態.チェック開始時刻;
-    const QDateTime t = start.isValid() ? start : ctx.時計.now();
-    // Received times are whole seconds, and so is every comparison made with the check start.
-    return t.addMSecs(-t.time().msec());
-}
-
 bool いずれか(const QString& s, std::initializer_list<const char16_t*> texts) {
     for (const char16_t* t : texts) {
         if (s == QStringView(t))
@@ -242,10 +235,6 @@ bool 一通転送(EngineContext& ctx, int i, const QDateTime& cutOff) {
 }
 
 } // namespace
-
-QDateTime 受信時間枠(const EngineContext& ctx) {
-    return チェック開始(ctx).addSecs(-30 * 60);
-}
 
 bool 未読メール取得(EngineContext& ctx) {
     転送状態& st = ctx.状態.転送;

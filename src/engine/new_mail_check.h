@@ -27,7 +27,4 @@ void メールチェック(EngineContext& ctx);
 // and tried again at the next passes, k送信試行上限 times in all.
 void 自動転送(EngineContext& ctx);
 
-// The start of the pass's 30-minute window: mail received before it is old.
-QDateTime 受信時間枠(const EngineContext& ctx);
-
 } // namespace kelvo

@@ -12,6 +12,7 @@
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -426,15 +427,22 @@ vmime::shared_ptr<vmime::message> parseLeniently(std::string original) {
     return message;
 }
 
-} // namespace
-
-void registerRawValues() {
-    vmime::headerFieldFactory::getInstance()->registerFieldValue<RawValue>(
-        "Authentication-Results");
+// VMime set up, and made to keep the values of the fields read as written
+// (Authentication-Results) rather than decode them: once, before the first parse, as the
+// registry is VMime's own, shared by every parse.
+void ready() {
+    initialize();
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vmime::headerFieldFactory::getInstance()->registerFieldValue<RawValue>(
+            "Authentication-Results");
+    });
 }
 
+} // namespace
+
 vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
-    initialize();
+    ready();
     auto header = vmime::make_shared<vmime::header>();
     readableFields(withUndecodableWordsKept(raw), *header);
     keepOriginFields(originFields(raw), *header);
@@ -442,7 +450,7 @@ vmime::shared_ptr<vmime::header> parseHeader(const std::string& raw) {
 }
 
 vmime::shared_ptr<vmime::message> parseMessage(std::string raw) {
-    initialize();
+    ready();
     const OriginFields origin = originFields(raw);
     auto message = parseLeniently(std::move(raw));
     keepOriginFields(origin, *message->getHeader());

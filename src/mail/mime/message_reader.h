@@ -45,11 +45,6 @@ OriginFields originFields(std::string_view raw);
 // both ends dropped, nothing decoded.
 QString unfoldedValue(std::string_view value);
 
-// Makes VMime keep the values of the fields read as written (Authentication-Results) rather
-// than decode them. Once, by initialize(), before any thread parses: the registry is VMime's
-// own, shared by every parse.
-void registerRawValues();
-
 // The parts of a parsed message that count as its attachments, in order.
 std::vector<vmime::shared_ptr<const vmime::bodyPart>>
 attachmentParts(const vmime::message& message);

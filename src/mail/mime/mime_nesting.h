@@ -9,7 +9,7 @@
 // overflows the stack, and copies the rest of the message at every level. Private to the mail
 // layer.
 
-#include "mail/mime/part_outline.h"
+#include "mail/mime/nesting_limit.h"
 
 #include <optional>
 #include <string>

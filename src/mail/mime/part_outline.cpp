@@ -6,7 +6,6 @@
 
 #include "mail/mime/message_reader.h"
 #include "mail/mime/vmime_text.h"
-#include "mime_nesting.h"
 #include "part_kind.h"
 
 #include <QStringList>

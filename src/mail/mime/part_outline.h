@@ -8,15 +8,14 @@
 // which parts make its text, and how many attachments it has, without its attachments being
 // downloaded. Private to the mail layer.
 
+#include "mail/mime/nesting_limit.h"
+
 #include <QString>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kelvo::vm {
-
-// Multiparts nested deeper than this are taken as one opaque part, its contents unread.
-constexpr int kMaxNesting = 64;
 
 // One part of a message as the server describes it. Names and values as the server gave
 // them; types, subtypes and the encoding in lower case.

@@ -4,8 +4,6 @@
 
 #include "mail/mime/vmime_text.h"
 
-#include "mail/mime/message_reader.h"
-
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <cctype>
@@ -18,10 +16,8 @@ namespace kelvo::vm {
 
 void initialize() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        vmime::platform::setHandler<vmime::platforms::posix::posixHandler>();
-        registerRawValues();
-    });
+    std::call_once(once,
+                   [] { vmime::platform::setHandler<vmime::platforms::posix::posixHandler>(); });
 }
 
 namespace {
