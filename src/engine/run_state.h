@@ -4,7 +4,7 @@
 
 #pragma once
 
-#include "engine/forward_state.h"
+#include "engine/forward_record.h"
 
 #include <QDateTime>
 #include <QString>

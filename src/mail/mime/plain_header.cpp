@@ -162,6 +162,22 @@ QDateTime dateOf(string_view text) {
     return toLocal(d);
 }
 
+// "<left@right>": visible ASCII without blanks, brackets or a second "@".
+bool plainMessageId(string_view id) {
+    if (id.size() < 5 || id.front() != '<' || id.back() != '>')
+        return false;
+    const string_view inner = id.substr(1, id.size() - 2);
+    const size_t at = inner.find('@');
+    if (at == 0 || at == string_view::npos || at + 1 == inner.size() ||
+        inner.find('@', at + 1) != string_view::npos)
+        return false;
+    for (const char c : inner)
+        if (c <= ' ' || c >= 0x7f || c == '<' || c == '>' || c == '"' || c == '(' || c == ')' ||
+            c == '\\' || c == ',' || c == ';' || c == ':' || c == '[' || c == ']')
+            return false;
+    return true;
+}
+
 // The fields a summary reads, each unfolded.
 enum Field { Subject, From, To, Cc, Date, Received, MessageId, Count };
 
@@ -246,9 +262,14 @@ bool readPlainHeader(const std::string& raw, const QDateTime& fallback, MailSumm
             return false;
         out.received = dateOf(string_view(first[Received]).substr(semicolon + 1));
     }
-    if (seen[MessageId])
-        if (const string_view id = trimmed(first[MessageId]); !id.empty())
-            out.messageId = QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()));
+    if (seen[MessageId]) {
+        // Only "<left@right>" of plain characters is read here, as the full parse writes it
+        // back; anything else is left to it.
+        const string_view id = trimmed(first[MessageId]);
+        if (!plainMessageId(id))
+            return false;
+        out.messageId = QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()));
+    }
     if (!out.received.isValid() && seen[Date])
         out.received = dateOf(first[Date]);
     if (!out.received.isValid())
