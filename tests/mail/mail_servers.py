@@ -8,7 +8,8 @@
 
     mail_servers.py start STATE_FILE [--timed-log]   start Dovecot (IMAP, IMAPS) and an SMTP sink,
                                                      a second Dovecot on the same mail without
-                                                     IDLE whose certificate names another host,
+                                                     IDLE or WITHIN whose certificate names
+                                                     another host,
                                                      the test authorization server, and three
                                                      Dovecots on the same mail that take its
                                                      access tokens (PLAIN, XOAUTH2 and
@@ -132,10 +133,10 @@ def spawn(args, log_path, cwd, env=None):
                                 start_new_session=True).pid
 
 
-# What Dovecot offers, less IDLE.
+# What Dovecot offers, less IDLE and WITHIN (searches by age in seconds).
 NO_IDLE = ("imap_capability = IMAP4rev1 LITERAL+ SASL-IR LOGIN-REFERRALS ID ENABLE SORT "
            "THREAD=REFERENCES MULTIAPPEND UNSELECT CHILDREN NAMESPACE UIDPLUS LIST-EXTENDED "
-           "I18NLEVEL=1 CONDSTORE QRESYNC ESEARCH ESORT SEARCHRES WITHIN CONTEXT=SEARCH "
+           "I18NLEVEL=1 CONDSTORE QRESYNC ESEARCH ESORT SEARCHRES CONTEXT=SEARCH "
            "LIST-STATUS BINARY MOVE SPECIAL-USE\n")
 
 
