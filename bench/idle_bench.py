@@ -19,9 +19,10 @@ tests/mail/mail_servers.py):
   reference  a bare Qt window with a 2-second countdown (IDLE_REFERENCE), offscreen
 
 Once Kelvo's first passes are over (and Qt's idle pool threads have ended, 30 s after their
-last use), all are watched for SECONDS (300): processor time from the scheduler's own count
-(schedstat of every thread), wake-ups (context switches of every thread, voluntary or not),
-resident memory, threads and open files at the end.
+last use), all are watched for SECONDS (1740, ending before Kelvo's next pass is due):
+processor time from the scheduler's own count (schedstat of every thread), wake-ups (context
+switches of every thread, voluntary or not), resident memory, threads and open files at the
+end.
 """
 import json
 import os
@@ -128,7 +129,7 @@ def main():
     if len(sys.argv) < 6:
         sys.exit(__doc__)
     peer_pass, kelvo, reference, state_file, output = sys.argv[1:6]
-    seconds = float(sys.argv[6]) if len(sys.argv) > 6 else 300.0
+    seconds = float(sys.argv[6]) if len(sys.argv) > 6 else 1740.0
     with open(state_file) as f:
         state = json.load(f)
     root = tempfile.mkdtemp(prefix="kelvo-idle-")

@@ -211,10 +211,19 @@ def peers(t, folder):
         t.missing("Pass over 10,000 unread mails outside the 30 minutes")
     else:
         k, p, f = case["kelvo"], case["peer"], case["peer2"]
-        t.add("Pass over %s unread mails received %.0f h ago: time"
-              % (format(case["mails"], ","), case["age_seconds"] / 3600.0), ms(k["seconds"]),
-              "%s: %s" % (case["peer_name"], ms(p["seconds"])), ratio(k["seconds"], p["seconds"]),
-              "<= 1.5 x", k["seconds"] <= 1.5 * p["seconds"])
+        same = case.get("peer3")
+        heading = "Pass over %s unread mails received %.0f h ago: time" % (
+            format(case["mails"], ","), case["age_seconds"] / 3600.0)
+        if same:
+            t.add(heading, ms(k["seconds"]),
+                  "%s: %s" % (case["peer3_name"], ms(same["seconds"])),
+                  ratio(k["seconds"], same["seconds"]), "<= 1.5 x",
+                  k["seconds"] <= 1.5 * same["seconds"])
+            t.add("  beside %s (no phone commands): time" % case["peer_name"], ms(k["seconds"]),
+                  ms(p["seconds"]), ratio(k["seconds"], p["seconds"]), "(recorded)")
+        else:
+            t.add(heading, ms(k["seconds"]), "%s: %s" % (case["peer_name"], ms(p["seconds"])),
+                  ratio(k["seconds"], p["seconds"]), "(recorded)")
         t.add("  downloaded", kb(k["bytes_received"]), kb(p["bytes_received"]),
               ratio(k["bytes_received"], p["bytes_received"]), "< 5 KB",
               k["bytes_received"] < 5000)

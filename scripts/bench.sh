@@ -10,7 +10,8 @@
 # Environment:
 #   KELVO_BENCH_DIR     build folder of the benchmarks (build-bench)
 #   KELVO_FUZZ_DIR      build folder of the clang fuzz build (build-fuzz)
-#   KELVO_IDLE_SECONDS  how long the idle programs are watched (300)
+#   KELVO_IDLE_SECONDS  how long the idle programs are watched (1740: the half hour between
+#                       two passes of the default interval, less the first pass's last minute)
 #   KELVO_FUZZ_SECONDS  how long each fuzz target runs (60; 0 leaves fuzzing out)
 #   KELVO_BENCH_KEEP    a folder to keep the raw results in
 #   KELVO_BENCH_ONLY    the sections to run, separated by commas (all when empty): engine,
@@ -24,7 +25,7 @@ cd "$(dirname "$0")/.."
 scripts/install-bench-deps.sh
 BENCH_DIR="${KELVO_BENCH_DIR:-build-bench}"
 FUZZ_DIR="${KELVO_FUZZ_DIR:-build-fuzz}"
-IDLE_SECONDS="${KELVO_IDLE_SECONDS:-300}"
+IDLE_SECONDS="${KELVO_IDLE_SECONDS:-1740}"
 FUZZ_SECONDS="${KELVO_FUZZ_SECONDS:-60}"
 ONLY="${KELVO_BENCH_ONLY:-}"
 FUZZERS=(ini message command)

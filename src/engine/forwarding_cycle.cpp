@@ -246,9 +246,9 @@ qint64 見えないターン数(CycleContext& c, const Loop& loop, const PushWat
 // stop command and the window shown again end early.
 void ターン待ち(CycleContext& c, const Loop& loop, PushWatch* push) {
     Waiter& waiter = c.engine.待機;
-    if (push && push->待機秒(kターン秒) < kターン秒)
-        waiter.wakeableWait(push->待機秒(kターン秒)); // news settling
-    else if (!c.主画面.ウィンドウが見えている())
+    if (push && push->新着あり())
+        return; // the pass runs at once
+    if (!c.主画面.ウィンドウが見えている())
         waiter.wakeableWait(kターン秒 * static_cast<double>(見えないターン数(c, loop, push)));
     else if (push)
         waiter.wakeableWait(kターン秒);

@@ -69,13 +69,6 @@ void PushWatch::サインオン成功() {
     }
 }
 
-double PushWatch::待機秒(double longest) const {
-    if (!新着)
-        return longest;
-    const qint64 left = 新着ms + kSettleMs - 今();
-    return std::clamp(static_cast<double>(left) / 1000.0, 0.0, longest);
-}
-
 std::optional<qint64> PushWatch::次の用事ms() const {
     if (!有効_)
         return std::nullopt;
@@ -92,7 +85,7 @@ std::optional<qint64> PushWatch::次の用事ms() const {
 }
 
 bool PushWatch::新着あり() const {
-    return 新着 && 今() >= 新着ms + kSettleMs;
+    return 新着;
 }
 
 void PushWatch::受信(const PushEvent& event) {
@@ -121,11 +114,9 @@ void PushWatch::受信(const PushEvent& event) {
         }
         break;
     case PushEvent::NewMail:
-        // A burst settles into one pass.
-        if (!新着) {
-            新着 = true;
-            新着ms = 今();
-        }
+        // The connection tells once per wait, and again after a pass only of what came during
+        // it: a burst is one pass and at most one more, with no settling delay.
+        新着 = true;
         waiter.wake();
         break;
     case PushEvent::Lost:

@@ -23,13 +23,12 @@ inline const QString kプッシュ切断 =
     QStringLiteral("プッシュ通知の接続が切れました。再接続します。");
 inline const QString kプッシュ再開 = QStringLiteral("プッシュ通知の接続を再開しました。");
 
-// Keeps the push connection while the cycle waits and tells it when new mail has settled. The
-// connection is its own: it ends with 閉じる() or with this object. All its timing (the settling
-// delay, the renewal of the wait, the back-off after a lost connection) runs on the window's
+// Keeps the push connection while the cycle waits and tells it when new mail has come. The
+// connection is its own: it ends with 閉じる() or with this object. All its timing (the
+// renewal of the wait, the back-off after a lost connection) runs on the window's
 // thread by the clock, at the cycle's turns.
 class PushWatch {
 public:
-    static constexpr qint64 kSettleMs = 50;
     static constexpr qint64 kRenewMs = 25 * 60 * 1000; // servers drop IDLE after 30 minutes
     static constexpr qint64 kFirstRetryMs = 5000;
     static constexpr qint64 kLongestRetryMs = 5 * 60 * 1000;
@@ -52,13 +51,10 @@ public:
     void 待機中();
     // Ends the connection; the next 待機中() opens it again.
     void 閉じる();
-    // How long the cycle may wait for its next turn: at most `longest` seconds, less when news
-    // settles sooner.
-    double 待機秒(double longest) const;
     // Milliseconds from now until 待機中() has something to do (connect, reconnect, renew); nothing
     // while only the connection's own news can change that.
     std::optional<qint64> 次の用事ms() const;
-    // True once news has settled: the next pass should run now.
+    // True once news came: the next pass should run now.
     bool 新着あり() const;
     // A pass starts: it takes the news so far; news from now on asks for one more pass.
     void パス開始() { 新着 = false; }
@@ -82,7 +78,6 @@ private:
     bool 有効_ = false;
     State state = State::Closed;
     bool 新着 = false;
-    qint64 新着ms = 0;
     qint64 更新ms = 0;   // when the wait is renewed
     qint64 再接続ms = 0; // when a lost connection is tried again
     qint64 接続ms = 0;   // when the open connection came up
