@@ -10,7 +10,7 @@
 
 Each row: the figure, what was measured, its target, whether the target was met, and the
 plain reference measured in the same run; a second table sets the program beside the peer
-tools (peers, push and idle), the ratio first.
+tools (peers, accounts, push and idle), the ratio first.
 SECTIONS (separated by commas, as KELVO_BENCH_ONLY of scripts/bench.sh) limits the report to
 those run. With KELVO_BENCH_MARKDOWN set, the tables come as Markdown, as the README shows
 them. Ends with status 1 when a target was missed.
@@ -288,6 +288,40 @@ def peers(t, folder):
               "%.2f" % everything["load_average"][0], "", "", "(recorded)")
 
 
+def accounts(t, folder):
+    """accounts_bench.py: three accounts as one Inbox beside each one's own pass and fetchmail."""
+    data = (load(folder, "accounts.json") or {}).get("accounts")
+    if not data:
+        return t.missing("Pass over three accounts as one Inbox")
+    sides, names = data["sides"], sorted(data["mails"])
+    k, f = sides["all"], sides["fetchmail"]
+    mails = "/".join(format(data["mails"][n], ",") for n in names)
+    t.add("Pass over 3 accounts as one Inbox, nothing new, %s read: time" % mails,
+          ms(k["seconds"]), "fetchmail --check, 3 polls: %s" % ms(f["seconds"]),
+          ratio(k["seconds"], f["seconds"]), "(recorded)")
+    # The pass from connecting to the end: a sign-on's start is part of it.
+    slowest = max(names, key=lambda n: sides[n]["pass_seconds"])
+    own = sides[slowest]["pass_seconds"]
+    bare_own = max(sides["bare_" + n]["pass_seconds"] for n in names)
+    t.add("  connecting to the end, beside the slowest account's own pass",
+          "%s (own, %s: %s)" % (ms(k["pass_seconds"]), slowest, ms(own)),
+          "bare client, 3 at once: %s (slowest alone %s, %s)"
+          % (ms(sides["bare"]["pass_seconds"]), ms(bare_own),
+             ratio(sides["bare"]["pass_seconds"], bare_own)),
+          ratio(k["pass_seconds"], own), "<= 1.3 x the slowest own",
+          k["pass_seconds"] <= 1.3 * own)
+    t.add("  sign-ons; connections", "%d; %d" % (k["sign_ons"], k["connections"]),
+          "%d; %d" % (f["sign_ons"], f["connections"]), "", "sign-ons <= 3",
+          k["sign_ons"] <= 3)
+    t.add("  client turns, bytes on the wire", "%d, %s" % (k["client_turns"], kb(wire(k))),
+          "%d, %s" % (f["client_turns"], kb(wire(f))), ratio(wire(k), wire(f)), "(recorded)")
+    t.add("  each account's own pass: time; connecting to the end",
+          ", ".join("%s %s; %s" % (n, ms(sides[n]["seconds"]), ms(sides[n]["pass_seconds"]))
+                    for n in names), "", "", "(the basis)")
+    t.add("Machine's load average (1 min) after the accounts' runs",
+          "%.2f" % data["load_average"][0], "", "", "(recorded)")
+
+
 def push(t, folder):
     data = load(folder, "push.json")
     if not data:
@@ -350,7 +384,8 @@ def main():
     if t.rows:
         tables.append(t)
     peer_table = PeerTable()
-    for name, section in (("peers", peers), ("push", push), ("idle", idle)):
+    for name, section in (("peers", peers), ("accounts", accounts), ("push", push),
+                          ("idle", idle)):
         if not only or name in only:
             section(peer_table, folder)
     if peer_table.rows:

@@ -16,9 +16,10 @@
 #   KELVO_BENCH_KEEP    a folder to keep the raw results in
 #   KELVO_BENCH_ONLY    the sections to run, separated by commas (all when empty): engine,
 #                       monitor, pass, idle (with push on, beside fetchmail --idle), peers
-#                       (Kelvo beside fetchmail and imapfilter), push (arrival to the phone
-#                       beside fetchmail --idle and imapfilter's enter_idle, and with push
-#                       off), fuzz
+#                       (Kelvo beside fetchmail and imapfilter), accounts (a pass over three
+#                       accounts as one Inbox beside each one's own and fetchmail polling the
+#                       three), push (arrival to the phone beside fetchmail --idle and
+#                       imapfilter's enter_idle, and with push off), fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Everything is installed before anything is measured.
@@ -38,6 +39,7 @@ want monitor && targets+=(bench_monitor)
 want pass && targets+=(bench_pass)
 want idle && targets+=(kelvo bench_peer_pass bench_idle_reference)
 want peers && targets+=(kelvo bench_peer_pass)
+want accounts && targets+=(bench_peer_pass)
 want push && targets+=(kelvo bench_peer_pass)
 
 echo "== Building the benchmarks in $BENCH_DIR"
@@ -83,6 +85,11 @@ if want peers; then
     echo "== Kelvo beside fetchmail and imapfilter"
     /usr/bin/python3 bench/peers_bench.py "$bench/bench_peer_pass" "$BENCH_DIR/src/shell/kelvo" \
         "$state" "$results/peers.json"
+fi
+if want accounts; then
+    echo "== Three accounts as one Inbox beside each one's own pass and fetchmail"
+    /usr/bin/python3 bench/accounts_bench.py "$bench/bench_peer_pass" "$state" \
+        "$results/accounts.json"
 fi
 if want idle; then
     echo "== Idle between passes with push on, beside fetchmail --idle (${IDLE_SECONDS} s)"
