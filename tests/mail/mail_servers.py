@@ -63,6 +63,7 @@ userdb {{
 {extra}
 service imap-login {{
   {chroot}
+  {login}
   inet_listener imap {{
     port = {imap_port}
   }}
@@ -80,6 +81,10 @@ service anvil {{
 }}
 """
 
+
+# The timed servers' processes, started before the clients come.
+READY_LOGIN = "service_count = 0\n  process_min_avail = 2"
+READY_IMAP = "service imap {\n  process_min_avail = 4\n}\n"
 
 # How the first two servers check a sign-on: the one password.
 PASSWORD_AUTH = """\
@@ -197,8 +202,13 @@ def start(state_file, timed_log=False):
     }
     common = dict(mail=state["mail_root"], users=users, chroot=chroot, uid=uid, gid=gid)
 
-    def dovecot(name, certs, imap_port, imaps_port, extra="", auth=None, log_timestamp=""):
-        """Starts a Dovecot whose files live in the sub-folder name ("" for the first)."""
+    def dovecot(name, certs, imap_port, imaps_port, extra="", auth=None, log_timestamp="",
+                ready=False):
+        """Starts a Dovecot whose files live in the sub-folder name ("" for the first); ready:
+        with its processes started before the clients come, as a provider's are, so that a
+        timed sign-on is not Dovecot starting processes on the cores the clients run on."""
+        if ready:
+            extra += READY_IMAP
         where = os.path.join(folder, name) if name else folder
         for sub in ("", "run", "state"):
             os.makedirs(os.path.join(where, sub), exist_ok=True)
@@ -206,6 +216,7 @@ def start(state_file, timed_log=False):
         conf = os.path.join(where, "dovecot.conf")
         with open(conf, "w") as f:
             f.write(DOVECOT_CONF.format(dir=where, certs=certs, extra=extra,
+                                        login=READY_LOGIN if ready else "",
                                         log_timestamp=log_timestamp,
                                         auth=auth or PASSWORD_AUTH.format(password=PASSWORD),
                                         imap_port=imap_port, imaps_port=imaps_port, **common))
@@ -213,7 +224,7 @@ def start(state_file, timed_log=False):
 
     stamp = 'log_timestamp = "%Y-%m-%d %H:%M:%S.%{usecs} "\n' if timed_log else ""
     state["dovecot_pid"] = dovecot("", folder, state["imap_port"], state["imaps_port"],
-                                   log_timestamp=stamp)
+                                   log_timestamp=stamp, ready=timed_log)
     # The second server: the same mailboxes, no IDLE, a certificate for other.example.
     other = os.path.join(folder, "noidle")
     os.makedirs(other)
