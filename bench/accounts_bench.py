@@ -44,7 +44,7 @@ import threading
 import time
 from datetime import datetime
 
-from peers_bench import HERE, Bench, text_mail
+from peers_bench import HERE, Bench, logged_sessions, text_mail
 
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "mail"))
 import mail_servers  # noqa: E402
@@ -93,27 +93,14 @@ class Accounts(Bench):
 
     def sessions(self, users, offset):
         """As Bench.sessions, over every session of any of the users."""
-        stamp = r"^(\S+ \S+) "
         ons, offs = [], []
         for bench in self.servers:
             names = [re.escape(name) for b, name in users if b is bench]
-            if not names:
-                continue
-            names = "(?:%s)" % "|".join(names)
-            on = re.compile(stamp + r"imap-login: Info: Login: user=<%s>" % names, re.M)
-            off = re.compile(stamp + r"imap\(%s\)<.*Disconnected" % names, re.M)
-            for _ in range(100):
-                with open(bench.log, errors="replace") as f:
-                    f.seek(self.offsets[id(bench)])
-                    text = f.read()
-                logged_on, logged_off = on.findall(text), off.findall(text)
-                if logged_on and len(logged_off) >= len(logged_on):
-                    break
-                time.sleep(0.1)
-            else:
-                raise SystemExit("Dovecot logged no whole session of " + names)
-            ons += logged_on
-            offs += logged_off
+            if names:
+                logged_on, logged_off = logged_sessions(bench.log, self.offsets[id(bench)],
+                                                        "(?:%s)" % "|".join(names))
+                ons += logged_on
+                offs += logged_off
         times = [datetime.strptime(t, "%Y-%m-%d %H:%M:%S.%f") for t in ons + offs]
         return len(ons), (max(times) - min(times)).total_seconds()
 

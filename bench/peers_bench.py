@@ -97,6 +97,23 @@ def large_mail():
                 b"Content-Transfer-Encoding: base64\r\n\r\n" + encoded + b"--b1--\r\n")
 
 
+def logged_sessions(log, offset, users):
+    """The stamps of the sign-ons and sign-offs in Dovecot's log past offset of the users (a
+    pattern); waits (bounded) for every session to be logged out."""
+    stamp = r"^(\S+ \S+) "
+    on = re.compile(stamp + r"imap-login: Info: Login: user=<%s>" % users, re.M)
+    off = re.compile(stamp + r"imap\((?:%s)\)<.*Disconnected" % users, re.M)
+    for _ in range(100):
+        with open(log, errors="replace") as f:
+            f.seek(offset)
+            text = f.read()
+        ons, offs = on.findall(text), off.findall(text)
+        if ons and len(offs) >= len(ons):
+            return ons, offs
+        time.sleep(0.1)
+    raise SystemExit("Dovecot logged no whole session of " + users)
+
+
 class Bench:
     def __init__(self, peer_pass, kelvo, state):
         self.peer_pass = peer_pass
@@ -183,19 +200,7 @@ class Bench:
     def sessions(self, user, offset):
         """Sign-ons and the seconds from the first sign-on to the last sign-off of the user in
         Dovecot's log past offset; waits (bounded) for every session to be logged out."""
-        stamp = r"^(\S+ \S+) "
-        on = re.compile(stamp + r"imap-login: Info: Login: user=<%s>" % re.escape(user), re.M)
-        off = re.compile(stamp + r"imap\(%s\)<.*Disconnected" % re.escape(user), re.M)
-        for _ in range(100):
-            with open(self.log, errors="replace") as f:
-                f.seek(offset)
-                text = f.read()
-            ons, offs = on.findall(text), off.findall(text)
-            if ons and len(offs) >= len(ons):
-                break
-            time.sleep(0.1)
-        else:
-            raise SystemExit("Dovecot logged no whole session of " + user)
+        ons, offs = logged_sessions(self.log, offset, re.escape(user))
         times = [datetime.strptime(t, "%Y-%m-%d %H:%M:%S.%f") for t in ons + offs]
         return len(ons), (max(times) - min(times)).total_seconds()
 

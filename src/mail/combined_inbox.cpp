@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <future>
 #include <map>
+#include <system_error>
 
 namespace kelvo {
 
@@ -180,11 +181,22 @@ std::vector<StoreDown> CombinedConnection::storesDown() const {
 }
 
 void CombinedConnection::close() {
-    for (InboxPart& p : parts)
-        if (p.conn) {
-            p.conn->close();
-            p.conn.reset();
+    // Every account signs off at once, as it signed on.
+    std::vector<std::future<void>> closing;
+    for (InboxPart& p : parts) {
+        if (!p.conn)
+            continue;
+        try {
+            closing.push_back(
+                std::async(std::launch::async, [conn = p.conn.get()] { conn->close(); }));
+        } catch (const std::system_error&) {
+            p.conn->close(); // no thread to spare: one after another
         }
+    }
+    for (std::future<void>& f : closing)
+        f.wait();
+    for (InboxPart& p : parts)
+        p.conn.reset();
 }
 
 } // namespace kelvo
