@@ -5,9 +5,9 @@
 #include "shell/sign_in_command.h"
 
 #include "common/error.h"
-#include "mail/profile_backend.h"
-#include "mail/core/profiles.h"
 #include "mail/auth/sign_in.h"
+#include "mail/core/profiles.h"
+#include "mail/profile_backend.h"
 #include "shell/password_dialog.h"
 
 #include <cstdio>
@@ -56,17 +56,14 @@ int サインインコマンド(const QString& profilesPath, const QString& prof
                        const SignInSeams& seams) {
     try {
         const MailProfile p = selectProfile(profilesPath, profileName);
-        // A profile combining others signs in each of its accounts, one after another.
-        for (const MailProfile* account : signOnProfiles(p)) {
-            if (signInStores(*account)) {
-                signIn(*account, seams);
-                出力(stdout, QStringLiteral("プロファイル「") + 名前(*account) +
-                                 QStringLiteral("」のサインオン情報をキーリングに保存しました。"));
-            } else {
-                出力(stdout, QStringLiteral("プロファイル「") + 名前(*account) +
-                                 QStringLiteral("」はキーリングに何も保存しません。"));
-            }
-        }
+        // A profile combining others signs in each of its accounts that needs it.
+        signInAccounts(p, seams, [](const MailProfile& account, AccountSignIn done) {
+            static const char16_t* const texts[] = {
+                u"」のサインオン情報をキーリングに保存しました。",
+                u"」はキーリングに何も保存しません。", u"」はサインイン済みです。"};
+            出力(stdout, QStringLiteral("プロファイル「") + 名前(account) +
+                             QString::fromUtf16(texts[static_cast<int>(done)]));
+        });
         // The download command is the pass's business, not the check's.
         const auto session = ProfileBackend(profilesPath).signOn(p.name, false);
         const std::vector<StoreDown> down = session->storesDown();

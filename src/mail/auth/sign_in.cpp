@@ -5,11 +5,11 @@
 #include "mail/auth/sign_in.h"
 
 #include "keyring.h"
+#include "mail/auth/sign_on_secret.h"
 #include "mail/core/mail_call.h"
 #include "mail/core/mail_error.h"
-#include "oauth2_tokens.h"
 #include "mail/core/profiles.h"
-#include "mail/auth/sign_on_secret.h"
+#include "oauth2_tokens.h"
 
 #include <QAbstractOAuth2>
 #include <QCryptographicHash>
@@ -154,20 +154,43 @@ void signIn(const MailProfile& p, const SignInSeams& seams) {
     keyring::write(passwordKey(p.name), *password, keyringWait);
 }
 
-void signInWhenNeeded(const MailProfile& p, const SignInSeams& seams) {
-    if (p.combines()) {
-        for (const MailProfile* account : signOnProfiles(p))
-            signInWhenNeeded(*account, seams);
-        return;
-    }
+namespace {
+
+// Signs in when the profile keeps something in the keyring and has none that works; whether
+// it did.
+bool signInIfNeeded(const MailProfile& p, const SignInSeams& seams) {
     if (!signInStores(p))
-        return;
+        return false;
     try {
         mailCall(true, [&] { signOnSecret(p); });
+        return false;
     } catch (const KelvoError& e) {
         if (e.number() != mailerr::SignInNeeded)
             throw;
-        signIn(p, seams);
+    }
+    signIn(p, seams);
+    return true;
+}
+
+} // namespace
+
+void signInWhenNeeded(const MailProfile& p, const SignInSeams& seams) {
+    for (const MailProfile* account : signOnProfiles(p))
+        signInIfNeeded(*account, seams);
+}
+
+void signInAccounts(const MailProfile& p, const SignInSeams& seams,
+                    const std::function<void(const MailProfile&, AccountSignIn)>& told) {
+    for (const MailProfile* account : signOnProfiles(p)) {
+        if (!signInStores(*account)) {
+            told(*account, AccountSignIn::NothingToStore);
+        } else if (!p.combines()) {
+            signIn(*account, seams);
+            told(*account, AccountSignIn::Stored);
+        } else {
+            told(*account, signInIfNeeded(*account, seams) ? AccountSignIn::Stored
+                                                           : AccountSignIn::AlreadySignedIn);
+        }
     }
 }
 

@@ -47,4 +47,13 @@ bool signInStores(const MailProfile& profile);
 // runs as a mail call, so a window keeps painting while a token is refreshed. Raises KelvoError.
 void signInWhenNeeded(const MailProfile& profile, const SignInSeams& seams);
 
+// What signInAccounts did for one account.
+enum class AccountSignIn { Stored, NothingToStore, AlreadySignedIn };
+
+// The sign-in a person asked for by name: a profile of one account is signed in again, whatever
+// the keyring holds; each account of a combining profile only when it has nothing that works,
+// one after another. Each account is told of as it is done. Raises KelvoError as signIn.
+void signInAccounts(const MailProfile& profile, const SignInSeams& seams,
+                    const std::function<void(const MailProfile&, AccountSignIn)>& told);
+
 } // namespace kelvo

@@ -3,10 +3,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "error_of.h"
-#include "mail/core/mail_error.h"
-#include "mail/core/profiles.h"
 #include "mail/auth/sign_in.h"
 #include "mail/auth/sign_on_secret.h"
+#include "mail/core/mail_error.h"
+#include "mail/core/profiles.h"
 #include "oauth_fixture.h"
 
 #include <QDirIterator>
@@ -56,8 +56,8 @@ protected:
         ASSERT_TRUE(server.running()) << "oauth_server.py did not start";
         seams.openBrowser = [this](const QUrl& url) {
             // The answer comes back to a port of the moment on loopback, never a fixed one.
-            const QUrl back(QUrlQuery(url).queryItemValue(QStringLiteral("redirect_uri"),
-                                                          QUrl::FullyDecoded));
+            const QUrl back(
+                QUrlQuery(url).queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded));
             EXPECT_EQ(back.host(), QStringLiteral("127.0.0.1"));
             EXPECT_GE(back.port(), 1024);
             server.browse(url);
@@ -166,6 +166,49 @@ TEST_F(OAuth2SignIn, APasswordAskedForOnceIsKeptInTheKeyring) {
     const SignOnSecret secret = signOnSecret(p);
     EXPECT_EQ(secret.value, password);
     EXPECT_FALSE(secret.bearer);
+}
+
+// Asked for by name, one account is signed in again; a combining profile signs in only the
+// accounts that have nothing that works, so a second run asks nothing.
+TEST_F(OAuth2SignIn, ACombiningProfileSignsInOnlyTheAccountsThatNeedIt) {
+    MailProfile all;
+    all.name = testName();
+    all.ownTransport = false;
+    all.stores = {oauthProfile(server), keyringPasswordProfile(), MailProfile()};
+    all.stores[0].name += QStringLiteral("-oauth");
+    all.stores[2].name = testName() + QStringLiteral("-command");
+    all.stores[2].passwordCommand = QStringLiteral("printf x");
+    signIn(all.stores[1], seams);
+
+    int browsed = 0;
+    QStringList asked;
+    seams.openBrowser = [&, browse = seams.openBrowser](const QUrl& url) {
+        ++browsed;
+        browse(url);
+    };
+    seams.askPassword = [&](const QString& name) {
+        asked << name;
+        return std::optional<QString>(password);
+    };
+    std::vector<AccountSignIn> done;
+    const auto told = [&](const MailProfile&, AccountSignIn d) { done.push_back(d); };
+    signInAccounts(all, seams, told);
+    EXPECT_EQ(done, (std::vector{AccountSignIn::Stored, AccountSignIn::AlreadySignedIn,
+                                 AccountSignIn::NothingToStore}));
+    EXPECT_EQ(browsed, 1);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_TRUE(signOnSecret(all.stores[0]).bearer);
+
+    done.clear();
+    signInAccounts(all, seams, told);
+    EXPECT_EQ(done, (std::vector{AccountSignIn::AlreadySignedIn, AccountSignIn::AlreadySignedIn,
+                                 AccountSignIn::NothingToStore}));
+    EXPECT_EQ(browsed, 1);
+
+    done.clear();
+    signInAccounts(all.stores[1], seams, told);
+    EXPECT_EQ(done, std::vector{AccountSignIn::Stored});
+    EXPECT_EQ(asked, QStringList{all.stores[1].name});
 }
 
 // No Secret Service on the session bus: an error that says so, and the secret in no file.
