@@ -146,6 +146,10 @@ class Bench:
         for data in mails:
             self.put(user, data, seen, age)
         self.imap(user, ["EXAMINE INBOX", "FETCH 1:* (FLAGS)"])  # Dovecot indexes it now
+        # Dovecot logs the sign-off a moment after its answer: a program's run that waits for
+        # one must not take this one for its own.
+        if not real_kelvo.wait_for_logout(self.state, user, 30):
+            raise SystemExit("Dovecot logged no sign-off of " + user)
         return user
 
     def put(self, user, data, seen=False, age=0):
@@ -320,10 +324,15 @@ class Bench:
 
     # --- the program itself, for its memory
 
-    def program(self, user, settings, passes=1, trigger=None):
+    def sink_bytes(self):
+        folder = self.state["sink_dir"]
+        return sum(os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder))
+
+    def program(self, user, settings, passes=1, trigger=None, forwards=0):
         """`kelvo --service /S` over the user's Inbox: its resident size after each of
         `passes` passes, and its peak under GNU time. One pass runs with push off (the pass's
-        session ends with a sign-off); more run with push on, each after trigger(n)."""
+        session ends with a sign-off); more run with push on, each after trigger(n). The
+        SMTP sink must have received at least `forwards` bytes by the end."""
         self.imap_relay.reset()
         folder = tempfile.mkdtemp(dir=self.work)
         os.rmdir(folder)
@@ -333,7 +342,8 @@ class Bench:
                              smtp_port=self.state["smtp_port"], address_book=self.book)
         after = []
         try:
-            if not real_kelvo.wait_for_logout(self.state, user, 600, seen):
+            if not real_kelvo.wait_for_logout(self.state, user, 600, seen) or \
+                    not self.imap_relay.figures()["connections"]:
                 raise SystemExit("Kelvo made no pass:\n" + k.log())
             time.sleep(1)
             after.append(k.status_kb())
@@ -351,6 +361,9 @@ class Bench:
             peak = k.stop()
         # The kernel brings its high-water mark up to date lazily: a reading above it counts.
         peak = max([peak] + after)
+        if self.sink_bytes() < forwards:
+            raise SystemExit("Kelvo forwarded %d bytes, not %d:\n%s"
+                             % (self.sink_bytes(), forwards, k.log()))
         imap = self.imap_relay.figures()
         return {"peak_rss_kb": peak, "rss_after_passes_kb": after, "passes": passes,
                 "settings": settings, "connections": imap["connections"],
@@ -366,10 +379,11 @@ class Bench:
         return {"idle_rss_kb": result["rss_after_passes_kb"][-1],
                 "peak_rss_kb": result["peak_rss_kb"]}
 
-    def with_program(self, make_user, settings, passes=1, trigger=None):
+    def with_program(self, make_user, settings, passes=1, trigger=None, forwards=0):
         user = make_user()
+        self.clear_sink()
         try:
-            return self.program(user, settings, passes, lambda n: trigger(user, n))
+            return self.program(user, settings, passes, lambda n: trigger(user, n), forwards)
         finally:
             self.drop(user)
             self.clear_sink()
@@ -427,8 +441,10 @@ class Bench:
             "kelvo": lambda u, c: self.kelvo(u, "first-start", c, (1, 1)),
             "kelvo0": lambda u, c: self.kelvo(u, "no-attachments", c, (1, 1)),
             "peer": lambda u, c: self.fetchmail(u, "smtp", c)}, False)
-        result["program"] = self.with_program(lambda: self.mailbox([data]), "first-start")
-        result["program0"] = self.with_program(lambda: self.mailbox([data]), "no-attachments")
+        result["program"] = self.with_program(lambda: self.mailbox([data]), "first-start",
+                                              forwards=len(data))
+        result["program0"] = self.with_program(lambda: self.mailbox([data]), "no-attachments",
+                                               forwards=1)
         result.update(peer_name="fetchmail -> SMTP", mail_bytes=len(data))
         return result
 

@@ -80,8 +80,10 @@ public:
         std::vector<vmime::shared_ptr<const vmime::bodyPart>> attachments;
         if (!mail.forwardOf.isEmpty())
             attachments = vm::attachmentParts(*message(mail.forwardOf));
-        transport->send(vm::buildMessage(mail, from, attachments), from.address,
-                        mail.recipient.address);
+        const vm::ComposedMessage composed(mail, from, attachments);
+        transport->sendWritten(
+            [&composed](vmime::utility::outputStream& out) { composed.write(out); }, from.address,
+            mail.recipient.address);
     }
 
     MailRecipient resolveName(const QString& name) override {

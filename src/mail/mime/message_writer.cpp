@@ -185,6 +185,16 @@ std::string headerValue(const QString& text, const std::string& asAscii, int use
     return fold(pieces, used);
 }
 
+// Counts what is written and keeps none of it.
+class CountingStream final : public vmime::utility::outputStream {
+public:
+    size_t count = 0;
+    void flush() override {}
+
+protected:
+    void writeImpl(const vmime::byte_t* const, const size_t n) override { count += n; }
+};
+
 } // namespace
 
 QString widenKana(const QString& text) {
@@ -224,8 +234,9 @@ std::string mailboxValue(const QString& displayName, const QString& address, int
     return headerValue(name, quoted, used, " <" + address.toStdString() + ">");
 }
 
-std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
-                         const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments) {
+ComposedMessage::ComposedMessage(
+    const OutgoingMail& mail, const MailRecipient& from,
+    const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments) {
     initialize();
     // The text: ISO-2022-JP in 7 bits when it has a form there, else UTF-8; base64 where lines
     // would be too long for 7 bits.
@@ -241,7 +252,7 @@ std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
         bytes = utf8(text);
     }
 
-    auto message = vmime::make_shared<vmime::message>();
+    message = vmime::make_shared<vmime::message>();
     auto header = message->getHeader();
     header->Date()->setValue(vmime::datetime::now());
     header->MimeVersion()->setValue(std::string("1.0"));
@@ -268,18 +279,31 @@ std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
 
     // VMime writes non-ASCII header text as one unfolded word per character sequence, and raw
     // UTF-8 when a server offers it: the texts go in as our own encoded words instead.
-    std::string head = "From: " + mailboxValue(from.displayName, from.address, 6) + "\r\n";
+    head = "From: " + mailboxValue(from.displayName, from.address, 6) + "\r\n";
     const char* field = mail.recipient.type == kRecipCc ? "Cc: " : "To: ";
     if (mail.recipient.type != kRecipBcc)
         head +=
             field + mailboxValue(mail.recipient.displayName, mail.recipient.address, 4) + "\r\n";
     head += "Subject: " + encodedWords(mail.subject, 9) + "\r\n";
+    CountingStream counted;
+    write(counted);
+    bytes = counted.count;
+}
+
+void ComposedMessage::write(vmime::utility::outputStream& out) const {
+    out.write(head.data(), head.size());
+    message->generate(out);
+    out.flush();
+}
+
+std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
+                         const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments) {
+    const ComposedMessage composed(mail, from, attachments);
     // Written once, in place: the attachments may be large.
-    std::string out = std::move(head);
-    out.reserve(out.size() +
-                message->getGeneratedSize(vmime::generationContext::getDefaultContext()));
+    std::string out;
+    out.reserve(composed.size());
     vmime::utility::outputStreamStringAdapter stream(out);
-    message->generate(stream);
+    composed.write(stream);
     return out;
 }
 

@@ -31,7 +31,23 @@ std::string mailboxValue(const QString& displayName, const QString& address, int
 
 // The whole message: the profile's From, the recipient, Subject and text as the engine set
 // them, a Date and a Message-ID, and the attachments (parts of the original) after the text.
-// Lines end with CR LF.
+// Lines end with CR LF. Composing it writes it once into nothing, so that a message that
+// cannot be written fails here, before any of it is sent; write() then gives the same bytes
+// as often as asked, the attachments' contents read from the original as they go out.
+class ComposedMessage {
+public:
+    ComposedMessage(const OutgoingMail& mail, const MailRecipient& from,
+                    const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments);
+    void write(vmime::utility::outputStream& out) const;
+    size_t size() const { return bytes; }
+
+private:
+    std::string head; // the fields written here rather than by VMime
+    vmime::shared_ptr<vmime::message> message;
+    size_t bytes = 0;
+};
+
+// The composed message in one string.
 std::string buildMessage(const OutgoingMail& mail, const MailRecipient& from,
                          const std::vector<vmime::shared_ptr<const vmime::bodyPart>>& attachments);
 

@@ -10,6 +10,7 @@
 #include "mail/core/mail_types.h"
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,15 @@ public:
     virtual ~MailTransport() = default;
     // Delivers the message (lines ending CR LF) from the sender to the recipient.
     virtual void send(const std::string& message, const QString& from, const QString& to) = 0;
+    // The same for the message that write() writes, in pieces where the transport can take
+    // them so: a large message is then never held whole a second time.
+    using Writer = std::function<void(vmime::utility::outputStream&)>;
+    virtual void sendWritten(const Writer& write, const QString& from, const QString& to) {
+        std::string whole;
+        vmime::utility::outputStreamStringAdapter out(whole);
+        write(out);
+        send(whole, from, to);
+    }
     // Ends the session with the server, when the transport keeps one. Failures here are of no
     // consequence and are not raised.
     virtual void close() {}

@@ -7,6 +7,7 @@
 #include "mail/core/mail_error.h"
 #include "sasl.h"
 #include "server_connection.h"
+#include "smtp_data.h"
 
 #include <QByteArray>
 #include <algorithm>
@@ -195,6 +196,14 @@ void SmtpTransport::signOn() {
 }
 
 void SmtpTransport::send(const std::string& message, const QString& from, const QString& to) {
+    sendWritten(
+        [&message](vmime::utility::outputStream& out) {
+            out.write(message.data(), message.size());
+        },
+        from, to);
+}
+
+void SmtpTransport::sendWritten(const Writer& write, const QString& from, const QString& to) {
     if (smtp && idle.isValid() && idle.elapsed() > kReuseWithinMs)
         close();
     try {
@@ -210,14 +219,24 @@ void SmtpTransport::send(const std::string& message, const QString& from, const 
               mailerr::SendRefused);
         wire->startClock();
         check(mailsmtp_data(smtp), QStringLiteral("DATA"), mailerr::SendRefused);
-        // The library ends the data with its own line break before the final dot, and
-        // doubles the dots that begin lines.
-        size_t size = message.size();
-        if (size >= 2 && message.compare(size - 2, 2, "\r\n") == 0)
-            size -= 2;
+        // The message goes out as it is written; the library then ends the data with its
+        // line break and dot, and reads the answer.
+        inData = true;
         wire->startClock();
         wire->traceLines(false);
-        const int r = mailsmtp_data_message(smtp, message.data(), size);
+        int r = MAILSMTP_ERROR_STREAM;
+        try {
+            SmtpData data(smtp->stream);
+            write(data);
+            data.finish();
+            r = mailsmtp_data_message(smtp, "", 0);
+        } catch (const SmtpData::Lost&) {
+            // The connection failed under the data: reported below as lost.
+        } catch (...) {
+            wire->traceLines(true);
+            throw;
+        }
+        inData = false;
         wire->traceLines(true);
         wire->trace(QStringLiteral("."));
         check(r, QStringLiteral("DATA"), mailerr::SendRefused);
@@ -230,7 +249,9 @@ void SmtpTransport::send(const std::string& message, const QString& from, const 
 
 void SmtpTransport::close() {
     if (smtp) {
-        if (smtp->stream && !wire->failed()) {
+        // Inside a message's data a goodbye would be a line of it: the connection ends
+        // without one, and the server drops the unfinished message.
+        if (smtp->stream && !wire->failed() && !inData) {
             wire->startClock();
             mailsmtp_quit(smtp); // the goodbye, without waiting for the answer
         }
@@ -240,6 +261,7 @@ void SmtpTransport::close() {
         mailsmtp_free(smtp);
         smtp = nullptr;
     }
+    inData = false;
     wire.reset();
     idle.invalidate();
 }

@@ -29,6 +29,7 @@ public:
     explicit SmtpTransport(const ServerOptions& options);
     ~SmtpTransport() override;
     void send(const std::string& message, const QString& from, const QString& to) override;
+    void sendWritten(const Writer& write, const QString& from, const QString& to) override;
     void close() override;
 
 private:
@@ -48,6 +49,7 @@ private:
     std::set<std::string> mechanisms; // what the server offers to AUTH
     QString refusal;                  // the server's answer to a refused sign-on
     QElapsedTimer idle;               // since the session's last message
+    bool inData = false;              // a message's data is on its way
 };
 
 } // namespace kelvo

@@ -4,6 +4,7 @@
 
 #include "cutting_proxy.h"
 #include "mail/mime/message_reader.h"
+#include "mail/mime/message_writer.h"
 #include "mail/mime/vmime_text.h"
 #include "server_fixture.h"
 
@@ -447,6 +448,73 @@ TEST_F(ImapTest, ForwardCarriesTheAttachmentsAndARefusedRecipientIsAnError) {
     QString description;
     EXPECT_EQ(errorOf([&] { mail.mapMess->Send(); }, &description), mailerr::SendRefused);
     EXPECT_TRUE(description.contains("550")) << description.toStdString();
+}
+
+// The message with the bytes that differ from one writing to the next made alike: the date,
+// the message's id and the boundaries VMime makes up.
+std::string settled(std::string raw) {
+    static const QRegularExpression varying(QStringLiteral("^(Date|Message-I[Dd]): [^\r]*\r\n"),
+                                            QRegularExpression::MultilineOption);
+    QString text = QString::fromLatin1(raw.data(), qsizetype(raw.size()));
+    text.remove(varying);
+    static const QRegularExpression boundary(QStringLiteral("boundary=\"?([^\";\r]+)"));
+    QStringList found;
+    for (const auto& m : boundary.globalMatch(text))
+        found << m.captured(1);
+    for (qsizetype i = 0; i < found.size(); ++i)
+        text.replace(found[i], QStringLiteral("BOUNDARY%1").arg(i));
+    return text.toLatin1().toStdString();
+}
+
+TEST_F(ImapTest, AForwardArrivesAsTheWholeComposedMessageWouldBeBrokenOriginalsToo) {
+    const QByteArray originals[] = {
+        // Text, a text attachment with lines that begin with dots, a binary one in base64.
+        "Subject: files\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n"
+        "--XX\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n"
+        "--XX\r\nContent-Type: text/plain; name=\"notes.txt\"\r\n"
+        "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\n"
+        ".\r\n..two\r\n.hidden\r\nplain\r\n"
+        "--XX\r\nContent-Type: application/octet-stream; name=\"a.bin\"\r\n"
+        "Content-Disposition: attachment; filename=\"a.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\nJVBERi0xLjQKAAECAwQFBgcICQ==\r\n--XX--\r\n",
+        // Broken: base64 that is not, 8-bit bytes in a 7-bit part, no closing boundary.
+        "Subject: broken\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"YY\"\r\n\r\n"
+        "--YY\r\nContent-Type: text/plain\r\n\r\n.\r\n"
+        "--YY\r\nContent-Type: image/png; name=\"b.png\"\r\n"
+        "Content-Disposition: attachment; filename=\"b.png\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n%%not base64%%\r\n.\xff\xfe\r\n"
+        "--YY\r\nContent-Type: application/pdf; name=\"c.pdf\"\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n\r\n\x80\x81.\r\n.end\r\n",
+    };
+    const QString user = userFor();
+    for (const QByteArray& raw : originals)
+        servers.deliver(user, raw);
+    ServerMail mail(user);
+    mail.signOn();
+    mail.fetch(false);
+    ASSERT_EQ(mail.mapMess->MsgCount(), 2);
+    const MailRecipient from{kRecipTo, "taro@example.jp", "山田太郎"};
+    for (int i = 0; i < 2; ++i) {
+        mail.mapMess->setMsgIndex(i);
+        const QByteArray& raw = originals[mail.mapMess->MsgSubject() == "files" ? 0 : 1];
+        const QString subject = QStringLiteral("FW: 転送 %1").arg(i);
+        const MailRecipient to{kRecipTo, QStringLiteral("fw%1@example.jp").arg(i), "携帯"};
+        mail.mapMess->Forward();
+        mail.mapMess->setMsgSubject(subject);
+        mail.mapMess->setMsgNoteText(QStringLiteral("転送します"));
+        mail.mapMess->setRecipAddress(to.address);
+        mail.mapMess->setRecipDisplayName(to.displayName);
+        mail.mapMess->Send();
+        const auto sent = servers.received().back();
+        ASSERT_EQ(sent.to, QStringList{to.address});
+        const auto original = vm::parseMessage(raw.toStdString());
+        const std::string whole =
+            vm::buildMessage(OutgoingMail{subject, QStringLiteral("転送します"), to, {}}, from,
+                             vm::attachmentParts(*original));
+        EXPECT_EQ(settled(sent.data.toStdString()), settled(whole)) << i;
+    }
 }
 
 TEST_F(ImapTest, AttachmentsAreCountedFromTheMessageWhoseTextWasReadAndStayKnownAfterSignOff) {
