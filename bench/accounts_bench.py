@@ -25,12 +25,15 @@ turns in a rotating order, RUNS times each:
              at once, a thread each, and over each alone: how much three at once cost on this
              machine, whoever the client
 
+The sides run twice: on loopback, where the three Dovecots work on the same two cores as the
+clients, and through relays that delay what each side says by ROUND_TRIP / 2 (the accounts
+distant, as a provider's servers are), where running at once is what hides the round trips.
 A side's time is from the first sign-on of any of its users to the last sign-off, in the
 Dovecots' logs; its sign-ons are the Login lines logged meanwhile. The median of the runs is
 reported, and also the pass's own time, from connecting to the end (the process's own
-measure for Kelvo, the wall clock for the bare client). One more run of
-each goes through counting relays in front of the Dovecots, for the connections, client turns
-and bytes on the wire.
+measure for Kelvo, the wall clock for the bare client). One more run of each on loopback goes
+through counting relays in front of the Dovecots, for the connections, client turns and bytes
+on the wire.
 """
 import json
 import os
@@ -44,6 +47,7 @@ import threading
 import time
 from datetime import datetime
 
+from counting_relay import CountingRelay
 from peers_bench import HERE, Bench, logged_sessions, text_mail
 
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "mail"))
@@ -53,6 +57,8 @@ RUNS = 5
 SIZES = {"a": 1000, "b": 1000, "c": 10000}
 # Longer than Dovecot's window in which a folder's change time is not trusted.
 SETTLE_SECONDS = 3
+# The round trip to each account's server when they are distant, as a provider's are.
+ROUND_TRIP = 0.020
 
 
 class Accounts(Bench):
@@ -63,6 +69,7 @@ class Accounts(Bench):
         super().__init__(peer_pass, None, state)
         self.servers = [self]
         self.started = []
+        self.distant = None  # while the accounts are distant: a delaying relay for each
 
     def add_server(self):
         state_file = os.path.join(self.work, "servers%d.json" % len(self.servers))
@@ -104,13 +111,22 @@ class Accounts(Bench):
         times = [datetime.strptime(t, "%Y-%m-%d %H:%M:%S.%f") for t in ons + offs]
         return len(ons), (max(times) - min(times)).total_seconds()
 
+    def imap_port(self, bench, counted):
+        """Where a client reaches the account's Dovecot: through the counting relay for the
+        counted run, the delaying one while the accounts are distant, else directly."""
+        if counted:
+            return bench.imap_relay.port
+        if self.distant:
+            return self.distant[id(bench)].port
+        return bench.state["imap_port"]
+
     def kelvo_pass(self, accounts, profile, counted):
         """Kelvo's pass with the profile `profile` of a profiles.ini holding one profile for
         each account and one ("all") combining them."""
         smtp = self.smtp_relay.port if counted else self.state["smtp_port"]
         text = ""
         for name, (bench, user) in accounts.items():
-            imap = bench.imap_relay.port if counted else bench.state["imap_port"]
+            imap = self.imap_port(bench, counted)
             text += ("[%s]\nstore = imap://127.0.0.1:%d\nstarttls = no\n"
                      "transport = smtp://127.0.0.1:%d\nsmtp-auth = no\nuser = %s\n"
                      "password = %s\naddress-book = %s\ntimeout = 120\n%s\n"
@@ -143,7 +159,7 @@ class Accounts(Bench):
         with open(rc, "w") as f:
             f.write("set no bouncemail\nset no syslog\n")
             for name, (bench, user) in accounts.items():
-                imap = bench.imap_relay.port if counted else bench.state["imap_port"]
+                imap = self.imap_port(bench, counted)
                 f.write("poll %s via 127.0.0.1 service %d protocol IMAP auth password\n"
                         "  user \"%s\" password \"%s\" is \"%s\" here sslproto '' keep "
                         "mda \"cat >/dev/null\"\n"
@@ -158,8 +174,9 @@ class Accounts(Bench):
         """A bare client's pass over the users at once (a thread each): sign-on, SELECT, UID
         SEARCH UNSEEN, sign-off; the floor of this machine and its servers."""
         self.offsets = {id(b): os.path.getsize(b.log) for b in self.servers}
-        threads = [threading.Thread(target=bench.imap, args=(user, ["SELECT INBOX",
-                                                                   "UID SEARCH UNSEEN"]))
+        threads = [threading.Thread(target=bench.imap,
+                                    args=(user, ["SELECT INBOX", "UID SEARCH UNSEEN"],
+                                          self.imap_port(bench, counted)))
                    for bench, user in users]
         started = time.monotonic()
         for t in threads:
@@ -186,30 +203,46 @@ class Accounts(Bench):
         sides["bare"] = lambda c: self.bare_pass(list(accounts.values()), c)
         for name in accounts:
             sides["bare_" + name] = lambda c, name=name: self.bare_pass([accounts[name]], c)
-        order = list(sides)
-        runs = {side: [] for side in sides}
         try:
-            for n, counted in enumerate([False] * RUNS + [True]):
-                # Each side in turn goes first, so that none always follows the heaviest.
-                for side in order[n % len(order):] + order[:n % len(order)]:
-                    runs[side].append(sides[side](counted))
+            result = {"sides": self.runs(sides, True), "mails": SIZES, "runs": RUNS,
+                      "peer_name": "fetchmail --check"}
+            self.distant = {id(b): CountingRelay(b.state["imap_port"], ROUND_TRIP / 2)
+                            for b in self.servers}
+            try:
+                result["distant"] = {"sides": self.runs(sides, False),
+                                     "round_trip_ms": ROUND_TRIP * 1e3}
+            finally:
+                for relay in self.distant.values():
+                    relay.close()
+                self.distant = None
         finally:
             for bench, user in accounts.values():
                 bench.drop(user)
+        return result
+
+    def runs(self, sides, counted_too):
+        """RUNS timed runs of each side, taking turns, and one counted run if asked for; the
+        medians."""
+        order = list(sides)
+        runs = {side: [] for side in sides}
+        for n, counted in enumerate([False] * RUNS + ([True] if counted_too else [])):
+            # Each side in turn goes first, so that none always follows the heaviest.
+            for side in order[n % len(order):] + order[:n % len(order)]:
+                runs[side].append(sides[side](counted))
         out = {}
         for side, results in runs.items():
-            timed, counted = results[:RUNS], results[RUNS]
+            timed, last = results[:RUNS], results[-1]
             seconds = [r["seconds"] for r in timed]
-            out[side] = dict(counted, seconds=statistics.median(seconds), runs_seconds=seconds,
+            out[side] = dict(last, seconds=statistics.median(seconds), runs_seconds=seconds,
                              process_seconds=statistics.median(r["process_seconds"]
                                                                for r in timed),
                              sign_ons=max(r["sign_ons"] for r in results),
                              runs_sign_ons=[r["sign_ons"] for r in results])
-            if "pass_seconds" in counted:
+            if "pass_seconds" in last:
                 passes = [r["pass_seconds"] for r in timed]
                 out[side].update(pass_seconds=statistics.median(passes),
                                  runs_pass_seconds=passes)
-        return {"sides": out, "mails": SIZES, "runs": RUNS, "peer_name": "fetchmail --check"}
+        return out
 
 
 def main():

@@ -175,10 +175,11 @@ class Bench:
         for name in os.listdir(folder):
             os.remove(os.path.join(folder, name))
 
-    def imap(self, user, commands):
-        """Sends the commands after signing on; the bytes of each command's answer."""
+    def imap(self, user, commands, port=None):
+        """Sends the commands after signing on (to Dovecot, or the port given); the bytes of
+        each command's answer."""
         sizes = []
-        with socket.create_connection(("127.0.0.1", self.state["imap_port"])) as s:
+        with socket.create_connection(("127.0.0.1", port or self.state["imap_port"])) as s:
             f = s.makefile("rb")
             f.readline()
             for n, command in enumerate(["LOGIN %s %s" % (user, self.state["password"])]
