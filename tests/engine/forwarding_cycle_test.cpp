@@ -577,7 +577,7 @@ struct FakePushLine final : PushLine {
     void note(const QString& call) { calls.push_back({call, clock.monotonicMs()}); }
     void send(PushEvent::Kind kind) {
         if (onEvent)
-            onEvent({kind, {}, 0});
+            onEvent({}, {kind, {}, 0});
     }
     void sendAt(double seconds, PushEvent::Kind kind) {
         clock.at(clock.now().addMSecs(static_cast<qint64>(seconds * 1000) - clock.monotonicMs()),
@@ -675,7 +675,7 @@ TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveM
 // until a pass signs on with what the user mended.
 TEST_F(PushCycleTest, ARefusedPushSignOnWaitsForAPassThatSignsOn) {
     clock.at(clock.now().addSecs(10), [this] {
-        line.onEvent({PushEvent::Lost, QStringLiteral("拒否"), 32003});
+        line.onEvent({}, {PushEvent::Lost, QStringLiteral("拒否"), 32003});
     });
     stopAfter(1900);
     run();
