@@ -57,6 +57,17 @@ struct PassMark {
     bool& 印;
 };
 
+// The accounts a pass looks at, for every sign-on of the pass (a send signs off and on again).
+struct PassAccounts {
+    PassAccounts(MapiSession& session, const QStringList& accounts) : session(session) {
+        session.setAccounts(accounts);
+    }
+    ~PassAccounts() { session.setAccounts({}); }
+    PassAccounts(const PassAccounts&) = delete;
+    PassAccounts& operator=(const PassAccounts&) = delete;
+    MapiSession& session;
+};
+
 qint64 経過秒(const CycleContext& c, const Loop& loop) {
     return (c.engine.時計.monotonicMs() - loop.開始ms) / 1000;
 }
@@ -148,10 +159,8 @@ PassEnd パス(CycleContext& c, Loop& loop, bool due) {
         知らせた = c.プッシュ->パス開始();
     const bool 一部 = !due && c.プッシュ && c.プッシュ->受信箱別() && !知らせた.isEmpty();
     st.チェック開始時刻 = e.時計.now();
-    e.mapSess->setAccounts(一部 ? 知らせた : QStringList());
-    const bool signedOn = ログオン(e);
-    e.mapSess->setAccounts({});
-    if (!signedOn) {
+    const PassAccounts accounts(*e.mapSess, 一部 ? 知らせた : QStringList());
+    if (!ログオン(e)) {
         // Nothing was fetched: later passes reach back as far as this one would have.
         エラー無視([&] {
             未完了パス記録(e);

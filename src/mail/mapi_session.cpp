@@ -39,6 +39,8 @@ void MapiSession::SignOn() {
 }
 
 std::vector<StoreDown> MapiSession::SignOnRest() {
+    // The later sign-ons of the same work look at every account too.
+    accounts.clear();
     if (!conn)
         return {};
     return call([&] { return conn->lookAtAll(); });

@@ -52,7 +52,8 @@ public:
     // Opens the session with the profile UserName names. Raises an error when signed on.
     void SignOn();
     // Signs on to the accounts the session left out (Accounts), so that the next fetch has the
-    // whole Inbox; the accounts that could not be reached, each error naming its account.
+    // whole Inbox, and clears Accounts; the accounts that could not be reached, each error naming
+    // its account.
     std::vector<StoreDown> SignOnRest();
     // Stores the read marks of the session, then ends it. Does nothing when not signed on.
     // Marks that cannot be stored leave their messages unread and go to the error reporter;
