@@ -141,6 +141,26 @@ TEST_F(SeveralAccountsTest, AnAccountDownLeavesTheOthersForwardedAndItsMailComes
     EXPECT_EQ(errors().size(), 2) << errors().join('\n').toStdString();
 }
 
+// A pass over one account (news came from it) after a pass that reached none: the others keep
+// the older reach, which the pass's own moves past.
+TEST_F(SeveralAccountsTest, AnAccountLeftOutOfAPassKeepsTheReachOfMailAFailedPassLeftBehind) {
+    転送状態リセット(ctx);
+    const int down = closedPort();
+    profiles({down, down, down}, {QString(), QString(), QString()});
+    deliver(1, message("b@example.jp", QStringLiteral("Gmailのお知らせ")));
+    pass();
+    未完了パス記録(ctx); // as the cycle does when a sign-on fails
+    clock.advance(40 * 60);
+    profiles(servers.imapPort);
+    mail->mapSess->setAccounts({QStringLiteral("会社")});
+    pass();
+    mail->mapSess->setAccounts({});
+    EXPECT_TRUE(sent().empty());
+    pass();
+    EXPECT_EQ(subjects(), QStringList{QStringLiteral("Gmailのお知らせ")});
+    EXPECT_EQ(errors().size(), 1) << errors().join('\n').toStdString();
+}
+
 TEST_F(SeveralAccountsTest, TheListHoldsEveryAccountAndANumberFetchesFromItsOwn) {
     deliver(0, message("a@example.jp", QStringLiteral("会社のお知らせ")));
     deliver(1, message("b@example.jp", QStringLiteral("Gmailのお知らせ")));
