@@ -32,7 +32,7 @@ supp="$PWD/tests/sanitizers"
 # Only the programs of the set are built: what links into them is instrumented, the system's
 # libraries are not (the suppressions say which of their reports are theirs, and why).
 targets=(mail_unit_tests mail_integration_tests session_tests cycle_tests phone_conversation_tests
-         mail_fault_tests system_tests)
+         mail_fault_tests several_accounts_tests system_tests)
 for kind in "${sanitizers[@]}"; do
   dir="build-$kind"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_SANITIZE="$kind" \

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -45,11 +46,16 @@ public:
     virtual ~PushLine() = default;
     // True when the profile asks for push.
     virtual bool pushes(const QString& profile) = 0;
-    // Starts connecting in the background; what follows comes through onEvent for as long as
-    // the connection lives.
-    virtual std::unique_ptr<PushConnection> open(const QString& profile) = 0;
+    // The profiles whose stores push for the profile: itself when it asks for push, or the
+    // accounts with push of a profile that combines several.
+    virtual QStringList pushStores(const QString& profile) {
+        return pushes(profile) ? QStringList{profile} : QStringList();
+    }
+    // Starts connecting to a store of pushStores in the background; what follows comes through
+    // onEvent, with the store as it was opened, for as long as the connection lives.
+    virtual std::unique_ptr<PushConnection> open(const QString& store) = 0;
 
-    std::function<void(const PushEvent&)> onEvent;
+    std::function<void(const QString& store, const PushEvent&)> onEvent;
 };
 
 } // namespace kelvo

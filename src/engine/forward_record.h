@@ -41,7 +41,9 @@ struct 転送状態 {
     bool 取得成功 = false;
     // The accounts of an Inbox of several whose mail that fetch lacks: they could not be reached.
     QStringList 欠けた受信箱;
-    // Those of them that wait for a person to sign in: their line is shown once.
+    // The accounts that fetch left out: news of the others started the pass.
+    QStringList 見送った受信箱;
+    // Those of 欠けた受信箱 that wait for a person to sign in: their line is shown once.
     QStringList サインイン待ちの受信箱;
     // Accounts whose mail waits at an older reach than the others': one that could not be
     // reached keeps the reach of the pass that missed it, until a pass forwards all its mail.

@@ -131,10 +131,19 @@ void 受信箱締切更新(EngineContext& ctx, bool allDone, const QDateTime& cu
     const QHash<QString, QDateTime> before = st.受信箱の締切;
     if (allDone)
         for (auto it = st.受信箱の締切.begin(); it != st.受信箱の締切.end();)
-            it = st.欠けた受信箱.contains(it.key()) ? std::next(it) : st.受信箱の締切.erase(it);
+            it = st.欠けた受信箱.contains(it.key()) || st.見送った受信箱.contains(it.key())
+                     ? std::next(it)
+                     : st.受信箱の締切.erase(it);
     for (const QString& account : st.欠けた受信箱)
         if (!st.受信箱の締切.contains(account))
             st.受信箱の締切.insert(account, cutOff);
+    // An account the pass left out is looked at as if the pass had not been: at its next pass it
+    // reaches back as far as it would have, while the reach of the others moves on. Its own
+    // 30 minutes need no entry.
+    if (cutOff < 受信時間枠(ctx))
+        for (const QString& account : st.見送った受信箱)
+            if (!st.受信箱の締切.contains(account))
+                st.受信箱の締切.insert(account, cutOff);
     if (st.受信箱の締切 != before)
         st.締切基準未保存 = true;
 }
@@ -178,6 +187,7 @@ void 転送状態リセット(EngineContext& ctx) {
     st.締切基準未保存 = false;
     st.取り残し = st.締切基準.has_value();
     st.欠けた受信箱.clear();
+    st.見送った受信箱.clear();
     st.締切を決めたパス = QDateTime();
     st.送信失敗回数.clear();
     st.送信済み.clear();

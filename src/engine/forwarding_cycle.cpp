@@ -12,6 +12,7 @@
 #include "engine/schedule.h"
 #include "engine/session.h"
 #include "engine/subject_list.h"
+#include "mail/mapi_session.h"
 #include "system/hang_up.h"
 #include "system/power_off.h"
 #include "system/program_launch.h"
@@ -54,6 +55,17 @@ struct PassMark {
     PassMark(const PassMark&) = delete;
     PassMark& operator=(const PassMark&) = delete;
     bool& 印;
+};
+
+// The accounts a pass looks at, for every sign-on of the pass (a send signs off and on again).
+struct PassAccounts {
+    PassAccounts(MapiSession& session, const QStringList& accounts) : session(session) {
+        session.setAccounts(accounts);
+    }
+    ~PassAccounts() { session.setAccounts({}); }
+    PassAccounts(const PassAccounts&) = delete;
+    PassAccounts& operator=(const PassAccounts&) = delete;
+    MapiSession& session;
 };
 
 qint64 経過秒(const CycleContext& c, const Loop& loop) {
@@ -131,7 +143,10 @@ void 自動終了(CycleContext& c) {
     e.終了.endProgram();
 }
 
-PassEnd パス(CycleContext& c, Loop& loop) {
+// due: the interval has run out (or the first pass is due at once); otherwise news started the
+// pass, and of a profile that combines several accounts it looks at those the news came from
+// alone, leaving the others and their interval as they are.
+PassEnd パス(CycleContext& c, Loop& loop, bool due) {
     EngineContext& e = c.engine;
     RunState& st = e.状態;
     // The self-test must not fetch into the controls while the pass walks through them.
@@ -139,16 +154,22 @@ PassEnd パス(CycleContext& c, Loop& loop) {
     loop.即時接続 = false;
     // The fetch below takes all mail so far; news from now on asks for one more pass.
     const bool 新着で = c.プッシュ && c.プッシュ->新着あり();
+    QStringList 知らせた;
     if (c.プッシュ)
-        c.プッシュ->パス開始();
+        知らせた = c.プッシュ->パス開始();
+    const bool 一部 = !due && c.プッシュ && c.プッシュ->受信箱別() && !知らせた.isEmpty();
     st.チェック開始時刻 = e.時計.now();
+    const PassAccounts accounts(*e.mapSess, 一部 ? 知らせた : QStringList());
     if (!ログオン(e)) {
         // Nothing was fetched: later passes reach back as far as this one would have.
         エラー無視([&] {
             未完了パス記録(e);
             転送状態保存(e);
         });
-        if (st.サインイン待ち || st.サインオン拒否)
+        if (一部)
+            // The next turn looks at every account, and says which cannot be reached.
+            loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
+        else if (st.サインイン待ち || st.サインオン拒否)
             // Trying again in 2 s cannot help before a person signs in or mends the password,
             // and a server locks an account that keeps trying a wrong one: the next pass comes
             // at the interval.
@@ -158,10 +179,11 @@ PassEnd パス(CycleContext& c, Loop& loop) {
             loop.次回秒 = std::min(loop.次回秒, static_cast<double>(経過秒(c, loop)));
         return PassEnd::Continue;
     }
-    if (c.プッシュ)
-        c.プッシュ->サインオン成功();
     パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック中"));
     エラー無視([&] { 未読メール取得(e); });
+    if (c.プッシュ)
+        エラー無視(
+            [&] { c.プッシュ->サインオン成功(st.転送.欠けた受信箱 + st.転送.見送った受信箱); });
     エラー無視([&] { メールチェック(e); });
     エラー無視([&] { 自動転送(e); });
     エラー無視([&] { 未完了パス記録(e); }); // when the forwarding broke off before its end
@@ -200,7 +222,8 @@ PassEnd パス(CycleContext& c, Loop& loop) {
         回線切断シーケンス(c);
     e.待機.wait(3);
     パネル(c, kPanel次の接続まで, QStringLiteral("メールチェック終了"));
-    loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
+    if (!一部)
+        loop.次回秒 = static_cast<double>(経過秒(c, loop)) + 60.0 * loop.間隔分;
     return PassEnd::Continue;
 }
 
@@ -321,6 +344,7 @@ void 自動転送開始(CycleContext& c) {
     PushWatch* const push = c.プッシュ && c.プッシュ->有効() ? c.プッシュ : nullptr;
     while (st.停止要求フラグ == 0) {
         ターン待ち(c, loop, push);
+        bool 知らせ = false;
         if (isOn(s.スケジュールフラグ))
             エラー無視([&] { c.スケジュール.スケジュール状態更新(st.スケジュール状態); });
         if (push) {
@@ -329,15 +353,19 @@ void 自動転送開始(CycleContext& c) {
                 エラー無視([&] { push->待機中(); });
             else
                 プッシュ閉じる(c);
-            // Settled news starts the next pass as if the interval had run out.
-            if (push->新着あり())
+            // News starts the next pass as if the interval had run out; of accounts of
+            // several, a pass over them alone.
+            if (push->新着あり() && push->受信箱別())
+                知らせ = true;
+            else if (push->新着あり())
                 loop.即時接続 = true;
         }
         if (st.スケジュール状態 == kスケジュール稼動中) {
             パネル(c, kPanel次の接続まで,
                    QStringLiteral("次の接続まで ") + 時間表示(loop.次回秒 - 経過秒(c, loop)));
-            if (経過秒(c, loop) > loop.次回秒 || loop.即時接続) {
-                if (パス(c, loop) == PassEnd::ProgramEnded)
+            const bool due = 経過秒(c, loop) > loop.次回秒 || loop.即時接続;
+            if (due || 知らせ) {
+                if (パス(c, loop, due) == PassEnd::ProgramEnded)
                     return;
             }
         } else if (const auto next = c.スケジュール.次の開始秒()) {

@@ -249,6 +249,7 @@ bool 未読メール取得(EngineContext& ctx) {
     scope.alsoFrom = ctx.設定.メールアドレス;
     scope.withoutAttachments = !isOn(ctx.設定.添付フラグ);
     st.欠けた受信箱.clear();
+    st.見送った受信箱.clear();
     st.取得成功 = エラートラップ(ctx.画面, [&] {
         ctx.mapMess->setFetchUnreadOnly(true);
         ctx.mapMess->Fetch(scope);
@@ -268,6 +269,7 @@ bool 未読メール取得(EngineContext& ctx) {
             ctx.画面.エラー行追加(d.error.description(), d.error.number());
         }
         st.サインイン待ちの受信箱 = waiting;
+        st.見送った受信箱 = ctx.mapMess->StoresLeftOut();
     }
     return st.取得成功;
 }

@@ -24,7 +24,8 @@ namespace kelvo {
 
 namespace {
 
-// The requests sign on without fetching new mail and list every Inbox message, read or not.
+// The requests sign on without fetching new mail and list every Inbox message, read or not: of
+// every account, also those the pass left out.
 void 要求用サインオン(EngineContext& ctx) {
     MapiSession& sess = *ctx.mapSess;
     sess.setDownLoadMail(false);
@@ -33,7 +34,10 @@ void 要求用サインオン(EngineContext& ctx) {
     if (sess.SessionID() == 0) {
         sess.SignOn();
         sess.setNewSession(true);
+        return;
     }
+    for (const StoreDown& d : sess.SignOnRest())
+        ctx.画面.エラー行追加(d.error.description(), d.error.number());
 }
 
 void 全メール取得(EngineContext& ctx, const FetchScope& scope = {}) {

@@ -14,8 +14,9 @@
 
 namespace kelvo {
 
-CombinedConnection::CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy)
-    : parts(std::move(parts)), policy(std::move(policy)) {
+CombinedConnection::CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy,
+                                       Opener opener)
+    : parts(std::move(parts)), opener(std::move(opener)), policy(std::move(policy)) {
     // In ASCII, as list.ini keeps ids in the phone's code page, and without "/".
     for (InboxPart& p : this->parts)
         prefixes.push_back(QString::fromLatin1(QUrl::toPercentEncoding(p.name)));
@@ -27,6 +28,35 @@ CombinedConnection::~CombinedConnection() {
 
 KelvoError CombinedConnection::naming(const KelvoError& e, const QString& profile) {
     return KelvoError(e.number(), e.description() + u'（' + profile + u'）');
+}
+
+void CombinedConnection::signOnAtOnce(const std::vector<InboxPart*>& parts, const Opener& open,
+                                      bool download) {
+    std::vector<std::future<std::unique_ptr<MailConnection>>> opening;
+    for (InboxPart* part : parts)
+        opening.push_back(std::async(
+            std::launch::async, [&open, part, download] { return open(part->name, download); }));
+    for (size_t i = 0; i < parts.size(); ++i) {
+        InboxPart& part = *parts[i];
+        part.later = false;
+        try {
+            part.conn = opening[i].get();
+            part.down.reset();
+        } catch (const KelvoError& e) {
+            part.down = naming(e, part.name);
+        } catch (const std::exception& e) {
+            part.down =
+                naming(mailError(mailerr::Failure, QString::fromLocal8Bit(e.what())), part.name);
+        }
+    }
+}
+
+const KelvoError& CombinedConnection::firstDown() const {
+    for (const InboxPart& p : parts)
+        if (p.down)
+            return *p.down;
+    static const KelvoError none = mailError(mailerr::NoSession);
+    return none;
 }
 
 void CombinedConnection::markDown(InboxPart& part, const KelvoError& e) {
@@ -64,7 +94,7 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
         }
     }
     if (std::none_of(parts.begin(), parts.end(), [](const InboxPart& p) { return bool(p.conn); }))
-        throw *parts.front().down;
+        throw firstDown();
     // Oldest first; the blank summaries of a scope's leftovers have no time and count as oldest.
     std::stable_sort(merged.begin(), merged.end(), [](const MailSummary& a, const MailSummary& b) {
         if (!a.received.isValid() || !b.received.isValid())
@@ -105,7 +135,7 @@ MailConnection& CombinedConnection::anyLive() {
     for (InboxPart& p : parts)
         if (p.conn)
             return *p.conn;
-    throw *parts.front().down;
+    throw firstDown();
 }
 
 QString CombinedConnection::noteText(const QString& id) {
@@ -128,9 +158,11 @@ void CombinedConnection::setSeen(const QStringList& ids, bool seen) {
             const InboxPart* part =
                 at == prefixes.end() ? nullptr : &parts[size_t(at - prefixes.begin())];
             // An id of no account of this profile is passed over, as a gone message is; one of
-            // an account that went down is not marked, and must not pass for marked.
+            // an account that went down or is left out is not marked, and must not pass for
+            // marked.
             if (part && !part->conn && !failed)
-                failed = part->down;
+                failed =
+                    part->down ? *part->down : naming(mailError(mailerr::NoSession), part->name);
             if (!part || !part->conn || !one.contains(u'/'))
                 continue;
             byAccount[part->conn.get()] << one.mid(one.indexOf(u'/') + 1);
@@ -178,6 +210,30 @@ std::vector<StoreDown> CombinedConnection::storesDown() const {
         if (parts[i].down)
             out.push_back({prefixes[i], *parts[i].down});
     return out;
+}
+
+QStringList CombinedConnection::storesLeftOut() const {
+    QStringList out;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (parts[i].later)
+            out << prefixes[i];
+    return out;
+}
+
+std::vector<StoreDown> CombinedConnection::lookAtAll() {
+    std::vector<InboxPart*> left;
+    for (InboxPart& p : parts)
+        if (p.later)
+            left.push_back(&p);
+    if (left.empty() || !opener)
+        return {};
+    // Only to read: new mail is fetched into a mailbox by the pass that looks at it.
+    signOnAtOnce(left, opener, false);
+    std::vector<StoreDown> failed;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (std::find(left.begin(), left.end(), &parts[i]) != left.end() && parts[i].down)
+            failed.push_back({prefixes[i], *parts[i].down});
+    return failed;
 }
 
 void CombinedConnection::close() {

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "mail/mail_backend.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,11 +15,12 @@
 namespace kelvo {
 
 // One account of a combined Inbox: its profile's name and its session, none while its store
-// cannot be reached.
+// cannot be reached or while the session leaves it out.
 struct InboxPart {
     QString name;
     std::unique_ptr<MailConnection> conn;
     std::optional<KelvoError> down; // why there is no session, naming the profile
+    bool later = false;             // left out until the session looks at every account
 };
 
 // The Inboxes of several accounts as one. A message's id is its profile's name (percent-encoded),
@@ -27,8 +29,18 @@ struct InboxPart {
 // of the session and named by storesDown(); the others go on.
 class CombinedConnection final : public MailConnection {
 public:
-    CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy);
+    // Signs on to the account of a profile's name; download: fetch new mail first.
+    using Opener =
+        std::function<std::unique_ptr<MailConnection>(const QString& name, bool download)>;
+
+    // The opener signs on to the parts left out, when the session is to look at all of them.
+    CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy, Opener opener = {});
     ~CombinedConnection() override;
+
+    // Signs on to the parts at once, each in its own time; one that fails is down, naming its
+    // profile.
+    static void signOnAtOnce(const std::vector<InboxPart*>& parts, const Opener& open,
+                             bool download);
 
     // Every account's Inbox at once, merged by received time (oldest first, as one Inbox
     // is). Only when no account answers is anything raised.
@@ -42,6 +54,8 @@ public:
     CommandPolicy commandPolicy() const override { return policy; }
     CommandPolicy commandPolicy(const QString& id) const override;
     std::vector<StoreDown> storesDown() const override;
+    QStringList storesLeftOut() const override;
+    std::vector<StoreDown> lookAtAll() override;
     void close() override;
 
     // The error of an account, with its profile's name after it.
@@ -53,8 +67,11 @@ private:
     std::pair<MailConnection*, QString> route(const QString& id) const;
     MailConnection& anyLive();
     void markDown(InboxPart& part, const KelvoError& e);
+    // The error of the first account that is down: the session's own when none is live.
+    const KelvoError& firstDown() const;
 
     std::vector<InboxPart> parts;
+    Opener opener;
     QStringList prefixes; // of each part's ids
     CommandPolicy policy;
     // The messages that were left out of a fetch as the same mail (one Message-ID) reached

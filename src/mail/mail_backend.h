@@ -54,6 +54,12 @@ public:
     // The accounts of an Inbox of several whose mail the last fetch lacks (they could not be
     // reached or refused the sign-on), each error naming its account.
     virtual std::vector<StoreDown> storesDown() const { return {}; }
+    // The accounts of an Inbox of several that this session left out, as the ids of their mail
+    // carry them: it looks at the others alone (news came from them).
+    virtual QStringList storesLeftOut() const { return {}; }
+    // Signs on to the accounts left out, so that the Inbox is whole from the next fetch on; the
+    // accounts that fail, each error naming its account.
+    virtual std::vector<StoreDown> lookAtAll() { return {}; }
     // Ends the session. Failures here are of no consequence and are not raised.
     virtual void close() = 0;
 };
@@ -66,6 +72,13 @@ public:
     // downloadMail: fetch new mail into the mailbox first, where the profile says how.
     virtual std::unique_ptr<MailConnection> signOn(const QString& profileName,
                                                    bool downloadMail) = 0;
+    // As signOn, for a profile that combines accounts looking at those named alone (by their
+    // profiles' names; none of them: every account). Another profile ignores the names.
+    virtual std::unique_ptr<MailConnection>
+    signOnAccounts(const QString& profileName, bool downloadMail, const QStringList& accounts) {
+        (void)accounts;
+        return signOn(profileName, downloadMail);
+    }
     // True when calls may wait on a network or a program, so the controls keep them off the
     // user-interface thread.
     virtual bool mayBlock() const { return true; }

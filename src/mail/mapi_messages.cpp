@@ -30,6 +30,7 @@ void MapiMessages::Fetch(const FetchScope& scope) {
     std::vector<MailSummary> fetched =
         session.call([&] { return conn.fetch(unreadOnly, scope); });
     storesDown = conn.storesDown();
+    storesLeftOut = conn.storesLeftOut();
 
     ReadMarks& marks = session.readMarks();
     std::vector<Fetched> list;

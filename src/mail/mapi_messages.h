@@ -55,6 +55,8 @@ public:
     // The accounts of an Inbox of several whose mail the last Fetch lacks, each error naming
     // its account; empty when it has all of it.
     const std::vector<StoreDown>& StoresDown() const { return storesDown; }
+    // The accounts of an Inbox of several that the last Fetch left out as the session did.
+    const QStringList& StoresLeftOut() const { return storesLeftOut; }
     // The account of an Inbox of several that the current message came from; empty for one.
     QString MsgAccount() const;
 
@@ -150,6 +152,7 @@ private:
     int sessionId = 0;
     bool fetchUnreadOnly = false;
     std::vector<StoreDown> storesDown;
+    QStringList storesLeftOut;
 };
 
 } // namespace kelvo

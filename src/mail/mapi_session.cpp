@@ -31,10 +31,19 @@ void MapiSession::SignOn() {
         throw mailError(mailerr::SessionExists);
     const QString profile = userName;
     const bool download = downLoadMail;
-    conn = call([&] { return backend.signOn(profile, download); });
+    const QStringList only = accounts;
+    conn = call([&] { return backend.signOnAccounts(profile, download, only); });
     policy = conn->commandPolicy();
     lastSessionId = lastSessionId % 0x7fff0000 + 1;
     sessionId = lastSessionId;
+}
+
+std::vector<StoreDown> MapiSession::SignOnRest() {
+    // The later sign-ons of the same work look at every account too.
+    accounts.clear();
+    if (!conn)
+        return {};
+    return call([&] { return conn->lookAtAll(); });
 }
 
 void MapiSession::SignOff() {

@@ -10,6 +10,7 @@
 #include "mail/read_marks.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -40,11 +41,20 @@ public:
     const QString& UserName() const { return userName; }
     void setUserName(const QString& value) { userName = value; }
 
+    // The accounts of a combining profile that the sign-on looks at, by their profiles' names;
+    // empty: every account.
+    const QStringList& Accounts() const { return accounts; }
+    void setAccounts(const QStringList& value) { accounts = value; }
+
     // 0 while not signed on; a new non-zero number for each sign-on.
     int SessionID() const { return sessionId; }
 
     // Opens the session with the profile UserName names. Raises an error when signed on.
     void SignOn();
+    // Signs on to the accounts the session left out (Accounts), so that the next fetch has the
+    // whole Inbox, and clears Accounts; the accounts that could not be reached, each error naming
+    // its account.
+    std::vector<StoreDown> SignOnRest();
     // Stores the read marks of the session, then ends it. Does nothing when not signed on.
     // Marks that cannot be stored leave their messages unread and go to the error reporter;
     // the session ends all the same.
@@ -84,6 +94,7 @@ private:
     CommandPolicy policy;
     std::function<void(const KelvoError&)> reporter;
     QString userName;
+    QStringList accounts;
     int sessionId = 0;
     int lastSessionId = 0;
     bool downLoadMail = false;

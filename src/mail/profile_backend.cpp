@@ -246,11 +246,14 @@ bool setsCommandRule(const CommandPolicy& c) {
     return c.check != SenderCheck::None || !c.pin.isEmpty() || !c.authservId.isEmpty();
 }
 
-// Every account of a combining profile signs on at once, each within its own timeout; one
-// that fails is left out and named, and only when none signs on is the sign-on refused.
+// The accounts of a combining profile sign on at once, each within its own timeout: those named
+// (none named: all of them); one that fails is left out and named, and only when none signs on
+// is the sign-on refused. An account with push borrows its push connection where one idles.
 std::unique_ptr<MailConnection> openCombined(const MailProfile& p, bool downloadMail,
+                                             const QStringList& only,
                                              const std::function<void(const QString&)>& trace,
-                                             const std::shared_ptr<WholeOnly>& wholeOnly) {
+                                             const std::shared_ptr<WholeOnly>& wholeOnly,
+                                             const std::shared_ptr<IdleClients>& idle) {
     // The accounts trace from threads of their own.
     std::function<void(const QString&)> oneAtATime;
     if (trace)
@@ -266,47 +269,55 @@ std::unique_ptr<MailConnection> openCombined(const MailProfile& p, bool download
         // Nothing can be sent: the pass signs on to none, and says whose sign-on it lacks.
         throw p.ownTransport ? e : CombinedConnection::naming(e, sender.name);
     }
-    std::vector<MailProfile> accounts;
+    auto accounts = std::make_shared<std::vector<MailProfile>>();
     for (const MailProfile& store : p.stores) {
         MailProfile a = store;
         a.from = p.from;
         a.addressBook = p.addressBook;
         if (!setsCommandRule(a.commands))
             a.commands = p.commands;
-        accounts.push_back(std::move(a));
+        accounts->push_back(std::move(a));
     }
-    std::vector<std::future<std::unique_ptr<MailConnection>>> opening;
-    for (const MailProfile& a : accounts)
-        opening.push_back(std::async(std::launch::async, [&a, &sender, &senderSecret, downloadMail,
-                                                          &oneAtATime, &wholeOnly] {
-            return openProfile(a, downloadMail, nullptr, oneAtATime, wholeOnly, &sender,
-                               senderSecret);
-        }));
+    // Kept by the session, which signs on to the accounts it left out when it needs them.
+    CombinedConnection::Opener open = [accounts, sender = std::make_shared<MailProfile>(sender),
+                                       senderSecret, oneAtATime, wholeOnly,
+                                       idle](const QString& name, bool download) {
+        const auto a = std::find_if(accounts->begin(), accounts->end(),
+                                    [&](const MailProfile& x) { return x.name == name; });
+        if (a == accounts->end())
+            throw mailError(mailerr::ProfileMissing, name);
+        const auto loan =
+            a->storeIsImap() && a->push && idle ? idle->find(a->store, a->user) : nullptr;
+        return openProfile(*a, download, loan, oneAtATime, wholeOnly, sender.get(), senderSecret);
+    };
+    const bool someOnly = std::any_of(accounts->begin(), accounts->end(),
+                                      [&](const MailProfile& a) { return only.contains(a.name); });
     std::vector<InboxPart> parts;
-    for (size_t i = 0; i < accounts.size(); ++i) {
-        InboxPart part{accounts[i].name, nullptr, std::nullopt};
-        try {
-            part.conn = opening[i].get();
-        } catch (const KelvoError& e) {
-            part.down = CombinedConnection::naming(e, part.name);
-        } catch (const std::exception& e) {
-            part.down = CombinedConnection::naming(
-                mailError(mailerr::Failure, QString::fromLocal8Bit(e.what())), part.name);
-        }
-        parts.push_back(std::move(part));
-    }
+    for (const MailProfile& a : *accounts)
+        parts.push_back({a.name, nullptr, std::nullopt, someOnly && !only.contains(a.name)});
+    std::vector<InboxPart*> now;
+    for (InboxPart& part : parts)
+        if (!part.later)
+            now.push_back(&part);
+    CombinedConnection::signOnAtOnce(now, open, downloadMail);
     if (std::none_of(parts.begin(), parts.end(), [](const InboxPart& x) { return bool(x.conn); }))
-        throw *parts.front().down;
-    return std::make_unique<CombinedConnection>(std::move(parts), p.commands);
+        throw *now.front()->down;
+    return std::make_unique<CombinedConnection>(std::move(parts), p.commands, std::move(open));
 }
 
 } // namespace
 
 std::unique_ptr<MailConnection> ProfileBackend::signOn(const QString& profileName,
                                                        bool downloadMail) {
+    return signOnAccounts(profileName, downloadMail, {});
+}
+
+std::unique_ptr<MailConnection> ProfileBackend::signOnAccounts(const QString& profileName,
+                                                               bool downloadMail,
+                                                               const QStringList& accounts) {
     const MailProfile p = selectProfile(path, profileName);
     if (p.combines())
-        return openCombined(p, downloadMail, trace, wholeOnly);
+        return openCombined(p, downloadMail, accounts, trace, wholeOnly, idle);
     return openProfile(p, downloadMail,
                        p.storeIsImap() && p.push && idle ? idle->find(p.store, p.user) : nullptr,
                        trace, wholeOnly);

@@ -24,9 +24,11 @@ class ProfileBackend final : public MailBackend {
 public:
     explicit ProfileBackend(QString profilesPath);
     std::unique_ptr<MailConnection> signOn(const QString& profileName, bool downloadMail) override;
+    std::unique_ptr<MailConnection> signOnAccounts(const QString& profileName, bool downloadMail,
+                                                   const QStringList& accounts) override;
 
-    // A profile with push borrows the line's IMAP connection for its session where one idles,
-    // and signs on anew only where none does.
+    // A profile or account with push borrows the line's IMAP connection for its session where
+    // one idles, and signs on anew only where none does.
     void borrowFrom(const ProfilePushLine& line);
 
     // Each command line sent to a server (tests count round trips with it).

@@ -21,27 +21,28 @@ namespace {
 // what is still on its way when it goes is dropped with it.
 class EventPost {
 public:
-    explicit EventPost(PushLine& line) : line(line) {}
+    EventPost(PushLine& line, QString store) : line(line), store(std::move(store)) {}
     void operator()(const PushEvent& event) {
         QMetaObject::invokeMethod(
             &context,
             [this, event] {
                 if (line.onEvent)
-                    line.onEvent(event);
+                    line.onEvent(store, event);
             },
             Qt::QueuedConnection);
     }
 
 private:
     PushLine& line;
+    const QString store;
     QObject context;
 };
 
 // IDLE on the profile's IMAP server; its thread ends with it. A pass may borrow its client.
 class ImapPush final : public PushConnection {
 public:
-    ImapPush(PushLine& line, const MailProfile& profile, IdleClients& clients)
-        : post(line), idle(profile, [this](const PushEvent& event) { post(event); }) {
+    ImapPush(PushLine& line, const QString& name, const MailProfile& profile, IdleClients& clients)
+        : post(line, name), idle(profile, [this](const PushEvent& event) { post(event); }) {
         clients.add(profile.store, profile.user, idle.loan());
     }
     void renew() override { idle.renew(); }
@@ -54,7 +55,7 @@ private:
 // The Maildir's new/ folder watched; or, when it cannot be, a connection that is lost at once.
 class MaildirPush final : public PushConnection {
 public:
-    MaildirPush(PushLine& line, const QString& folder) : post(line) {
+    MaildirPush(PushLine& line, const QString& name, const QString& folder) : post(line, name) {
         if (!watch.watch(folder)) {
             post({PushEvent::Lost, {}, 0});
             return;
@@ -83,7 +84,9 @@ private:
 // A profile that cannot be read: lost at once (the pass reports what is wrong with it).
 class NoPush final : public PushConnection {
 public:
-    explicit NoPush(PushLine& line) : post(line) { post({PushEvent::Lost, {}, 0}); }
+    NoPush(PushLine& line, const QString& name) : post(line, name) {
+        post({PushEvent::Lost, {}, 0});
+    }
     void renew() override {}
 
 private:
@@ -96,23 +99,34 @@ ProfilePushLine::ProfilePushLine(QString profilesPath)
     : path(std::move(profilesPath)), clients(std::make_shared<IdleClients>()) {}
 
 bool ProfilePushLine::pushes(const QString& profile) {
+    return !pushStores(profile).isEmpty();
+}
+
+QStringList ProfilePushLine::pushStores(const QString& profile) {
     try {
-        return selectProfile(path, profile).push;
+        const MailProfile p = selectProfile(path, profile);
+        QStringList out;
+        for (const MailProfile& store : p.stores)
+            if (store.push)
+                out << store.name;
+        if (!p.combines() && p.push)
+            out << profile;
+        return out;
     } catch (...) {
-        return false; // the pass reports what is wrong with the profile
+        return {}; // the pass reports what is wrong with the profile
     }
 }
 
-std::unique_ptr<PushConnection> ProfilePushLine::open(const QString& profile) {
+std::unique_ptr<PushConnection> ProfilePushLine::open(const QString& store) {
     std::optional<MailProfile> p;
     try {
-        p = selectProfile(path, profile);
+        p = selectProfile(path, store);
     } catch (...) {
-        return std::make_unique<NoPush>(*this);
+        return std::make_unique<NoPush>(*this, store);
     }
     if (p->storeIsImap())
-        return std::make_unique<ImapPush>(*this, *p, *clients);
-    return std::make_unique<MaildirPush>(*this, p->store);
+        return std::make_unique<ImapPush>(*this, store, *p, *clients);
+    return std::make_unique<MaildirPush>(*this, store, p->store);
 }
 
 } // namespace kelvo

@@ -20,7 +20,8 @@ public:
     explicit ProfilePushLine(QString profilesPath);
 
     bool pushes(const QString& profile) override;
-    std::unique_ptr<PushConnection> open(const QString& profile) override;
+    QStringList pushStores(const QString& profile) override;
+    std::unique_ptr<PushConnection> open(const QString& store) override;
 
     // The IMAP connections open now, which a pass of the same profile may borrow while they
     // idle (ProfileBackend::borrowFrom).

@@ -568,20 +568,24 @@ struct FakePushLine final : PushLine {
 
     explicit FakePushLine(VirtualClock& clock) : clock(clock) {}
     bool pushes(const QString&) override { return enabled; }
-    std::unique_ptr<PushConnection> open(const QString&) override {
+    QStringList pushStores(const QString& profile) override {
+        return stores.isEmpty() ? PushLine::pushStores(profile) : stores;
+    }
+    std::unique_ptr<PushConnection> open(const QString& store) override {
         note(QStringLiteral("open"));
+        opened << store;
         if (refuse)
             clock.at(clock.now().addMSecs(100), [this] { send(PushEvent::Lost); });
         return std::make_unique<Connection>(*this);
     }
     void note(const QString& call) { calls.push_back({call, clock.monotonicMs()}); }
-    void send(PushEvent::Kind kind) {
+    void send(PushEvent::Kind kind, const QString& store = {}) {
         if (onEvent)
-            onEvent({kind, {}, 0});
+            onEvent(store, {kind, {}, 0});
     }
-    void sendAt(double seconds, PushEvent::Kind kind) {
+    void sendAt(double seconds, PushEvent::Kind kind, const QString& store = {}) {
         clock.at(clock.now().addMSecs(static_cast<qint64>(seconds * 1000) - clock.monotonicMs()),
-                 [this, kind] { send(kind); });
+                 [this, kind, store] { send(kind, store); });
     }
     // The seconds of the calls of one kind.
     std::vector<double> at(const QString& kind) const {
@@ -595,6 +599,8 @@ struct FakePushLine final : PushLine {
     VirtualClock& clock;
     bool enabled = true;
     bool refuse = false;
+    QStringList stores; // the accounts of a combining profile that push; none: the profile's own
+    QStringList opened;
     std::vector<std::pair<QString, qint64>> calls;
 };
 
@@ -668,7 +674,7 @@ TEST_F(PushCycleTest, ALostConnectionIsTriedAgainAfterFiveSecondsDoublingToFiveM
 // until a pass signs on with what the user mended.
 TEST_F(PushCycleTest, ARefusedPushSignOnWaitsForAPassThatSignsOn) {
     clock.at(clock.now().addSecs(10), [this] {
-        line.onEvent({PushEvent::Lost, QStringLiteral("拒否"), 32003});
+        line.onEvent({}, {PushEvent::Lost, QStringLiteral("拒否"), 32003});
     });
     stopAfter(1900);
     run();
@@ -677,6 +683,22 @@ TEST_F(PushCycleTest, ARefusedPushSignOnWaitsForAPassThatSignsOn) {
     ASSERT_EQ(opens.size(), 2u);
     EXPECT_GE(opens[1], static_cast<double>(signOnTimes()[0]));
     EXPECT_EQ(errorLines().size(), 1);
+}
+
+// Two accounts of a combining profile push: each connection is its own, its lines name it, and
+// news of one starts a pass at once while the interval of the others stays as it was.
+TEST_F(PushCycleTest, EachAccountPushesOnItsOwnAndItsNewsDoesNotPutOffTheInterval) {
+    line.stores = QStringList{QStringLiteral("会社"), QStringLiteral("Gmail")};
+    line.sendAt(2.1, PushEvent::Connected, QStringLiteral("会社"));
+    line.sendAt(2.1, PushEvent::Connected, QStringLiteral("Gmail"));
+    line.sendAt(10.0, PushEvent::Lost, QStringLiteral("Gmail"));
+    line.sendAt(20.0, PushEvent::NewMail, QStringLiteral("会社"));
+    stopAfter(1900);
+    run();
+    EXPECT_EQ(signOnTimes(), (std::vector<qint64>{20, 1801}));
+    EXPECT_EQ(line.opened, (QStringList{"会社", "Gmail", "Gmail"}));
+    EXPECT_EQ(lines(kプッシュ切断 + QStringLiteral("（Gmail）")), 1);
+    EXPECT_EQ(lines(kプッシュ切断), 0);
 }
 
 TEST_F(PushCycleTest, IdleIsRenewedEveryTwentyFiveMinutes) {

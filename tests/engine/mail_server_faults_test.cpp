@@ -773,10 +773,10 @@ public:
     };
 
     TimedPushLine(const QString& profiles, const Clock& clock) : inner(profiles), clock(clock) {
-        inner.onEvent = [this](const PushEvent& event) {
+        inner.onEvent = [this](const QString& store, const PushEvent& event) {
             events.push_back(event.kind);
             if (onEvent)
-                onEvent(event);
+                onEvent(store, event);
         };
     }
     bool pushes(const QString& name) override { return inner.pushes(name); }

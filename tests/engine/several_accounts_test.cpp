@@ -3,15 +3,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Three accounts as one Inbox, each a user of the private Dovecot: one that cannot be reached,
-// the phone's list and numbers across all of them, and a command that reached two.
+// the phone's list and numbers across all of them, a command that reached two, and push on one
+// of them.
 
+#include "common/clock.h"
+#include "common/yielding_wait.h"
+#include "cutting_proxy.h"
 #include "engine/forward_state.h"
+#include "engine/forwarding_cycle.h"
+#include "engine/push_watch.h"
+#include "engine/schedule.h"
+#include "fake_cycle_window.h"
+#include "fake_system_control.h"
 #include "mail/mime/message_reader.h"
 #include "mail/mime/vmime_text.h"
+#include "mail/push_line.h"
 #include "server_pass_fixture.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTimer>
+#include <array>
 #include <gtest/gtest.h>
 #include <vmime/vmime.hpp>
 
@@ -48,16 +61,21 @@ protected:
 
     // 会社, Gmail and プロバイダ, this last at the IMAP port given and with more lines.
     void profiles(int providerPort, const QString& providerLines = QString()) {
+        profiles({servers.imapPort, servers.imapPort, providerPort},
+                 {QString(), QString(), providerLines});
+    }
+    // Each at its IMAP port and with its more lines.
+    void profiles(const std::array<int, 3>& ports, const std::array<QString, 3>& lines) {
         QString text;
         const QString names[] = {QStringLiteral("会社"), QStringLiteral("Gmail"),
                                  QStringLiteral("プロバイダ")};
-        for (int i = 0; i < 3; ++i)
+        for (size_t i = 0; i < 3; ++i)
             text += QStringLiteral("[%1]\nstore = imap://127.0.0.1:%2\nstarttls = no\n"
                                    "user = %3\npassword = %4\ntimeout = 5\n")
                         .arg(names[i])
-                        .arg(i == 2 ? providerPort : servers.imapPort)
-                        .arg(account(i), servers.password) +
-                    (i == 2 ? providerLines : QString());
+                        .arg(ports[i])
+                        .arg(account(static_cast<int>(i)), servers.password) +
+                    lines[i];
         text += QStringLiteral("[全部]\ninbox = 会社, Gmail, プロバイダ\n"
                                "transport = smtp://127.0.0.1:%1\nsmtp-auth = no\n"
                                "from = 山田太郎 <taro@example.jp>\n")
@@ -123,6 +141,26 @@ TEST_F(SeveralAccountsTest, AnAccountDownLeavesTheOthersForwardedAndItsMailComes
     EXPECT_EQ(errors().size(), 2) << errors().join('\n').toStdString();
 }
 
+// A pass over one account (news came from it) after a pass that reached none: the others keep
+// the older reach, which the pass's own moves past.
+TEST_F(SeveralAccountsTest, AnAccountLeftOutOfAPassKeepsTheReachOfMailAFailedPassLeftBehind) {
+    転送状態リセット(ctx);
+    const int down = closedPort();
+    profiles({down, down, down}, {QString(), QString(), QString()});
+    deliver(1, message("b@example.jp", QStringLiteral("Gmailのお知らせ")));
+    pass();
+    未完了パス記録(ctx); // as the cycle does when a sign-on fails
+    clock.advance(40 * 60);
+    profiles(servers.imapPort);
+    mail->mapSess->setAccounts({QStringLiteral("会社")});
+    pass();
+    mail->mapSess->setAccounts({});
+    EXPECT_TRUE(sent().empty());
+    pass();
+    EXPECT_EQ(subjects(), QStringList{QStringLiteral("Gmailのお知らせ")});
+    EXPECT_EQ(errors().size(), 1) << errors().join('\n').toStdString();
+}
+
 TEST_F(SeveralAccountsTest, TheListHoldsEveryAccountAndANumberFetchesFromItsOwn) {
     deliver(0, message("a@example.jp", QStringLiteral("会社のお知らせ")));
     deliver(1, message("b@example.jp", QStringLiteral("Gmailのお知らせ")));
@@ -174,6 +212,118 @@ TEST_F(SeveralAccountsTest, AnAccountsOwnCommandRuleTakesItsMailOnly) {
     pass();
     ASSERT_EQ(sent().size(), 1u) << errors().join('\n').toStdString();
     EXPECT_TRUE(sent().front().subject.startsWith(QStringLiteral("一覧")));
+}
+
+// The cycle on the real clock and event loop, each account reached through a relay of its own
+// that counts its connections, push on 会社 alone; the first pass after one interval.
+class PushAccountTest : public SeveralAccountsTest {
+protected:
+    void SetUp() override {
+        SeveralAccountsTest::SetUp();
+        if (IsSkipped())
+            return;
+        profiles({relays[0].port(), relays[1].port(), relays[2].port()},
+                 {QStringLiteral("push = yes\n"), QString(), QString()});
+        line = std::make_unique<ProfilePushLine>(mail->profilesPath);
+        mail->backend->borrowFrom(*line);
+        watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
+        設定.同時接続フラグ = QStringLiteral("0");
+        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
+        live.mapSess = ctx.mapSess;
+        live.mapMess = ctx.mapMess;
+        live.リストファイルパス = ctx.リストファイルパス;
+        live.設定ディレクトリ = dir.path();
+        cycleWindow.addressBox = phone;
+        cycle.プッシュ = watch.get();
+    }
+    // Runs the cycle until done() holds or the seconds have passed.
+    void runUntil(const std::function<bool()>& done, int seconds) {
+        EXPECT_TRUE(設定書込(設定));
+        QElapsedTimer t;
+        t.start();
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (done() || t.elapsed() > seconds * 1000)
+                状態.停止要求フラグ = 1;
+        });
+        check.start(50);
+        自動転送開始(cycle);
+    }
+    bool arrived(const QString& subject) const { return subjects().contains(subject); }
+
+    CuttingProxy relays[3] = {CuttingProxy{servers.imapPort}, CuttingProxy{servers.imapPort},
+                              CuttingProxy{servers.imapPort}};
+    SystemClock realClock;
+    EventLoopWaiter waiter;
+    EngineContext live{設定, 状態, window, realClock, waiter, exit, QString()};
+    FakeSystemControl sys;
+    FakeCycleWindow cycleWindow;
+    WeeklySchedule schedule{realClock};
+    CycleContext cycle{live, sys, cycleWindow, schedule};
+    std::unique_ptr<ProfilePushLine> line;
+    std::unique_ptr<PushWatch> watch; // after the line it listens to
+};
+
+TEST_F(PushAccountTest, NewsOfOneAccountForwardsItsMailAtOnceWithoutSigningOnToTheOthers) {
+    設定.メールチェック間隔 = QStringLiteral("0.1"); // 6 seconds
+    const QString company = QStringLiteral("会社の急ぎ");
+    const QString gmail = QStringLiteral("Gmailのお知らせ");
+    QElapsedTimer delivered;
+    double took = -1;
+    int othersBefore = -1;
+    runUntil(
+        [&] {
+            if (!delivered.isValid() && watch->見張り中()) {
+                delivered.start();
+                deliver(0, message("a@example.jp", company));
+                deliver(1, message("b@example.jp", gmail));
+            }
+            if (took < 0 && arrived(company)) {
+                took = static_cast<double>(delivered.elapsed()) / 1000.0;
+                othersBefore = relays[1].connections() + relays[2].connections();
+                EXPECT_FALSE(arrived(gmail));
+            }
+            return arrived(gmail);
+        },
+        40);
+    EXPECT_GE(took, 0);
+    EXPECT_LT(took, 5);
+    EXPECT_EQ(othersBefore, 0);
+    // The others at their interval, which the news did not put off.
+    EXPECT_EQ(subjects(), (QStringList{gmail, company}));
+    EXPECT_GE(relays[2].connections(), 1);
+    // The pass of the news and the interval's ran on the push connection.
+    EXPECT_EQ(relays[0].connections(), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+}
+
+TEST_F(PushAccountTest, ListAskedOfOneAccountsNewsHoldsEveryAccountsMail) {
+    設定.メールチェック間隔 = QStringLiteral("30");
+    deliver(1, message("b@example.jp", QStringLiteral("Gmailのお知らせ")));
+    deliver(2, message("c@example.jp", QStringLiteral("プロバイダのお知らせ")));
+    bool asked = false;
+    runUntil(
+        [&] {
+            if (!asked && watch->見張り中()) {
+                asked = true;
+                deliver(0, message(phone, QStringLiteral("G"), "<g-push@docomo.ne.jp>"));
+            }
+            return !sent().empty();
+        },
+        30);
+    std::vector<Sent> got = sent();
+    ASSERT_EQ(got.size(), 1u) << errors().join('\n').toStdString();
+    EXPECT_EQ(got[0].subject, QStringLiteral("一覧3"));
+    for (const char* s : {"Gmailのお知らせ", "プロバイダのお知らせ"})
+        EXPECT_TRUE(got[0].text.contains(QString::fromUtf8(s))) << got[0].text.toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('\n').toStdString();
+
+    // The others' unread mail was listed, not forwarded: it comes at their next pass, once.
+    状態.停止要求フラグ = 0;
+    pass();
+    pass();
+    EXPECT_EQ(subjects(), (QStringList{"Gmailのお知らせ", "プロバイダのお知らせ", "一覧3"}))
+        << window.monitor.join('\n').toStdString();
 }
 
 } // namespace
