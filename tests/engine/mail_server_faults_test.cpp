@@ -17,6 +17,7 @@
 #include "mail/push_line.h"
 #include "mail/mime/vmime_text.h"
 #include "nested_mail.h"
+#include "live_cycle_fixture.h"
 #include "server_pass_fixture.h"
 #include "virtual_clock.h"
 
@@ -374,43 +375,18 @@ TEST_F(ProfilesFaultTest, ProfilesFileCutInTheMiddleOfAKey) {
 
 // The cycle on the real clock and event loop with push = yes, 30-minute interval, the first
 // pass after one interval: what reaches the sink comes by push.
-class PushServerTest : public MailServerFaultTest {
+class PushServerTest : public LiveCycleTest<MailServerFaultTest> {
 protected:
     void SetUp() override {
-        MailServerFaultTest::SetUp();
+        LiveCycleTest::SetUp();
         if (IsSkipped())
             return;
         profile(goodProfiles + QStringLiteral("push = yes\n"));
-        設定.同時接続フラグ = QStringLiteral("0");
         設定.メールチェック間隔 = QStringLiteral("30");
-        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
-        live.mapSess = ctx.mapSess;
-        live.mapMess = ctx.mapMess;
-        live.リストファイルパス = ctx.リストファイルパス;
-        live.設定ディレクトリ = dir.path();
-        cycleWindow.addressBox = phone;
     }
     void profile(const QString& text) {
         mail->writeProfiles(text);
-        watch.reset(); // before the line it listens to
-        line = std::make_unique<ProfilePushLine>(mail->profilesPath);
-        mail->backend->borrowFrom(*line);
-        watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
-        cycle.プッシュ = watch.get();
-    }
-    // Runs the cycle until done() holds or the seconds have passed; the seconds it ran.
-    double runUntil(const std::function<bool()>& done, int seconds) {
-        EXPECT_TRUE(設定書込(設定));
-        QElapsedTimer t;
-        t.start();
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, [&] {
-            if (done() || t.elapsed() > seconds * 1000)
-                状態.停止要求フラグ = 1;
-        });
-        check.start(100);
-        自動転送開始(cycle);
-        return static_cast<double>(t.elapsed()) / 1000.0;
+        watchProfiles();
     }
     // Delivers the subjects after the seconds, noting when.
     void deliverAfter(double seconds, const QStringList& subjects) {
@@ -447,15 +423,6 @@ protected:
         return box;
     }
 
-    SystemClock realClock;
-    EventLoopWaiter waiter;
-    EngineContext live{設定, 状態, window, realClock, waiter, exit, QString()};
-    FakeSystemControl sys;
-    FakeCycleWindow cycleWindow;
-    WeeklySchedule schedule{realClock};
-    CycleContext cycle{live, sys, cycleWindow, schedule};
-    std::unique_ptr<ProfilePushLine> line;
-    std::unique_ptr<PushWatch> watch;
     QElapsedTimer delivered;
 };
 

@@ -18,6 +18,7 @@
 #include "mail/mime/message_reader.h"
 #include "mail/mime/vmime_text.h"
 #include "mail/push_line.h"
+#include "live_cycle_fixture.h"
 #include "server_pass_fixture.h"
 
 #include <QElapsedTimer>
@@ -216,52 +217,20 @@ TEST_F(SeveralAccountsTest, AnAccountsOwnCommandRuleTakesItsMailOnly) {
 
 // The cycle on the real clock and event loop, each account reached through a relay of its own
 // that counts its connections, push on 会社 alone; the first pass after one interval.
-class PushAccountTest : public SeveralAccountsTest {
+class PushAccountTest : public LiveCycleTest<SeveralAccountsTest> {
 protected:
     void SetUp() override {
-        SeveralAccountsTest::SetUp();
+        LiveCycleTest::SetUp();
         if (IsSkipped())
             return;
         profiles({relays[0].port(), relays[1].port(), relays[2].port()},
                  {QStringLiteral("push = yes\n"), QString(), QString()});
-        line = std::make_unique<ProfilePushLine>(mail->profilesPath);
-        mail->backend->borrowFrom(*line);
-        watch = std::make_unique<PushWatch>(*line, realClock, waiter, window);
-        設定.同時接続フラグ = QStringLiteral("0");
-        設定.設定ファイルパス = dir.filePath(QStringLiteral("setting.ini"));
-        live.mapSess = ctx.mapSess;
-        live.mapMess = ctx.mapMess;
-        live.リストファイルパス = ctx.リストファイルパス;
-        live.設定ディレクトリ = dir.path();
-        cycleWindow.addressBox = phone;
-        cycle.プッシュ = watch.get();
-    }
-    // Runs the cycle until done() holds or the seconds have passed.
-    void runUntil(const std::function<bool()>& done, int seconds) {
-        EXPECT_TRUE(設定書込(設定));
-        QElapsedTimer t;
-        t.start();
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, [&] {
-            if (done() || t.elapsed() > seconds * 1000)
-                状態.停止要求フラグ = 1;
-        });
-        check.start(50);
-        自動転送開始(cycle);
+        watchProfiles();
     }
     bool arrived(const QString& subject) const { return subjects().contains(subject); }
 
     CuttingProxy relays[3] = {CuttingProxy{servers.imapPort}, CuttingProxy{servers.imapPort},
                               CuttingProxy{servers.imapPort}};
-    SystemClock realClock;
-    EventLoopWaiter waiter;
-    EngineContext live{設定, 状態, window, realClock, waiter, exit, QString()};
-    FakeSystemControl sys;
-    FakeCycleWindow cycleWindow;
-    WeeklySchedule schedule{realClock};
-    CycleContext cycle{live, sys, cycleWindow, schedule};
-    std::unique_ptr<ProfilePushLine> line;
-    std::unique_ptr<PushWatch> watch; // after the line it listens to
 };
 
 TEST_F(PushAccountTest, NewsOfOneAccountForwardsItsMailAtOnceWithoutSigningOnToTheOthers) {
