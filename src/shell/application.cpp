@@ -12,17 +12,11 @@
 #include "common/paths.h"
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
-#include "engine/engine_context.h"
-#include "engine/forward_state.h"
-#include "engine/forwarding_cycle.h"
-#include "engine/push_watch.h"
 #include "engine/schedule.h"
-#include "engine/session.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
 #include "mail/core/profiles.h"
-#include "mail/push_line.h"
 #include "mail/auth/sign_in.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
@@ -30,6 +24,7 @@
 #include "settings/settings_dialogs.h"
 #include "shell/app_context.h"
 #include "shell/desktop_options.h"
+#include "shell/forwarding_wiring.h"
 #include "shell/main_form.h"
 #include "shell/notification_link.h"
 #include "shell/password_dialog.h"
@@ -40,7 +35,6 @@
 #include "shell/signal_bridge.h"
 #include "shell/tray_icon.h"
 #include "system/desktop_notifier.h"
-#include "system/linux_system_control.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -60,17 +54,6 @@ void ProcessExit::endProgram() {
     std::fflush(nullptr);
     ::_exit(終了コード);
 }
-
-namespace {
-
-// Every road that ends Kelvo comes here last: the unload handler (the menu, the close box, a
-// signal, the desktop session's end, a service's failed start), power-off and the timed
-// finish. The service manager hears STOPPING=1.
-void 終了前処理(ServiceNotifier& service) {
-    service.終了中();
-}
-
-} // namespace
 
 SplashSteps 起動手順(MainForm& window) {
     SplashSteps steps;
@@ -162,12 +145,6 @@ int runKelvo(int argc, char** argv) {
     window.hooks.オプション表示 = [&dialogs] { dialogs.オプション表示(); };
 
     // Automatic forwarding.
-    LinuxSystemControl system;
-    EngineContext engine{context.設定, context.状態, window, clock, waiter, exit, QString()};
-    engine.mapSess = &mapSess;
-    engine.mapMess = &mapMess;
-    engine.設定ディレクトリ = context.settingsDirectory;
-    engine.システム = &system;
     ShellCycleWindow cycleWindow(window, dialogs);
     if (service) {
         cycleWindow.実行開始時 = [&serviceNotifier] { serviceNotifier.準備完了(); };
@@ -177,31 +154,11 @@ int runKelvo(int argc, char** argv) {
             window.静かに終了();
         };
     }
-    // News of new mail between passes, on a connection the passes borrow while it idles; it
-    // ends with the program's mail session.
-    ProfilePushLine pushLine(defaultProfilesPath());
-    mailSystem.borrowFrom(pushLine);
-    PushWatch push(pushLine, clock, waiter, window);
-    // The unload handler's sign-off: Kelvo ends as asked (終了, a signal, the session's end),
-    // and the state file says so before the log is written.
-    window.hooks.ログオフ = [&push, &engine] {
-        push.閉じる();
-        エラー無視([&] { 終了時ログオフ(engine); });
-        正常終了記録(engine);
-    };
-    exit.終了直前 = [&serviceNotifier, &push, &engine] {
-        push.閉じる();
-        // Every other road to the end (power-off included) has recorded it already.
-        エラー無視([&] { 正常終了記録(engine); });
-        終了前処理(serviceNotifier);
-    };
-    CycleContext cycle{engine, system, cycleWindow, schedule, &push};
-    window.hooks.自動転送開始 = [&] {
-        engine.リストファイルパス = window.リストファイルパス();
-        自動転送開始(cycle);
-    };
+    ForwardingWiring forwarding(context, window, exit, serviceNotifier, mailSystem, cycleWindow,
+                                schedule, window.hooks,
+                                [&window] { return window.リストファイルパス(); });
     window.hooks.テスト表示 = [&] {
-        SelfTestContext test{engine, system, cycleWindow, context.ui};
+        SelfTestContext test{forwarding.engine, forwarding.system, cycleWindow, context.ui};
         test.サインイン = [&] {
             SignInSeams seams;
             seams.askPassword = [&window](const QString& name) {

@@ -5,23 +5,17 @@
 #include "shell/service_program.h"
 
 #include "common/clock.h"
-#include "common/error_trap.h"
 #include "common/paths.h"
 #include "common/yielding_wait.h"
-#include "engine/engine_context.h"
-#include "engine/forward_state.h"
-#include "engine/forwarding_cycle.h"
-#include "engine/push_watch.h"
 #include "engine/schedule.h"
-#include "engine/session.h"
 #include "mail/core/profiles.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
-#include "mail/push_line.h"
 #include "shell/app_context.h"
 #include "shell/application.h"
 #include "shell/desktop_options.h"
+#include "shell/forwarding_wiring.h"
 #include "shell/headless_cycle_window.h"
 #include "shell/headless_window.h"
 #include "shell/notification_link.h"
@@ -30,7 +24,6 @@
 #include "shell/session_bus.h"
 #include "shell/signal_bridge.h"
 #include "system/desktop_notifier.h"
-#include "system/linux_system_control.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -69,12 +62,6 @@ int runService(int argc, char** argv) {
     mapSess.setErrorReporter(
         [&window](const KelvoError& e) { window.エラー行追加(e.description(), e.number()); });
 
-    LinuxSystemControl system;
-    EngineContext engine{context.設定, context.状態, window, clock, waiter, exit, QString()};
-    engine.mapSess = &mapSess;
-    engine.mapMess = &mapMess;
-    engine.設定ディレクトリ = context.settingsDirectory;
-    engine.システム = &system;
     WeeklySchedule schedule(clock);
     HeadlessCycleWindow cycleWindow(shell, context.設定);
     cycleWindow.実行開始時 = [&serviceNotifier] { serviceNotifier.準備完了(); };
@@ -83,24 +70,9 @@ int runService(int argc, char** argv) {
         exit.終了コード = 1;
         shell.静かに終了();
     };
-    ProfilePushLine pushLine(defaultProfilesPath());
-    mailSystem.borrowFrom(pushLine);
-    PushWatch push(pushLine, clock, waiter, window);
-    shell.hooks.ログオフ = [&push, &engine] {
-        push.閉じる();
-        エラー無視([&] { 終了時ログオフ(engine); });
-        正常終了記録(engine);
-    };
-    exit.終了直前 = [&serviceNotifier, &push, &engine] {
-        push.閉じる();
-        エラー無視([&] { 正常終了記録(engine); });
-        serviceNotifier.終了中();
-    };
-    CycleContext cycle{engine, system, cycleWindow, schedule, &push};
-    shell.hooks.自動転送開始 = [&] {
-        engine.リストファイルパス = shell.リストファイルパス();
-        自動転送開始(cycle);
-    };
+    ForwardingWiring forwarding(context, window, exit, serviceNotifier, mailSystem, cycleWindow,
+                                schedule, shell.hooks,
+                                [&shell] { return shell.リストファイルパス(); });
 
     const DesktopOptions desktop = デスクトップ設定読込(デスクトップ設定パス());
     DesktopNotifier notifier(セッションバス, clock);
