@@ -14,6 +14,17 @@
 
 namespace kelvo {
 
+namespace {
+
+// What ended an account's task, as the mail layer's error.
+KelvoError asMailError(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const KelvoError*>(&e))
+        return *error;
+    return mailError(mailerr::Failure, QString::fromLocal8Bit(e.what()));
+}
+
+} // namespace
+
 CombinedConnection::CombinedConnection(std::vector<InboxPart> parts, CommandPolicy policy,
                                        Opener opener)
     : parts(std::move(parts)), opener(std::move(opener)), policy(std::move(policy)) {
@@ -42,11 +53,8 @@ void CombinedConnection::signOnAtOnce(const std::vector<InboxPart*>& parts, cons
         try {
             part.conn = opening[i].get();
             part.down.reset();
-        } catch (const KelvoError& e) {
-            part.down = naming(e, part.name);
         } catch (const std::exception& e) {
-            part.down =
-                naming(mailError(mailerr::Failure, QString::fromLocal8Bit(e.what())), part.name);
+            part.down = naming(asMailError(e), part.name);
         }
     }
 }
@@ -87,10 +95,8 @@ std::vector<MailSummary> CombinedConnection::fetch(bool unreadOnly, const FetchS
                 s.account = prefixes[i];
                 merged.push_back(std::move(s));
             }
-        } catch (const KelvoError& e) {
-            markDown(parts[i], e);
         } catch (const std::exception& e) {
-            markDown(parts[i], mailError(mailerr::Failure, QString::fromLocal8Bit(e.what())));
+            markDown(parts[i], asMailError(e));
         }
     }
     if (std::none_of(parts.begin(), parts.end(), [](const InboxPart& p) { return bool(p.conn); }))
@@ -230,9 +236,9 @@ std::vector<StoreDown> CombinedConnection::lookAtAll() {
     // Only to read: new mail is fetched into a mailbox by the pass that looks at it.
     signOnAtOnce(left, opener, false);
     std::vector<StoreDown> failed;
-    for (size_t i = 0; i < parts.size(); ++i)
-        if (std::find(left.begin(), left.end(), &parts[i]) != left.end() && parts[i].down)
-            failed.push_back({prefixes[i], *parts[i].down});
+    for (const InboxPart* p : left)
+        if (p->down)
+            failed.push_back({prefixes[size_t(p - parts.data())], *p->down});
     return failed;
 }
 
