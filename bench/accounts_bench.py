@@ -37,7 +37,6 @@ on the wire.
 """
 import json
 import os
-import pwd
 import re
 import shutil
 import statistics
@@ -47,6 +46,7 @@ import threading
 import time
 from datetime import datetime
 
+import peer_tools
 from counting_relay import CountingRelay
 from peers_bench import HERE, Bench, logged_sessions, text_mail
 
@@ -153,19 +153,10 @@ class Accounts(Bench):
 
     def fetchmail_check(self, accounts, counted):
         """fetchmail --check polling the accounts, one poll entry each."""
-        home = tempfile.mkdtemp(dir=self.work)
-        rc = os.path.join(home, "fetchmailrc")
-        me = pwd.getpwuid(os.getuid()).pw_name
-        with open(rc, "w") as f:
-            f.write("set no bouncemail\nset no syslog\n")
-            for name, (bench, user) in accounts.items():
-                imap = self.imap_port(bench, counted)
-                f.write("poll %s via 127.0.0.1 service %d protocol IMAP auth password\n"
-                        "  user \"%s\" password \"%s\" is \"%s\" here sslproto '' keep "
-                        "mda \"cat >/dev/null\"\n"
-                        % (name, imap, user, bench.state["password"], me))
-        os.chmod(rc, 0o600)
-        env = dict(os.environ, FETCHMAILHOME=home, HOME=home)
+        rc, env = peer_tools.fetchmail_rc(
+            tempfile.mkdtemp(dir=self.work),
+            [(self.imap_port(bench, counted), user, bench.state["password"],
+              peer_tools.TO_NOTHING, name) for name, (bench, user) in accounts.items()])
         # --check ends with 1 when there is no new mail, which is the case measured.
         return self.run(list(accounts.values()), ["fetchmail", "-f", rc, "--check"], env,
                         counted, ok=(0, 1))

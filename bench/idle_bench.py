@@ -26,13 +26,13 @@ end.
 """
 import json
 import os
-import pwd
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
+import peer_tools
 import real_kelvo
 
 
@@ -112,16 +112,10 @@ def fetchmail_idle(state, folder):
         if os.getuid() == 0:
             os.chown(os.path.join(box, sub), state["mail_uid"], state["mail_gid"])
     os.makedirs(folder)
-    rc = os.path.join(folder, "fetchmailrc")
-    with open(rc, "w") as f:
-        f.write('set no bouncemail\nset no syslog\npoll 127.0.0.1 service %d protocol IMAP '
-                'auth password\n  user "%s" password "%s" is "%s" here sslproto \'\' keep '
-                'mda "cat >/dev/null"\n' % (state["imap_port"], user, state["password"],
-                                           pwd.getpwuid(os.getuid()).pw_name))
-    os.chmod(rc, 0o600)
+    rc, env = peer_tools.fetchmail_rc(folder, [(state["imap_port"], user, state["password"],
+                                                peer_tools.TO_NOTHING)])
     return subprocess.Popen(["fetchmail", "-f", rc, "--idle"],
-                            env=dict(os.environ, FETCHMAILHOME=folder, HOME=folder),
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, cwd=folder)
 
 

@@ -36,7 +36,6 @@ change the mailbox get a fresh copy of it for every run.
 import base64
 import json
 import os
-import pwd
 import re
 import shutil
 import socket
@@ -50,6 +49,7 @@ from email.utils import format_datetime
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "engine"))
 import test_mailbox  # noqa: E402
+import peer_tools  # noqa: E402
 import real_kelvo  # noqa: E402
 from counting_relay import CountingRelay  # noqa: E402
 
@@ -265,17 +265,9 @@ class Bench:
     def fetchmail(self, user, options, counted, check=False):
         imap = self.imap_relay.port if counted else self.state["imap_port"]
         smtp = self.smtp_relay.port if counted else self.state["smtp_port"]
-        home = tempfile.mkdtemp(dir=self.work)
-        rc = os.path.join(home, "fetchmailrc")
-        deliver = {"mda": 'mda "cat >/dev/null"',
-                   "smtp": 'smtphost "127.0.0.1/%d" smtpname "%s"' % (smtp, PHONE)}
-        with open(rc, "w") as f:
-            f.write('set no bouncemail\nset no syslog\npoll 127.0.0.1 service %d protocol IMAP '
-                    'auth password\n  user "%s" password "%s" is "%s" here sslproto \'\' keep %s\n'
-                    % (imap, user, self.state["password"], pwd.getpwuid(os.getuid()).pw_name,
-                       deliver[options]))
-        os.chmod(rc, 0o600)
-        env = dict(os.environ, FETCHMAILHOME=home, HOME=home)
+        deliver = {"mda": peer_tools.TO_NOTHING, "smtp": peer_tools.to_smtp(smtp, PHONE)}
+        rc, env = peer_tools.fetchmail_rc(tempfile.mkdtemp(dir=self.work),
+                                          [(imap, user, self.state["password"], deliver[options])])
         args = ["fetchmail", "-f", rc] + (["--check"] if check else [])
         # --check ends with 1 when there is no new mail, which is the case measured.
         return self.run(user, args, env, counted, ok=(0, 1) if check else (0,))
@@ -285,14 +277,11 @@ class Bench:
         home = tempfile.mkdtemp(dir=self.work)
         config = os.path.join(home, "config.lua")
         with open(config, "w") as f:
-            f.write("options.timeout = 120\noptions.starttls = false\noptions.create = false\n"
-                    "options.subscribe = false\n"
-                    "account = IMAP { server = '127.0.0.1', port = %d, username = '%s', "
-                    "password = '%s' }\n"
+            f.write(peer_tools.imapfilter_account(imap, user, self.state["password"]) +
                     "-- The unread mail searched for on the server in one query, and left as\n"
                     "-- it is.\n"
                     "local recent = account.INBOX:send_query('%s')\n"
-                    % (imap, user, self.state["password"], query.replace("'", "\\'")))
+                    % query.replace("'", "\\'"))
         return self.run(user, ["imapfilter", "-c", config], dict(os.environ, HOME=home),
                         counted)
 

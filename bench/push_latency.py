@@ -27,7 +27,6 @@ the previous pass has ended (Dovecot logged its session out).
 """
 import json
 import os
-import pwd
 import random
 import shutil
 import statistics
@@ -36,6 +35,7 @@ import sys
 import tempfile
 import time
 
+import peer_tools
 import real_kelvo
 from counting_relay import CountingRelay
 
@@ -141,33 +141,30 @@ class Push:
         result.update(connections=self.relay.figures()["connections"], peak_rss_kb=result_peak)
         return result
 
-    def fetchmail(self, count):
-        self.relay.reset()
-        user = self.user("fetchmail")
-        home = tempfile.mkdtemp(dir=self.root)
-        rc = os.path.join(home, "fetchmailrc")
-        with open(rc, "w") as f:
-            f.write('set no bouncemail\nset no syslog\npoll 127.0.0.1 service %d protocol IMAP '
-                    'auth password\n  user "%s" password "%s" is "%s" here sslproto \'\' keep '
-                    'smtphost "127.0.0.1/%d" smtpname "%s"\n'
-                    % (self.relay.port, user, self.state["password"],
-                       pwd.getpwuid(os.getuid()).pw_name, self.state["smtp_port"],
-                       real_kelvo.PHONE))
-        os.chmod(rc, 0o600)
-        proc = subprocess.Popen(["fetchmail", "-f", rc, "--idle"],
-                                env=dict(os.environ, FETCHMAILHOME=home, HOME=home),
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, cwd=home)
-        sink = lambda: files(self.state["sink_dir"], ".json")  # noqa: E731
+    def peer(self, name, user, args, env, home, sink, count):
+        """A peer started in home, waiting for news of the user's mailbox through the relay;
+        its notices, sink counting what reached it."""
+        proc = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=home)
         alive = lambda: proc.poll() is None  # noqa: E731
         try:
-            self.waiting("fetchmail", alive)
+            self.waiting(name, alive)
             time.sleep(1)
-            result = self.notices("fetchmail", user, sink, alive, count)
+            result = self.notices(name, user, sink, alive, count)
         finally:
             stop(proc)
         result["connections"] = self.relay.figures()["connections"]
         return result
+
+    def fetchmail(self, count):
+        self.relay.reset()
+        user = self.user("fetchmail")
+        home = tempfile.mkdtemp(dir=self.root)
+        rc, env = peer_tools.fetchmail_rc(home, [(
+            self.relay.port, user, self.state["password"],
+            peer_tools.to_smtp(self.state["smtp_port"], real_kelvo.PHONE))])
+        return self.peer("fetchmail", user, ["fetchmail", "-f", rc, "--idle"], env, home,
+                         lambda: files(self.state["sink_dir"], ".json"), count)
 
     def imapfilter(self, count):
         self.relay.reset()
@@ -177,10 +174,7 @@ class Push:
         os.mkdir(sink_dir)
         config = os.path.join(home, "config.lua")
         with open(config, "w") as f:
-            f.write("options.timeout = 120\noptions.starttls = false\noptions.create = false\n"
-                    "options.subscribe = false\n"
-                    "account = IMAP { server = '127.0.0.1', port = %d, username = '%s', "
-                    "password = '%s' }\n"
+            f.write(peer_tools.imapfilter_account(self.relay.port, user, self.state["password"]) +
                     "while true do\n"
                     "  local new = account.INBOX:is_unseen()\n"
                     "  for _, m in ipairs(new) do\n"
@@ -192,20 +186,10 @@ class Push:
                     "  end\n"
                     "  new:mark_seen()\n"
                     "  if not account.INBOX:enter_idle() then break end\n"
-                    "end\n" % (self.relay.port, user, self.state["password"], sink_dir))
-        proc = subprocess.Popen(["imapfilter", "-c", config], env=dict(os.environ, HOME=home),
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, cwd=home)
-        sink = lambda: files(sink_dir, ".eml")  # noqa: E731
-        alive = lambda: proc.poll() is None  # noqa: E731
-        try:
-            self.waiting("imapfilter", alive)
-            time.sleep(1)
-            result = self.notices("imapfilter", user, sink, alive, count)
-        finally:
-            stop(proc)
-        result["connections"] = self.relay.figures()["connections"]
-        return result
+                    "end\n" % sink_dir)
+        return self.peer("imapfilter", user, ["imapfilter", "-c", config],
+                         dict(os.environ, HOME=home), home, lambda: files(sink_dir, ".eml"),
+                         count)
 
     def kelvo_push_off(self):
         user = self.user("kelvo-off")
