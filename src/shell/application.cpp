@@ -8,16 +8,15 @@
 #include "about/artwork.h"
 #include "about/splash_window.h"
 #include "common/clock.h"
-#include "common/error_trap.h"
 #include "common/paths.h"
 #include "common/ui_port.h"
 #include "common/yielding_wait.h"
 #include "engine/schedule.h"
+#include "mail/auth/sign_in.h"
+#include "mail/core/profiles.h"
 #include "mail/mapi_messages.h"
 #include "mail/mapi_session.h"
 #include "mail/profile_backend.h"
-#include "mail/core/profiles.h"
-#include "mail/auth/sign_in.h"
 #include "selftest/self_test_dialog.h"
 #include "settings/options_dialog.h"
 #include "settings/phone_dialog.h"
@@ -28,6 +27,7 @@
 #include "shell/main_form.h"
 #include "shell/notification_link.h"
 #include "shell/password_dialog.h"
+#include "shell/process_exit.h"
 #include "shell/service_mode.h"
 #include "shell/session_bus.h"
 #include "shell/shell_cycle_window.h"
@@ -42,18 +42,9 @@
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTranslator>
-#include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace kelvo {
-
-void ProcessExit::endProgram() {
-    if (終了直前)
-        エラー無視([&] { 終了直前(); });
-    std::fflush(nullptr);
-    ::_exit(終了コード);
-}
 
 SplashSteps 起動手順(MainForm& window) {
     SplashSteps steps;

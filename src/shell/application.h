@@ -4,21 +4,7 @@
 
 #pragma once
 
-#include "common/program_exit.h"
-
-#include <functional>
-
 namespace kelvo {
-
-// Ends the process at once; nothing after it runs.
-class ProcessExit final : public ProgramExit {
-public:
-    [[noreturn]] void endProgram() override;
-
-    // Runs on every road that ends Kelvo, just before the process ends.
-    std::function<void()> 終了直前;
-    int 終了コード = 0;
-};
 
 struct SplashSteps;
 class MainForm;

@@ -10,7 +10,7 @@
 #include "mail/core/profiles.h"
 #include "mail/profile_backend.h"
 #include "shell/app_context.h"
-#include "shell/application.h"
+#include "shell/process_exit.h"
 #include "shell/program_shell.h"
 #include "shell/service_mode.h"
 

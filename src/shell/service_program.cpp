@@ -19,6 +19,7 @@
 #include "shell/headless_cycle_window.h"
 #include "shell/headless_window.h"
 #include "shell/notification_link.h"
+#include "shell/process_exit.h"
 #include "shell/program_shell.h"
 #include "shell/service_mode.h"
 #include "shell/session_bus.h"
